@@ -1,0 +1,47 @@
+# Ingestor: build, test and demo entry points.
+#   make build   configure and build (Release with debug info)
+#   make test    install missing Debian packages (as root), build, run every suite
+#   make demo    build and run the program on sample data
+#   make format  clang-format every source file
+
+PRESET      ?= default
+BUILD_DIR   := build/$(PRESET)
+JOBS        ?= $(shell nproc)
+# Debian packages the build and the tests need.
+PACKAGES    := cmake ninja-build g++ pkg-config libgtest-dev googletest clang-format
+
+.PHONY: all build test demo deps format clean
+
+all: build
+
+deps:
+	@missing=""; \
+	for p in $(PACKAGES); do \
+	  dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || missing="$$missing $$p"; \
+	done; \
+	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" = 0 ]; then \
+	    echo "Installing:$$missing"; \
+	    apt-get update -qq && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
+	  else \
+	    echo "Missing Debian packages:$$missing (run 'make deps' as root, or install them)"; exit 1; \
+	  fi; \
+	fi
+
+$(BUILD_DIR)/build.ninja: CMakeLists.txt CMakePresets.json
+	cmake --preset $(PRESET)
+
+build: deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+test: build
+	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+
+demo: build
+	@tools/demo.sh $(BUILD_DIR)
+
+format:
+	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

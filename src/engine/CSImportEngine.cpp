@@ -1,0 +1,41 @@
+#include "engine/CSImportEngine.h"
+
+#include "startup/ResourceStrings.h"
+
+CSImportEngine::CSImportEngine(const platform::Context& ctx) : ctx_(ctx) {}
+
+CSImportEngine::~CSImportEngine() {
+  sourceFiles_.clear();
+  outputFiles_.clear();
+}
+
+void CSImportEngine::Configure(std::int32_t dataType, const std::string& database,
+                               const std::string& outputFolder, const std::string& source,
+                               const std::string& extractor, std::int16_t logfile,
+                               bool leaveOutputFiles, bool noComparisons, bool terminateRecords) {
+  Trapped("CSImportEngine::CSImportEngine", false, [&] {
+    // Logfile first, so a failure further on can already be logged.
+    SetLogfile(logfile);
+    // An empty folder becomes "\" too: it does not end in '\'.
+    if (outputFolder.empty() || outputFolder.back() != '\\') {
+      SetOutputFolder(outputFolder + "\\");
+    } else {
+      SetOutputFolder(outputFolder);
+    }
+    SetLeaveOutputFiles(leaveOutputFiles);
+    SetTerminateRecords(terminateRecords);
+    SetNoComparisons(noComparisons);
+    SetOutputDatabase(database);
+    SetSource(source);
+    SetExtractor(extractor);
+    SetDataType(dataType);
+    return true;
+  });
+}
+
+std::string CSImportEngine::GetDataType(std::int16_t dataType) {
+  return Trapped("GetDataType::CSImportEngine", std::string("Unknown"), [&] {
+    std::string name = ResourceString(res::kDataTypeNameBase + dataType);
+    return name.empty() ? std::string("Unknown") : name;
+  });
+}

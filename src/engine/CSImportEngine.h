@@ -1,0 +1,145 @@
+// The import engine: every setting of one import, its working file lists, its
+// database connection, the run-wide conflict answers, and the log writer
+// through which every engine routine reports progress and failures.
+//
+// One engine per process. Configured (properties or Configure) -> Import (may
+// be repeated from the main window) -> destroyed. The log file is opened and
+// closed by the caller; the engine only writes to it through its number.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/Context.h"
+
+namespace ui {
+class CProgressBar;
+}
+
+class CSImportEngine {
+ public:
+  // Sets UsingUI, NoComparisons, LeaveOutputFiles and TerminateRecords to
+  // false; everything else starts empty, zero or nothing.
+  explicit CSImportEngine(const platform::Context& ctx);
+  // Closes the current record set, then the connection, then clears both file lists.
+  ~CSImportEngine();
+  CSImportEngine(const CSImportEngine&) = delete;
+  CSImportEngine& operator=(const CSImportEngine&) = delete;
+
+  // --- Properties: setters store the value unchanged, getters return it.
+  void SetUsingUI(bool value) { usingUI_ = value; }
+  void SetDataType(std::int32_t value) { dataType_ = value; }
+  std::int32_t DataType() const { return dataType_; }
+  void SetLeaveOutputFiles(bool value) { leaveOutputFiles_ = value; }
+  bool LeaveOutputFiles() const { return leaveOutputFiles_; }
+  void SetLogfile(std::int16_t value) { logfile_ = value; }
+  std::int16_t Logfile() const { return logfile_; }
+  void SetTerminateRecords(bool value) { terminateRecords_ = value; }
+  bool TerminateRecords() const { return terminateRecords_; }
+  void SetNoComparisons(bool value) { noComparisons_ = value; }
+  bool NoComparisons() const { return noComparisons_; }
+  void SetSource(const std::string& value) { source_ = value; }
+  const std::string& Source() const { return source_; }
+  void SetOutputDatabase(const std::string& value) { outputDatabase_ = value; }
+  const std::string& OutputDatabase() const { return outputDatabase_; }
+  void SetOutputFolder(const std::string& value) { outputFolder_ = value; }
+  const std::string& OutputFolder() const { return outputFolder_; }
+  void SetExtractor(const std::string& value) { extractor_ = value; }
+  const std::string& Extractor() const { return extractor_; }
+  // Owned by the caller; must outlive the engine or be reset to nullptr.
+  void SetOutputObject(platform::OutputObject* value) { outputObject_ = value; }
+  platform::OutputObject* OutputObject() const { return outputObject_; }
+  void SetProgress(ui::CProgressBar* value) { progress_ = value; }
+  ui::CProgressBar* Progress() const { return progress_; }
+  void SetAdditionalFile(const std::string& value) { additionalFile_ = value; }
+  const std::string& AdditionalFile() const { return additionalFile_; }
+
+  // --- Source and output file sets
+  // The source-file names in list order; nullopt while the list is unsized.
+  std::optional<std::vector<std::string>> GetSourceFiles();
+  // Unsizes the source-file list. Always false.
+  bool ClearSourceFiles();
+  // Empty path -> false; an existing folder -> true; otherwise true when the
+  // path has no '.' (a folder still to be created).
+  bool SourceIsFolder(const std::string& path);
+
+  // The one-call configuration. Assigns, in this order: Logfile, OutputFolder
+  // (with '\' appended when missing), LeaveOutputFiles, TerminateRecords,
+  // NoComparisons, OutputDatabase, Source, Extractor, DataType. Checks and
+  // opens nothing. Failures are logged as "CSImportEngine::CSImportEngine".
+  void Configure(std::int32_t dataType, const std::string& database,
+                 const std::string& outputFolder, const std::string& source,
+                 const std::string& extractor, std::int16_t logfile, bool leaveOutputFiles = false,
+                 bool noComparisons = false, bool terminateRecords = false);
+
+  // Runs one import; true only when the import stage reported success.
+  bool Import();
+  // The name of a data type (resource 601 + type), or "Unknown".
+  std::string GetDataType(std::int16_t dataType);
+  // Fills the source-file list from the Source folder with the data type's
+  // masks; returns the number found.
+  std::int16_t LoadSourceFiles();
+  // Copies the entries of the main window's list; nullptr leaves the list
+  // unchanged and gives 0.
+  std::int32_t LoadSourceFilesFromList(const std::vector<std::string>* list);
+
+  // --- Engine-internal operations, public so that the importers and tests reach them.
+  // One log line: to the log file (CR LF) when Logfile is not 0, and to the
+  // OutputObject, after which pending window events run once. Never fails.
+  void WriteToLog(const std::string& text, const std::string& source, std::int16_t index);
+  // Collects the files of `folder` whose lower-cased name matches `mask`
+  // ("" becomes "*.*", also in the caller's variable) into the output-file
+  // list; -1 when the folder cannot be searched.
+  std::int32_t GetOutputFiles(const std::string& folder, std::string& mask);
+  const std::vector<std::string>& OutputFiles() const { return outputFiles_; }
+
+  bool OverwriteAllConflicts() const { return overwriteAllConflicts_; }
+  void SetOverwriteAllConflicts(bool value) { overwriteAllConflicts_ = value; }
+  bool KeepAllExisting() const { return keepAllExisting_; }
+  void SetKeepAllExisting(bool value) { keepAllExisting_ = value; }
+
+  bool UsingUI() const { return usingUI_; }
+  const platform::Context& Context() const { return ctx_; }
+
+ private:
+  // Logs a trapped failure the engine's way: description as text, the routine
+  // as source, index as given. Never throws.
+  void LogFailure(std::string_view source, const char* description, std::int16_t index = -1);
+
+  // Runs `body`; a failure escaping it is logged with `source` and index -1,
+  // and `failure` is returned instead. The engine routines' error trap.
+  template <class R, class F>
+  R Trapped(std::string_view source, R failure, F&& body) noexcept {
+    try {
+      return body();
+    } catch (const std::exception& e) {
+      LogFailure(source, e.what());
+    } catch (...) {
+      LogFailure(source, "Unknown error");
+    }
+    return failure;
+  }
+
+  platform::Context ctx_;
+  platform::OutputObject* outputObject_ = nullptr;
+  ui::CProgressBar* progress_ = nullptr;
+  std::int32_t dataType_ = 0;
+  bool usingUI_ = false;
+  bool noComparisons_ = false;
+  bool leaveOutputFiles_ = false;
+  bool terminateRecords_ = false;
+  bool overwriteAllConflicts_ = false;
+  bool keepAllExisting_ = false;
+  std::int16_t logfile_ = 0;
+  std::vector<std::string> sourceFiles_;  // empty means unsized
+  std::vector<std::string> outputFiles_;
+  std::string outputDatabase_;
+  std::string outputFolder_;
+  std::string source_;
+  std::string extractor_;
+  std::string additionalFile_;
+};

@@ -1,0 +1,32 @@
+// The user interface of a process without a display: messages go to stderr,
+// questions are asked on the terminal when stdin is one and otherwise answered
+// No, so an unattended run never waits for an answer nobody can give.
+#pragma once
+
+#include <cstdio>
+
+#include "platform/UserInterface.h"
+
+namespace platform {
+
+class ConsoleUi final : public UserInterface {
+ public:
+  // `interactive` says whether `in` is a terminal a person answers at.
+  ConsoleUi(std::FILE* in, std::FILE* err, bool interactive);
+  // The process's own stdin and stderr; interactive when stdin is a terminal.
+  static ConsoleUi ForProcess();
+
+  MsgAnswer MessageBox(const std::string& text, const std::string& title, MsgButtons buttons,
+                       MsgIcon icon) override;
+  void PumpEvents() override {}
+
+ private:
+  // Answers a question nobody answered (No, or Cancel for OK/Cancel) and says so.
+  MsgAnswer GiveUp(MsgButtons buttons, const char* why);
+
+  std::FILE* in_;
+  std::FILE* err_;
+  bool interactive_;
+};
+
+}  // namespace platform

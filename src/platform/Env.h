@@ -1,0 +1,97 @@
+// The operating-system seam. The core reaches files, folders, the clock and
+// the process environment only through an Env, so tests can wrap the real one
+// and inject failures (a copy that fails, a folder that cannot be created, a
+// clock at 23:59:59).
+//
+// Every path an Env receives or returns is in program form: '\' separators
+// (a '/' is accepted too) and an optional drive prefix such as "C:". The POSIX
+// implementation converts to native form only at the system call.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+struct DirEntry {
+  std::string name;
+  bool isFolder = false;
+};
+
+struct FileInfo {
+  bool isFolder = false;
+  std::uint64_t size = 0;
+  std::int64_t modifiedNs = 0;  // modification time, nanoseconds since the epoch
+  std::uint64_t fileId = 0;     // identifies the file on its device (a replaced file differs)
+};
+
+struct LocalTime {
+  int year = 1970, month = 1, day = 1;
+  int hour = 0, minute = 0, second = 0;
+};
+
+enum class FolderResult { Created, AlreadyExists, Failed };
+
+// A file opened for writing. Closing happens on destruction when not done
+// explicitly; a failed write is reported, never thrown.
+class WritableFile {
+ public:
+  virtual ~WritableFile() = default;
+  virtual bool Append(std::string_view bytes) = 0;
+  virtual bool Flush() = 0;
+  virtual bool Close() = 0;
+};
+
+class Env {
+ public:
+  virtual ~Env() = default;
+
+  // --- Files and folders
+  // Size, kind and modification time; nullopt when the path names nothing.
+  virtual std::optional<FileInfo> Stat(const std::string& path) = 0;
+  // True when `path` is a file (not a folder) that can be opened for reading.
+  virtual bool CanOpenForReading(const std::string& path) = 0;
+  // Opens `path` for reading, creating an empty file when it is missing.
+  // True when the file exists and is readable afterwards.
+  virtual bool OpenOrCreate(const std::string& path) = 0;
+  // True when `path` is a folder that could be made the current directory.
+  virtual bool CanEnterFolder(const std::string& path) = 0;
+  // Copies a regular file. With failIfExists an existing destination is left
+  // untouched and the copy fails. A partial destination never remains.
+  virtual bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
+  // Deletes one file (never a folder).
+  virtual bool DeleteFile(const std::string& path) = 0;
+  // Creates one folder; its parent must exist.
+  virtual FolderResult CreateFolder(const std::string& path) = 0;
+  // Every entry of a folder except "." and "..", in the order the system
+  // returns them; nullopt when the folder cannot be searched.
+  virtual std::optional<std::vector<DirEntry>> ListFolder(const std::string& path) = 0;
+  // The whole contents of a file; nullopt when it cannot be read.
+  virtual std::optional<std::string> ReadWholeFile(const std::string& path) = 0;
+  // Replaces `path` with `contents` so that a reader sees either the old or the
+  // new file, never a partial one (temporary file, flush, rename). The parent
+  // folder must exist.
+  virtual bool ReplaceFile(const std::string& path, std::string_view contents) = 0;
+  // Creates or empties `path` and opens it for writing; nullptr on failure.
+  virtual std::unique_ptr<WritableFile> OpenForWriting(const std::string& path) = 0;
+
+  // --- Folders the platform names (program form, no trailing separator)
+  virtual std::string CurrentFolder() = 0;
+  virtual std::string ProgramFolder() = 0;
+  virtual std::string WindowsFolder() = 0;
+  virtual std::string SystemFolder() = 0;
+
+  // --- Process environment
+  virtual std::optional<std::string> Variable(const std::string& name) = 0;
+
+  // --- Time
+  // Seconds from an arbitrary fixed point; never goes backwards.
+  virtual double MonotonicSeconds() = 0;
+  virtual LocalTime LocalNow() = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,38 @@
+// The Env of a real Linux process.
+#pragma once
+
+#include "platform/Env.h"
+
+namespace platform {
+
+class PosixEnv final : public Env {
+ public:
+  std::optional<FileInfo> Stat(const std::string& path) override;
+  bool CanOpenForReading(const std::string& path) override;
+  bool OpenOrCreate(const std::string& path) override;
+  bool CanEnterFolder(const std::string& path) override;
+  bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override;
+  bool DeleteFile(const std::string& path) override;
+  FolderResult CreateFolder(const std::string& path) override;
+  std::optional<std::vector<DirEntry>> ListFolder(const std::string& path) override;
+  std::optional<std::string> ReadWholeFile(const std::string& path) override;
+  bool ReplaceFile(const std::string& path, std::string_view contents) override;
+  std::unique_ptr<WritableFile> OpenForWriting(const std::string& path) override;
+
+  std::string CurrentFolder() override;
+  std::string ProgramFolder() override;
+  std::string WindowsFolder() override;
+  std::string SystemFolder() override;
+
+  std::optional<std::string> Variable(const std::string& name) override;
+
+  double MonotonicSeconds() override;
+  LocalTime LocalNow() override;
+
+  // Program form -> the native path the system is called with: separators
+  // and drive converted, then case resolved when the path does not exist as
+  // written.
+  std::string Native(const std::string& path);
+};
+
+}  // namespace platform

@@ -1,0 +1,37 @@
+// The user-interface seam. The core shows message boxes, log lines and
+// progress only through these interfaces; a console implementation serves when
+// there is no display (and in tests), the window provides another.
+#pragma once
+
+#include <string>
+
+namespace platform {
+
+enum class MsgButtons { OK, OKCancel, YesNo, YesNoCancel };
+enum class MsgIcon { None, Information, Question, Exclamation, Critical };
+enum class MsgAnswer { OK, Cancel, Yes, No };
+
+// Where log lines are also shown. A list keeps every line; a text shows only
+// the latest; any other kind receives nothing.
+class OutputObject {
+ public:
+  enum class Kind { List, Text, Other };
+  virtual ~OutputObject() = default;
+  virtual Kind kind() const = 0;
+  virtual void AppendLine(const std::string& line) = 0;
+  virtual void ReplaceText(const std::string& text) = 0;
+};
+
+class UserInterface {
+ public:
+  virtual ~UserInterface() = default;
+  // Shows a message and returns the button chosen. Where nobody can answer, a
+  // question is answered No (Cancel for OK/Cancel) and an OK box just returns OK.
+  virtual MsgAnswer MessageBox(const std::string& text, const std::string& title,
+                               MsgButtons buttons, MsgIcon icon) = 0;
+  // Lets pending window events run once, so the display keeps up during long
+  // work on the one thread.
+  virtual void PumpEvents() = 0;
+};
+
+}  // namespace platform

@@ -1,0 +1,237 @@
+#include "startup/modIngestor.h"
+
+#include <stdexcept>
+
+#include "startup/ResourceStrings.h"
+#include "support/Conversions.h"
+#include "support/ErrorReport.h"
+#include "support/modFileIO.h"
+#include "support/modShow.h"
+
+namespace modIngestor {
+
+namespace {
+
+constexpr const char* kCrLf = "\r\n";
+
+// The parameter message: shown, then the program ends without importing.
+bool Refuse(const platform::Context& ctx, const std::string& message) {
+  ctx.ui.MessageBox("The specified command line parameter is invalid: \r\n\r\n" + message,
+                    ResourceString(res::kTitle), platform::MsgButtons::OK,
+                    platform::MsgIcon::Information);
+  return false;
+}
+
+void ShowStandAloneMessage(const platform::Context& ctx) {
+  std::string text = "This application cannot be run as a standalone application.";
+  text += kCrLf;
+  text += "You must run this application either directly from " + ResourceString(res::kProductName);
+  text += kCrLf;
+  text += "or via its commandline interface.";
+  ctx.ui.MessageBox(text, ResourceString(res::kTitle), platform::MsgButtons::OK,
+                    platform::MsgIcon::Information);
+}
+
+std::vector<std::string> SplitAtSlash(const std::string& tail) {
+  std::vector<std::string> pieces;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t slash = tail.find('/', start);
+    pieces.push_back(tail.substr(start, slash == std::string::npos ? slash : slash - start));
+    if (slash == std::string::npos) break;
+    start = slash + 1;
+  }
+  return pieces;
+}
+
+void AppendBackslash(std::string& path) {
+  if (!support::EndsWith(path, "\\")) path += '\\';
+}
+
+// A present, non-empty optional piece, or nullptr.
+const std::string* OptionalPiece(const Arguments& args, std::size_t index) {
+  if (index >= args.pieces.size() || args.pieces[index].empty()) return nullptr;
+  return &args.pieces[index];
+}
+
+bool TruthPiece(const Arguments& args, std::size_t index, bool fallback) {
+  const std::string* piece = OptionalPiece(args, index);
+  if (piece == nullptr) return fallback;
+  auto value = support::ParseTruth(*piece);
+  if (!value) throw std::runtime_error("Type mismatch: '" + *piece + "' is not a truth value.");
+  return *value;
+}
+
+bool ParseCommandLineUntrapped(const platform::Context& ctx, const std::string& tail,
+                               Arguments& args) {
+  args = Arguments{};
+  if (tail.empty()) return false;
+  args.pieces = SplitAtSlash(tail);
+  args.count = static_cast<std::int16_t>(std::min<std::size_t>(args.pieces.size(), INT16_MAX));
+  if (args.count < 3) return false;
+  for (std::string& piece : args.pieces) piece = support::TrimSpaces(piece);
+
+  // Extractor: a bare name is looked for in the program's own folder, never on the search path.
+  std::string& extractor = args.pieces[0];
+  if (extractor.empty()) return Refuse(ctx, "Missing extractor.");
+  if (extractor.find('\\') == std::string::npos)
+    extractor = ctx.env.ProgramFolder() + "\\" + extractor;
+  if (!modShow::Exists(ctx, extractor)) return Refuse(ctx, "Extractor DOES NOT exist.");
+
+  std::string& source = args.pieces[1];
+  if (source.empty()) return Refuse(ctx, "Missing source.");
+  if (support::ContainsIgnoringCase(source, ".ini")) {
+    if (args.count >= 4)
+      return Refuse(ctx, "Expected source file / folder but found INI file instead.");
+    args.iniMode = true;
+  } else if (modFileIO::FolderExists(ctx, source)) {
+    AppendBackslash(source);
+  } else if (source.find('.') != std::string::npos) {
+    if (!modFileIO::Exists(ctx, source)) return Refuse(ctx, "Source file DOES NOT exist.");
+  } else {
+    if (!modFileIO::CreateDirectoryStructure(ctx, source))
+      return Refuse(ctx, "Source folder DOES NOT exist and COULD NOT be created.");
+    AppendBackslash(source);
+  }
+
+  std::string& output = args.pieces[2];
+  if (!output.empty()) {
+    if (!modFileIO::FolderExists(ctx, output) && !modFileIO::CreateDirectoryStructure(ctx, output))
+      return Refuse(ctx, "Output folder DOES NOT exist and COULD NOT be created.");
+    AppendBackslash(output);
+  } else {
+    output = ctx.env.ProgramFolder() + "\\";
+  }
+
+  if (args.count >= 4) {
+    auto number = support::ParseNumber(args.pieces[3]);
+    if (!number)
+      return Refuse(ctx, "Expected data type to be numeric, but found a string instead.");
+    auto type = support::RoundToLong(*number);
+    if (!type || *type < 0 || *type > 6) return Refuse(ctx, "Import data type is invalid.");
+  } else if (!args.iniMode) {
+    return Refuse(ctx, "Expected data type to import but found no more parameters.");
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ParseCommandLine(const platform::Context& ctx, const std::string& tail, Arguments& args) {
+  return support::Trap(ctx.ui, "ParseCommandLine::modIngestor", false, false,
+                       [&] { return ParseCommandLineUntrapped(ctx, tail, args); });
+}
+
+ImportSettings ReadImportSettings(const Arguments& args) {
+  ImportSettings s;
+  s.extractor = args.pieces.at(0);
+  s.source = args.pieces.at(1);
+  s.outputFolder = args.pieces.at(2);
+  auto number = support::ParseNumber(args.pieces.at(3));
+  auto dataType = number ? support::RoundToLong(*number) : std::nullopt;
+  if (!dataType) throw std::runtime_error("Type mismatch: the data type is not a number.");
+  s.dataType = *dataType;
+  const std::string* database = OptionalPiece(args, 4);
+  s.database = database ? *database : ResourceString(res::kDatabaseFileBase + s.dataType);
+  s.leaveOutputFiles = TruthPiece(args, 5, false);
+  s.noComparisons = TruthPiece(args, 6, true);
+  s.terminateRecords = TruthPiece(args, 7, false);
+  return s;
+}
+
+bool ImportData(const platform::Context& ctx, const Arguments& args,
+                std::unique_ptr<CSImportEngine>& engine, ImportOutcome& outcome) {
+  int step = 1;
+  std::int16_t logfile = 0;
+  outcome = ImportOutcome{};
+  try {
+    ImportSettings settings = ReadImportSettings(args);
+
+    step = 2;
+    const std::string& output = settings.outputFolder;
+    if (!modFileIO::FolderExists(ctx, output) && !modFileIO::CreateDirectoryStructure(ctx, output))
+      return false;
+
+    step = 3;
+    std::string logPath =
+        output + support::FormatDateTime(ResourceString(res::kLogFilePattern), ctx.env.LocalNow());
+    logfile = ctx.files.Open(ctx.env, logPath);
+    if (logfile == 0) throw std::runtime_error("Cannot create the log file '" + logPath + "'.");
+
+    step = 4;
+    engine->Configure(settings.dataType, settings.database, settings.outputFolder, settings.source,
+                      settings.extractor, logfile, settings.leaveOutputFiles,
+                      settings.noComparisons, settings.terminateRecords);
+
+    step = 5;
+    outcome.completed = engine->Import();
+
+    step = 6;
+    engine.reset();
+    ctx.files.Close(logfile);
+    return true;
+  } catch (const std::exception& e) {
+    if (logfile != 0) ctx.files.Close(logfile);
+    support::ShowErrorBox(ctx.ui, "ImportData::modIngestor", e.what(),
+                          " at (" + std::to_string(step) + ")");
+  } catch (...) {
+    if (logfile != 0) ctx.files.Close(logfile);
+    support::ShowErrorBox(ctx.ui, "ImportData::modIngestor", "Unknown error",
+                          " at (" + std::to_string(step) + ")");
+  }
+  return false;
+}
+
+int Main(const platform::Context& ctx, const std::string& tail) {
+  return support::Trap(ctx.ui, "Main::modIngestor", false, int{kExitIncomplete}, [&]() -> int {
+    if (tail.empty()) {
+      ShowStandAloneMessage(ctx);
+      return kExitParameterError;
+    }
+    Arguments args;
+    if (!ParseCommandLine(ctx, tail, args)) return kExitParameterError;
+    auto engine = std::make_unique<CSImportEngine>(ctx);
+    if (args.count == 3) {
+      // Window mode: the host opens the main window with its INI file.
+      ctx.ui.MessageBox(
+          "The main window is not available in this version of Ingestor. Run an unattended "
+          "import instead by adding the data type to the command line, for example: "
+          "extractor/source\\/output\\/5",
+          ResourceString(res::kTitle), platform::MsgButtons::OK, platform::MsgIcon::Information);
+      return kExitParameterError;
+    }
+    ImportOutcome outcome;
+    if (!ImportData(ctx, args, engine, outcome) || !outcome.completed) return kExitIncomplete;
+    return kExitSuccess;
+  });
+}
+
+std::string UsageText() {
+  return R"(Usage: ingestor 'EXTRACTOR/SOURCE/OUTPUT/TYPE[/DATABASE[/LEAVE[/NOCOMPARE[/TERMINATE]]]]'
+       ingestor 'EXTRACTOR/HOST.INI/OUTPUT'      (main window)
+       ingestor --help | -h | --version
+
+Imports the host application's data with an extraction program. The command
+tail is split at every '/', so paths are written with '\' separators:
+  EXTRACTOR  extraction program; a bare name is looked for beside ingestor
+  SOURCE     source folder (created when missing) or one source file
+  OUTPUT     folder for extracted files and the log (empty: beside ingestor)
+  TYPE       0 common responses, 1 private common responses, 2 global
+             responses, 3 private global responses, 4 appraisal index,
+             5 lenders, 6 neighborhoods
+  DATABASE   target database (default: the data type's database file in the
+             current folder)
+  LEAVE      True/False or a number: keep the extracted files (default False)
+  NOCOMPARE  number: add rows without looking for existing ones (default 1)
+  TERMINATE  number: passed to the extraction program as y/n (default 0)
+
+A drive prefix X: maps to the folder in INGESTOR_DRIVE_X (default /).
+Exit status: 0 success, 1 import not completed, 2 command line refused,
+3 completed with records that could not be written.
+
+Example:
+  ingestor 'sample-extractor/\home\me\data\/\tmp\out\/5'
+)";
+}
+
+}  // namespace modIngestor

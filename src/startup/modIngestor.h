@@ -1,0 +1,72 @@
+// Process start-up: the command line, its validation, and the unattended
+// import driver.
+//
+// The command tail is split at every '/' (no quoting: a '/' inside a path
+// splits it, which is why paths are written with '\') and each piece is
+// trimmed. Pieces: 0 extractor, 1 source (folder, file, or in window mode the
+// host's INI file), 2 output folder, 3 data type, 4 database, 5 leave output
+// files, 6 no comparisons, 7 terminate records.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/CSImportEngine.h"
+#include "platform/Context.h"
+
+namespace modIngestor {
+
+// Exit statuses, for scripts; the host ignores them.
+enum ExitStatus : int {
+  kExitSuccess = 0,          // the import ended normally with every record written
+  kExitIncomplete = 1,       // the unattended import did not complete
+  kExitParameterError = 2,   // the command line was refused
+  kExitRecordsRejected = 3,  // the import completed but some records were not written
+};
+
+// The module's argument list, shared with the main window.
+struct Arguments {
+  std::vector<std::string> pieces;  // pieces 0-2 are rewritten as normalised paths
+  std::int16_t count = 0;
+  bool iniMode = false;  // three pieces with an INI file as the source
+};
+
+// The import settings the pieces stand for, defaults filled in.
+struct ImportSettings {
+  std::string extractor, source, outputFolder, database;
+  std::int32_t dataType = 0;
+  bool leaveOutputFiles = false;
+  bool noComparisons = true;
+  bool terminateRecords = false;
+};
+
+// Reads pieces 0-7 of validated arguments. An empty optional piece counts as
+// absent. Throws std::runtime_error for a flag that is neither a number nor
+// True/False.
+ImportSettings ReadImportSettings(const Arguments& args);
+
+// What an unattended import ended with, for the exit status.
+struct ImportOutcome {
+  bool completed = false;
+};
+
+// Runs the program for one command tail and returns the exit status.
+int Main(const platform::Context& ctx, const std::string& tail);
+
+// Splits and validates the tail into `args`. A refused piece shows the
+// parameter message box and gives false; fewer than three pieces give false
+// silently.
+bool ParseCommandLine(const platform::Context& ctx, const std::string& tail, Arguments& args);
+
+// Runs one unattended import with the parsed arguments: opens the log file in
+// the output folder, configures the engine, imports, releases the engine and
+// closes the log. False when it could not get as far as importing.
+bool ImportData(const platform::Context& ctx, const Arguments& args,
+                std::unique_ptr<CSImportEngine>& engine, ImportOutcome& outcome);
+
+// The text printed for --help.
+std::string UsageText();
+
+}  // namespace modIngestor

@@ -1,0 +1,143 @@
+// An Env that forwards to a real one and can be told to fail chosen
+// operations (the Nth call, or every call), and to report a fixed clock.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <stdexcept>
+#include <string>
+
+#include "platform/Env.h"
+
+namespace testing_doubles {
+
+class FaultyEnv final : public platform::Env {
+ public:
+  explicit FaultyEnv(platform::Env& real) : real_(real) {}
+
+  // Makes call number `n` (1-based, counted from now) of operation `op` fail.
+  // Operation names are the method names ("CopyFile", "CreateFolder", ...).
+  void FailNth(const std::string& op, int n) { failAt_[op] = calls_[op] + n; }
+  // Makes every call of `op` fail until Heal().
+  void FailAlways(const std::string& op) { failAlways_.insert(op); }
+  // Makes every call of `op` throw std::runtime_error("injected: <op>") until
+  // Heal(), to check that a routine traps what escapes the Env. Also works
+  // for the folder queries ("CurrentFolder", "SystemFolder", ...).
+  void ThrowOn(const std::string& op) { throwOn_.insert(op); }
+  void Heal() {
+    failAt_.clear();
+    failAlways_.clear();
+    throwOn_.clear();
+  }
+  int Calls(const std::string& op) const {
+    auto it = calls_.find(op);
+    return it == calls_.end() ? 0 : it->second;
+  }
+  // The local time and monotonic seconds reported from now on.
+  void SetLocalNow(platform::LocalTime t) { now_ = t; }
+  void SetMonotonic(double seconds) { monotonic_ = seconds; }
+  // Answers for Variable(); a value of nullopt hides a real variable.
+  void SetVariable(const std::string& name, std::optional<std::string> value) {
+    variables_[name] = std::move(value);
+  }
+  void SetProgramFolder(std::string folder) { programFolder_ = std::move(folder); }
+  void SetCurrentFolder(std::string folder) { currentFolder_ = std::move(folder); }
+
+  std::optional<platform::FileInfo> Stat(const std::string& p) override {
+    if (Fails("Stat")) return std::nullopt;
+    return real_.Stat(p);
+  }
+  bool CanOpenForReading(const std::string& p) override {
+    return !Fails("CanOpenForReading") && real_.CanOpenForReading(p);
+  }
+  bool OpenOrCreate(const std::string& p) override {
+    return !Fails("OpenOrCreate") && real_.OpenOrCreate(p);
+  }
+  bool CanEnterFolder(const std::string& p) override {
+    return !Fails("CanEnterFolder") && real_.CanEnterFolder(p);
+  }
+  bool CopyFile(const std::string& a, const std::string& b, bool failIfExists) override {
+    return !Fails("CopyFile") && real_.CopyFile(a, b, failIfExists);
+  }
+  bool DeleteFile(const std::string& p) override {
+    return !Fails("DeleteFile") && real_.DeleteFile(p);
+  }
+  platform::FolderResult CreateFolder(const std::string& p) override {
+    if (Fails("CreateFolder")) return platform::FolderResult::Failed;
+    return real_.CreateFolder(p);
+  }
+  std::optional<std::vector<platform::DirEntry>> ListFolder(const std::string& p) override {
+    if (Fails("ListFolder")) return std::nullopt;
+    return real_.ListFolder(p);
+  }
+  std::optional<std::string> ReadWholeFile(const std::string& p) override {
+    if (Fails("ReadWholeFile")) return std::nullopt;
+    return real_.ReadWholeFile(p);
+  }
+  bool ReplaceFile(const std::string& p, std::string_view c) override {
+    return !Fails("ReplaceFile") && real_.ReplaceFile(p, c);
+  }
+  std::unique_ptr<platform::WritableFile> OpenForWriting(const std::string& p) override {
+    if (Fails("OpenForWriting")) return nullptr;
+    return real_.OpenForWriting(p);
+  }
+  std::string CurrentFolder() override {
+    MaybeThrow("CurrentFolder");
+    return currentFolder_ ? *currentFolder_ : real_.CurrentFolder();
+  }
+  std::string ProgramFolder() override {
+    MaybeThrow("ProgramFolder");
+    return programFolder_ ? *programFolder_ : real_.ProgramFolder();
+  }
+  std::string WindowsFolder() override {
+    MaybeThrow("WindowsFolder");
+    // Answered from the variables given here, as the real Env does from its own.
+    auto windir = Variable("WINDIR");
+    if (windir && !windir->empty()) {
+      std::string f = *windir;
+      for (char& c : f)
+        if (c == '/') c = '\\';
+      while (f.size() > 1 && f.back() == '\\') f.pop_back();
+      return f;
+    }
+    return "\\etc";
+  }
+  std::string SystemFolder() override {
+    MaybeThrow("SystemFolder");
+    return real_.SystemFolder();
+  }
+  std::optional<std::string> Variable(const std::string& name) override {
+    auto it = variables_.find(name);
+    if (it != variables_.end()) return it->second;
+    return real_.Variable(name);
+  }
+  double MonotonicSeconds() override { return monotonic_ ? *monotonic_ : real_.MonotonicSeconds(); }
+  platform::LocalTime LocalNow() override { return now_ ? *now_ : real_.LocalNow(); }
+
+ private:
+  void MaybeThrow(const std::string& op) const {
+    if (throwOn_.count(op)) throw std::runtime_error("injected: " + op);
+  }
+  bool Fails(const std::string& op) {
+    int n = ++calls_[op];
+    MaybeThrow(op);
+    if (failAlways_.count(op)) return true;
+    auto it = failAt_.find(op);
+    return it != failAt_.end() && it->second == n;
+  }
+
+  platform::Env& real_;
+  std::map<std::string, int> calls_;
+  std::map<std::string, int> failAt_;
+  std::set<std::string> failAlways_;
+  std::set<std::string> throwOn_;
+  std::map<std::string, std::optional<std::string>> variables_;
+  std::optional<platform::LocalTime> now_;
+  std::optional<double> monotonic_;
+  std::optional<std::string> programFolder_;
+  std::optional<std::string> currentFolder_;
+};
+
+}  // namespace testing_doubles

@@ -1,0 +1,123 @@
+// The ingestor binary run with real command tails.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <regex>
+
+#include "doubles/TestWorld.h"
+#include "e2e/RunProgram.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+using e2e::TailPath;
+
+const std::string kIngestor = INGESTOR_BINARY;
+
+class CommandLine : public ::testing::Test {
+ protected:
+  testing_doubles::TestWorld world;
+  std::string Folder(const std::string& name) { return TailPath(world.Native(name)) + "\\"; }
+};
+
+TEST_F(CommandLine, HelpAndVersionGoToStdoutWithStatusZero) {
+  for (const char* flag : {"--help", "-h"}) {
+    auto r = e2e::Run(kIngestor, {flag});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("Usage: ingestor"), std::string::npos);
+    EXPECT_EQ(r.err, "");
+  }
+  auto v = e2e::Run(kIngestor, {"--version"});
+  EXPECT_EQ(v.status, 0);
+  EXPECT_TRUE(std::regex_search(v.out, std::regex(R"(^ingestor \d+\.\d+\.\d+\n$)"))) << v.out;
+}
+
+TEST_F(CommandLine, EmptyAndShortTailsEndWithoutImporting) {
+  auto empty = e2e::Run(kIngestor, {});
+  EXPECT_EQ(empty.status, 2);
+  EXPECT_NE(empty.err.find("This application cannot be run as a standalone application.\n"
+                           "You must run this application either directly from Kestova\n"
+                           "or via its commandline interface."),
+            std::string::npos)
+      << empty.err;
+  // One or no '/': nothing at all is said.
+  for (const char* tail : {"x.exe", "x.exe/D:\\Data"}) {
+    auto r = e2e::Run(kIngestor, {tail});
+    EXPECT_EQ(r.status, 2) << tail;
+    EXPECT_EQ(r.err, "") << tail;
+  }
+}
+
+TEST_F(CommandLine, RefusedParametersShowTheirMessageAndStatusTwo) {
+  world.MakeFolder("data");
+  struct Case {
+    std::string tail;
+    std::string message;
+  };
+  const std::string out = Folder("out");
+  const std::vector<Case> cases = {
+      {"/" + Folder("data") + "/" + out + "/5", "Missing extractor."},
+      {"no-such-extractor/" + Folder("data") + "/" + out + "/5", "Extractor DOES NOT exist."},
+      {"sample-extractor//" + out + "/5", "Missing source."},
+      {"sample-extractor/" + Folder("data") + "/" + out + "/x", "Expected data type to be numeric"},
+      {"sample-extractor/" + Folder("data") + "/" + out + "/7", "Import data type is invalid."},
+      {"sample-extractor/" + Folder("data") + "/" + out, "Expected data type to import"},
+      {"sample-extractor/" + TailPath(world.Native("missing.dta")) + "/" + out + "/5",
+       "Source file DOES NOT exist."},
+  };
+  for (const auto& c : cases) {
+    auto r = e2e::Run(kIngestor, {c.tail});
+    EXPECT_EQ(r.status, 2) << c.tail;
+    EXPECT_NE(r.err.find("Kestova - Data importer: The specified command line parameter is "
+                         "invalid: \n\n" +
+                         c.message),
+              std::string::npos)
+        << c.tail << "\n"
+        << r.err;
+  }
+}
+
+TEST_F(CommandLine, UnattendedRunCreatesFoldersAndATimeStampedLog) {
+  // A missing source folder without a dot is created, and so is the output folder.
+  std::string tail = "sample-extractor/" + Folder("host\\data") + "/" + Folder("run\\out") + "/5/" +
+                     TailPath(world.Native("Lenders.mdb"));
+  auto r = e2e::Run(kIngestor, {tail});
+  EXPECT_TRUE(fs::is_directory(world.Native("host/data")));
+  ASSERT_TRUE(fs::is_directory(world.Native("run/out")));
+  int logs = 0;
+  for (const auto& e : fs::directory_iterator(world.Native("run/out"))) {
+    EXPECT_TRUE(std::regex_match(e.path().filename().string(),
+                                 std::regex(R"(\d{4}-\d\d-\d\d-\d{6}-logfile\.txt)")))
+        << e.path();
+    ++logs;
+  }
+  EXPECT_EQ(logs, 1);
+  // The import pipeline reports that it did not complete.
+  EXPECT_EQ(r.status, 1) << r.err;
+}
+
+TEST_F(CommandLine, IniFileAsSourceSelectsTheWindowOrIsRefused) {
+  world.Write("Cfg/Zev.INI", "[Directories]\r\n");
+  std::string ini = TailPath(world.Native("Cfg/Zev.INI"));
+  auto window = e2e::Run(kIngestor, {"sample-extractor/" + ini + "/" + Folder("out")});
+  EXPECT_EQ(window.status, 2);
+  EXPECT_NE(window.err.find("main window is not available"), std::string::npos) << window.err;
+  auto refused = e2e::Run(kIngestor, {"sample-extractor/" + ini + "/" + Folder("out") + "/5"});
+  EXPECT_EQ(refused.status, 2);
+  EXPECT_NE(refused.err.find("Expected source file / folder but found INI file instead."),
+            std::string::npos);
+}
+
+TEST_F(CommandLine, ArgumentsAreJoinedWithSpacesAndDrivesMapped) {
+  // The tail is argv[1..] joined with single spaces; "C:" maps through INGESTOR_DRIVE_C.
+  world.MakeFolder("drive c/data");
+  auto r = e2e::Run(kIngestor, {"sample-extractor/C:\\data\\/C:\\out\\/5/C:\\Lenders.mdb"},
+                    {"INGESTOR_DRIVE_C=" + world.Native("drive c")});
+  EXPECT_TRUE(fs::is_directory(world.Native("drive c/out"))) << r.err;
+  auto split = e2e::Run(kIngestor, {"sample-extractor/C:\\my", "data\\/C:\\out\\/5"},
+                        {"INGESTOR_DRIVE_C=" + world.Native("drive c")});
+  EXPECT_TRUE(fs::is_directory(world.Native("drive c/my data"))) << split.err;
+}
+
+}  // namespace

@@ -1,0 +1,223 @@
+#include "platform/PosixEnv.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+
+#include "doubles/TestWorld.h"
+#include "platform/Paths.h"
+
+namespace {
+
+using platform::FolderResult;
+
+// The names in a native folder, to see that no temporary file was left.
+std::set<std::string> NamesIn(const std::string& nativeFolder) {
+  std::set<std::string> names;
+  for (const auto& e : std::filesystem::directory_iterator(nativeFolder))
+    names.insert(e.path().filename().string());
+  return names;
+}
+
+class PosixEnvTest : public ::testing::Test {
+ protected:
+  testing_doubles::TestWorld world;
+  platform::PosixEnv env;
+};
+
+TEST_F(PosixEnvTest, CopyFileCopiesAndHonoursFailIfExists) {
+  world.Write("a.txt", "source");
+  world.Write("b.txt", "existing");
+
+  EXPECT_TRUE(env.CopyFile(world.Program("a.txt"), world.Program("new.txt"), true));
+  EXPECT_EQ(world.Read("new.txt"), "source");
+
+  // fail-if-exists onto an existing file: refused, and the file is as it was.
+  EXPECT_FALSE(env.CopyFile(world.Program("a.txt"), world.Program("b.txt"), true));
+  EXPECT_EQ(world.Read("b.txt"), "existing");
+  // The same name in another case is the same file.
+  EXPECT_FALSE(env.CopyFile(world.Program("a.txt"), world.Program("B.TXT"), true));
+  EXPECT_EQ(world.Read("b.txt"), "existing");
+
+  EXPECT_TRUE(env.CopyFile(world.Program("a.txt"), world.Program("b.txt"), false));
+  EXPECT_EQ(world.Read("b.txt"), "source");
+
+  // A copy onto itself never truncates the file.
+  EXPECT_FALSE(env.CopyFile(world.Program("a.txt"), world.Program("a.txt"), false));
+  EXPECT_EQ(world.Read("a.txt"), "source");
+
+  EXPECT_EQ(NamesIn(world.Native()), (std::set<std::string>{"a.txt", "b.txt", "new.txt"}));
+}
+
+TEST_F(PosixEnvTest, FailedCopyLeavesNothingBehind) {
+  world.Write("a.txt", "source");
+  world.MakeFolder("folder");
+  EXPECT_FALSE(env.CopyFile(world.Program("missing.txt"), world.Program("out.txt"), false));
+  EXPECT_FALSE(env.CopyFile(world.Program("folder"), world.Program("out.txt"), false));
+  EXPECT_FALSE(env.CopyFile(world.Program("a.txt"), world.Program("nowhere\\out.txt"), false));
+  // A folder in the destination's place is not replaced by a file.
+  EXPECT_FALSE(env.CopyFile(world.Program("a.txt"), world.Program("folder"), false));
+  EXPECT_TRUE(std::filesystem::is_directory(world.Native("folder")));
+  EXPECT_EQ(NamesIn(world.Native()), (std::set<std::string>{"a.txt", "folder"}));
+  EXPECT_TRUE(NamesIn(world.Native("folder")).empty());
+}
+
+TEST_F(PosixEnvTest, CopyFileKeepsLargeContentsAndExecutableBit) {
+  std::string big(300000, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
+  world.Write("big.bin", big);
+  ::chmod(world.Native("big.bin").c_str(), 0755);
+  ASSERT_TRUE(env.CopyFile(world.Program("big.bin"), world.Program("copy.bin"), true));
+  EXPECT_EQ(world.Read("copy.bin"), big);
+  struct stat st;
+  ASSERT_EQ(::stat(world.Native("copy.bin").c_str(), &st), 0);
+  EXPECT_TRUE(st.st_mode & S_IXUSR);
+}
+
+TEST_F(PosixEnvTest, CreateFolderReportsWhatHappened) {
+  world.Write("file", "x");
+  EXPECT_EQ(env.CreateFolder(world.Program("new")), FolderResult::Created);
+  EXPECT_TRUE(std::filesystem::is_directory(world.Native("new")));
+  EXPECT_EQ(env.CreateFolder(world.Program("new")), FolderResult::AlreadyExists);
+  EXPECT_EQ(env.CreateFolder(world.Program("NEW")), FolderResult::AlreadyExists);
+  EXPECT_EQ(env.CreateFolder(world.Program("with-slash\\")), FolderResult::Created);
+  EXPECT_TRUE(std::filesystem::is_directory(world.Native("with-slash")));
+  EXPECT_EQ(env.CreateFolder(world.Program("missing\\child")), FolderResult::Failed);
+  EXPECT_FALSE(world.Has("missing"));
+  EXPECT_EQ(env.CreateFolder(world.Program("file")), FolderResult::Failed);
+  EXPECT_EQ(env.CreateFolder(""), FolderResult::Failed);
+}
+
+TEST_F(PosixEnvTest, ListFolderFlagsFoldersAndSkipsDotEntries) {
+  world.Write("f.tmp", "x");
+  world.MakeFolder("sub.tmp");
+  std::filesystem::create_directory_symlink(world.Native("sub.tmp"), world.Native("link"));
+  auto entries = env.ListFolder(world.Program());
+  ASSERT_TRUE(entries.has_value());
+  std::map<std::string, bool> seen;
+  for (const auto& e : *entries) seen[e.name] = e.isFolder;
+  EXPECT_EQ(seen,
+            (std::map<std::string, bool>{{"f.tmp", false}, {"sub.tmp", true}, {"link", true}}));
+
+  // The folder's name may be given in another case, with a trailing separator.
+  world.Write("sub.tmp/inner", "x");
+  auto inner = env.ListFolder(world.Program("SUB.TMP\\"));
+  ASSERT_TRUE(inner.has_value());
+  ASSERT_EQ(inner->size(), 1u);
+  EXPECT_EQ((*inner)[0].name, "inner");
+
+  EXPECT_FALSE(env.ListFolder(world.Program("missing")).has_value());
+  EXPECT_FALSE(env.ListFolder(world.Program("f.tmp")).has_value());
+}
+
+TEST_F(PosixEnvTest, DeleteFileDeletesFilesOnly) {
+  world.Write("a.txt", "x");
+  world.Write("folder/inner.txt", "x");
+  EXPECT_FALSE(env.DeleteFile(world.Program("folder")));
+  EXPECT_TRUE(world.Has("folder/inner.txt"));
+  EXPECT_TRUE(env.DeleteFile(world.Program("A.TXT")));
+  EXPECT_FALSE(world.Has("a.txt"));
+  EXPECT_FALSE(env.DeleteFile(world.Program("a.txt")));
+  EXPECT_FALSE(env.DeleteFile(""));
+}
+
+TEST_F(PosixEnvTest, ReplaceFileSwapsContentsAndKeepsPermissions) {
+  ASSERT_TRUE(env.ReplaceFile(world.Program("store.reg"), "first"));
+  EXPECT_EQ(world.Read("store.reg"), "first");
+  auto before = env.Stat(world.Program("store.reg"));
+
+  ::chmod(world.Native("store.reg").c_str(), 0640);
+  ASSERT_TRUE(env.ReplaceFile(world.Program("store.reg"), "second, longer"));
+  EXPECT_EQ(world.Read("store.reg"), "second, longer");
+  auto after = env.Stat(world.Program("store.reg"));
+  ASSERT_TRUE(before && after);
+  EXPECT_NE(before->fileId, after->fileId);
+  EXPECT_EQ(after->size, 14u);
+  struct stat st;
+  ASSERT_EQ(::stat(world.Native("store.reg").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+
+  EXPECT_FALSE(env.ReplaceFile(world.Program("missing\\store.reg"), "x"));
+  EXPECT_EQ(NamesIn(world.Native()), (std::set<std::string>{"store.reg"}));
+}
+
+TEST_F(PosixEnvTest, ReadingChecksNeedARegularFile) {
+  world.Write("Host/LENDER.INI", "[Lenders]");
+  world.MakeFolder("folder");
+  ASSERT_EQ(::mkfifo(world.Native("pipe").c_str(), 0600), 0);
+
+  EXPECT_TRUE(env.CanOpenForReading(world.Program("host\\lender.ini")));
+  EXPECT_EQ(env.ReadWholeFile(world.Program("HOST\\lender.ini")), "[Lenders]");
+  EXPECT_FALSE(env.CanOpenForReading(world.Program("folder")));
+  EXPECT_FALSE(env.CanOpenForReading(world.Program("missing")));
+  EXPECT_FALSE(env.CanOpenForReading(""));
+  // A pipe without a writer must not hang the check.
+  EXPECT_FALSE(env.CanOpenForReading(world.Program("pipe")));
+  EXPECT_FALSE(env.ReadWholeFile(world.Program("pipe")).has_value());
+  EXPECT_FALSE(env.ReadWholeFile(world.Program("folder")).has_value());
+
+  EXPECT_TRUE(env.CanEnterFolder(world.Program("FOLDER")));
+  EXPECT_FALSE(env.CanEnterFolder(world.Program("host\\lender.ini")));
+  EXPECT_FALSE(env.CanEnterFolder(world.Program("missing")));
+  EXPECT_FALSE(env.CanEnterFolder(""));
+}
+
+TEST_F(PosixEnvTest, OpenOrCreateMakesAnEmptyFile) {
+  world.Write("kept.txt", "contents");
+  world.MakeFolder("folder");
+  EXPECT_TRUE(env.OpenOrCreate(world.Program("new.txt")));
+  EXPECT_TRUE(world.Has("new.txt"));
+  EXPECT_EQ(world.Read("new.txt"), "");
+  EXPECT_TRUE(env.OpenOrCreate(world.Program("kept.txt")));
+  EXPECT_EQ(world.Read("kept.txt"), "contents");
+  EXPECT_FALSE(env.OpenOrCreate(world.Program("folder")));
+  EXPECT_FALSE(env.OpenOrCreate(world.Program("missing\\x.txt")));
+}
+
+TEST_F(PosixEnvTest, WritableFileAppendsUntilClosed) {
+  world.Write("log.txt", "old contents");
+  auto file = env.OpenForWriting(world.Program("log.txt"));
+  ASSERT_NE(file, nullptr);
+  EXPECT_TRUE(file->Append("line 1\r\n"));
+  EXPECT_TRUE(file->Append("line 2\r\n"));
+  EXPECT_TRUE(file->Flush());
+  EXPECT_TRUE(file->Close());
+  EXPECT_FALSE(file->Append("late"));
+  EXPECT_FALSE(file->Close());
+  EXPECT_EQ(world.Read("log.txt"), "line 1\r\nline 2\r\n");
+  EXPECT_EQ(env.OpenForWriting(world.Program("missing\\log.txt")), nullptr);
+}
+
+TEST_F(PosixEnvTest, DriveVariableAndFoldersComeFromTheEnvironment) {
+  world.Write("Kestova/Zev.ini", "x");
+  ::setenv("INGESTOR_DRIVE_Q", world.Native().c_str(), 1);
+  EXPECT_TRUE(env.CanOpenForReading("Q:\\Kestova\\Zev.ini"));
+  EXPECT_TRUE(env.CanOpenForReading("q:\\kestova\\zev.ini"));
+  EXPECT_TRUE(env.CanEnterFolder("Q:\\"));
+  ::unsetenv("INGESTOR_DRIVE_Q");
+  EXPECT_FALSE(env.CanOpenForReading("Q:\\Kestova\\Zev.ini"));
+
+  const char* oldWindir = std::getenv("WINDIR");
+  std::string saved = oldWindir ? oldWindir : "";
+  ::setenv("WINDIR", "/opt/win/", 1);
+  EXPECT_EQ(env.WindowsFolder(), "\\opt\\win");
+  ::unsetenv("WINDIR");
+  EXPECT_EQ(env.WindowsFolder(), "\\etc");
+  if (oldWindir) ::setenv("WINDIR", saved.c_str(), 1);
+
+  std::string current = env.CurrentFolder();
+  EXPECT_EQ(current.find('/'), std::string::npos);
+  EXPECT_EQ(current, platform::ToProgramForm(std::filesystem::current_path().string()));
+  EXPECT_EQ(env.SystemFolder(), "\\usr\\lib");
+  EXPECT_FALSE(env.ProgramFolder().empty());
+  EXPECT_EQ(env.ProgramFolder().find('/'), std::string::npos);
+}
+
+}  // namespace
