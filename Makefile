@@ -1,6 +1,7 @@
 # Ingestor: build, test and demo entry points.
 #   make build   configure and build (Release with debug info)
 #   make test    install missing Debian packages (as root), build, run every suite
+#                (starts its own PostgreSQL server for the database suites)
 #   make demo    build and run the program on sample data
 #   make format  clang-format every source file
 
@@ -8,7 +9,9 @@ PRESET      ?= default
 BUILD_DIR   := build/$(PRESET)
 JOBS        ?= $(shell nproc)
 # Debian packages the build and the tests need.
-PACKAGES    := cmake ninja-build g++ pkg-config libgtest-dev googletest clang-format
+PACKAGES    := cmake ninja-build g++ pkg-config libgtest-dev googletest clang-format \
+               libsqlite3-dev unixodbc-dev libsqliteodbc odbc-postgresql postgresql \
+               libbenchmark-dev
 
 .PHONY: all build test demo deps format clean
 
@@ -34,8 +37,10 @@ $(BUILD_DIR)/build.ninja: CMakeLists.txt CMakePresets.json
 build: deps $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
+# Every suite runs against the embedded database and, through a private ODBC
+# configuration, SQLite over ODBC and a throw-away PostgreSQL server.
 test: build
-	ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+	tests/db/with-databases.sh ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
 demo: build
 	@tools/demo.sh $(BUILD_DIR)

@@ -1,10 +1,14 @@
 #include "engine/CSImportEngine.h"
 
+#include "engine/DbConnection.h"
+#include "engine/Recordset.h"
 #include "startup/ResourceStrings.h"
 
 CSImportEngine::CSImportEngine(const platform::Context& ctx) : ctx_(ctx) {}
 
 CSImportEngine::~CSImportEngine() {
+  CloseRecordset();
+  CloseConnection();
   sourceFiles_.clear();
   outputFiles_.clear();
 }

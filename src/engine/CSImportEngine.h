@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,6 +20,8 @@
 namespace ui {
 class CProgressBar;
 }
+class DbConnection;
+class Recordset;
 
 class CSImportEngine {
  public:
@@ -97,6 +100,37 @@ class CSImportEngine {
   std::int32_t GetOutputFiles(const std::string& folder, std::string& mask);
   const std::vector<std::string>& OutputFiles() const { return outputFiles_; }
 
+  // --- Database access: one connection and one current record set at a time.
+  // Every outcome is logged; nothing is raised and no box is shown.
+  // Builds the connection string (Access form on OutputDatabase when `server`
+  // is empty, SQL Server form otherwise; user and password scrambled when
+  // `scramble` is set and they are not empty), replaces the engine connection
+  // with a new one (releasing the current record set, which reads through the
+  // old one) and opens it. Logs each of the driver's messages as "Info: ...".
+  // True when the connection is open.
+  bool OpenConnection(const std::string& server, const std::string& database,
+                      const std::string& user, const std::string& password, bool scramble);
+  // Closes the current record set, then opens `source` (SQL text or table
+  // name) on the engine connection as the new current one: -1 when it has
+  // rows (the first one current), 1 when it is empty, 0 when it could not be
+  // opened (the reason is logged). The new record set stays current whatever
+  // the outcome.
+  int OpenRecordset(const std::string& source, bool writable);
+  // Closes and releases the current record set, if any.
+  void CloseRecordset();
+  // Closes and releases the engine connection, if any, and then logs
+  // "Connection closed.". A record set still current is released first: it
+  // cannot outlive the connection it reads through. A transaction still open
+  // is committed; when that fails its reason is logged instead.
+  void CloseConnection();
+  // Runs `script` with every "%s" replaced by `table` on the engine
+  // connection. False (and logged) when the script is empty, there is no
+  // connection, or the statement failed.
+  bool ExecuteScript(const std::string& table, const std::string& script);
+  // The current record set and the engine connection; nullptr when none.
+  Recordset* CurrentRecordset() { return recordset_.get(); }
+  DbConnection* Connection() { return connection_.get(); }
+
   bool OverwriteAllConflicts() const { return overwriteAllConflicts_; }
   void SetOverwriteAllConflicts(bool value) { overwriteAllConflicts_ = value; }
   bool KeepAllExisting() const { return keepAllExisting_; }
@@ -125,6 +159,9 @@ class CSImportEngine {
   }
 
   platform::Context ctx_;
+  // Declared before the record set, so that it is destroyed after it.
+  std::unique_ptr<DbConnection> connection_;
+  std::unique_ptr<Recordset> recordset_;
   platform::OutputObject* outputObject_ = nullptr;
   ui::CProgressBar* progress_ = nullptr;
   std::int32_t dataType_ = 0;

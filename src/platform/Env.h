@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/db/Backend.h"
+
 namespace platform {
 
 struct DirEntry {
@@ -78,6 +80,12 @@ class Env {
   virtual bool ReplaceFile(const std::string& path, std::string_view contents) = 0;
   // Creates or empties `path` and opens it for writing; nullptr on failure.
   virtual std::unique_ptr<WritableFile> OpenForWriting(const std::string& path) = 0;
+
+  // --- Databases
+  // Opens the database a connection string names (see platform/db/Connect.h);
+  // nullptr with the driver's messages in `errors` when it cannot be opened.
+  virtual std::unique_ptr<db::Backend> OpenDatabase(const std::string& connectionString,
+                                                    std::vector<std::string>& errors) = 0;
 
   // --- Folders the platform names (program form, no trailing separator)
   virtual std::string CurrentFolder() = 0;

@@ -12,6 +12,7 @@
 #include <ctime>
 
 #include "platform/Paths.h"
+#include "platform/db/Connect.h"
 
 namespace platform {
 
@@ -271,6 +272,12 @@ std::unique_ptr<WritableFile> PosixEnv::OpenForWriting(const std::string& path) 
   int fd = ::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) return nullptr;
   return std::make_unique<PosixWritableFile>(fd);
+}
+
+std::unique_ptr<db::Backend> PosixEnv::OpenDatabase(const std::string& connectionString,
+                                                    std::vector<std::string>& errors) {
+  return db::OpenBackend(
+      connectionString, [this](const std::string& path) { return Native(path); }, errors);
 }
 
 std::string PosixEnv::CurrentFolder() {

@@ -19,6 +19,9 @@ class PosixEnv final : public Env {
   bool ReplaceFile(const std::string& path, std::string_view contents) override;
   std::unique_ptr<WritableFile> OpenForWriting(const std::string& path) override;
 
+  std::unique_ptr<db::Backend> OpenDatabase(const std::string& connectionString,
+                                            std::vector<std::string>& errors) override;
+
   std::string CurrentFolder() override;
   std::string ProgramFolder() override;
   std::string WindowsFolder() override;

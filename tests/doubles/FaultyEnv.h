@@ -83,6 +83,14 @@ class FaultyEnv final : public platform::Env {
     if (Fails("OpenForWriting")) return nullptr;
     return real_.OpenForWriting(p);
   }
+  std::unique_ptr<db::Backend> OpenDatabase(const std::string& connectionString,
+                                            std::vector<std::string>& errors) override {
+    if (Fails("OpenDatabase")) {
+      errors.push_back("injected: OpenDatabase");
+      return nullptr;
+    }
+    return real_.OpenDatabase(connectionString, errors);
+  }
   std::string CurrentFolder() override {
     MaybeThrow("CurrentFolder");
     return currentFolder_ ? *currentFolder_ : real_.CurrentFolder();

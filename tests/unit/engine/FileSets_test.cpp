@@ -184,6 +184,10 @@ class ExplodingEnv final : public platform::Env {
   std::unique_ptr<platform::WritableFile> OpenForWriting(const std::string&) override {
     return nullptr;
   }
+  std::unique_ptr<db::Backend> OpenDatabase(const std::string&,
+                                            std::vector<std::string>&) override {
+    return nullptr;
+  }
   std::string CurrentFolder() override { return "\\"; }
   std::string ProgramFolder() override { return "\\"; }
   std::string WindowsFolder() override { return "\\etc"; }

@@ -27,6 +27,10 @@ class ThrowingEnv final : public platform::Env {
   std::optional<std::string> ReadWholeFile(const std::string&) override { Fail(); }
   bool ReplaceFile(const std::string&, std::string_view) override { Fail(); }
   std::unique_ptr<platform::WritableFile> OpenForWriting(const std::string&) override { Fail(); }
+  std::unique_ptr<db::Backend> OpenDatabase(const std::string&,
+                                            std::vector<std::string>&) override {
+    Fail();
+  }
   std::string CurrentFolder() override { Fail(); }
   std::string ProgramFolder() override { Fail(); }
   std::string WindowsFolder() override { Fail(); }

@@ -1,0 +1,30 @@
+// The host's SQL (the Access dialect the string table is written in) turned
+// into the dialect of the engine that runs it. Statements are accepted as
+// they stand: bracketed names, COUNTER, SHORT, BYTE, BIT, TEXT(n), MEMO,
+// SINGLE, DATE, and index names that are per table.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/db/Backend.h"
+
+namespace accesssql {
+
+// Translates one statement. Text inside '...' literals is never changed.
+//  SQLite:     [x] -> "x"; COUNTER -> INTEGER PRIMARY KEY AUTOINCREMENT;
+//              SHORT/BYTE/BIT/LONG -> INTEGER (declared types kept where they
+//              tell the record set a column's kind: BIT, DATE); TEXT(n) ->
+//              VARCHAR(n); TEXT -> VARCHAR(255); MEMO -> TEXT (never numeric
+//              affinity, so '00123' stays text); SINGLE/DOUBLE -> REAL;
+//              CREATE [UNIQUE] INDEX name ON t -> index "t_name".
+//  PostgreSQL: brackets dropped (names fold to lower case consistently);
+//              COUNTER -> SERIAL PRIMARY KEY; SHORT/BYTE/BIT -> SMALLINT;
+//              TEXT(n) -> VARCHAR(n); MEMO -> TEXT; SINGLE -> REAL; DATE ->
+//              DATE; per-table index names as for SQLite; ORDER BY items get
+//              NULLS FIRST (ascending) or NULLS LAST (descending), so NULLs
+//              sort as in SQLite.
+//  Access:     unchanged.
+std::string Translate(std::string_view sql, db::Dialect dialect);
+
+}  // namespace accesssql

@@ -1,0 +1,720 @@
+#include "engine/Recordset.h"
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace {
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+bool StartsWithWord(std::string_view text, std::string_view word) {
+  if (text.size() < word.size()) return false;
+  for (std::size_t i = 0; i < word.size(); ++i)
+    if (std::toupper(static_cast<unsigned char>(text[i])) != word[i]) return false;
+  return text.size() == word.size() ||
+         !(std::isalnum(static_cast<unsigned char>(text[word.size()])) || text[word.size()] == '_');
+}
+
+std::string_view SkipSpaces(std::string_view s) {
+  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
+  return s;
+}
+
+// A table or column name at the start of `s`: [bracketed], "quoted" or a
+// plain identifier. Advances `s` past it.
+std::optional<std::string> TakeName(std::string_view& s) {
+  s = SkipSpaces(s);
+  if (s.empty()) return std::nullopt;
+  if (s.front() == '[' || s.front() == '"') {
+    char close = s.front() == '[' ? ']' : '"';
+    std::size_t end = s.find(close, 1);
+    if (end == std::string_view::npos) return std::nullopt;
+    std::string name(s.substr(1, end - 1));
+    s.remove_prefix(end + 1);
+    return name;
+  }
+  std::size_t n = 0;
+  while (n < s.size() && (std::isalnum(static_cast<unsigned char>(s[n])) || s[n] == '_')) ++n;
+  if (n == 0) return std::nullopt;
+  std::string name(s.substr(0, n));
+  s.remove_prefix(n);
+  return name;
+}
+
+std::string Bracketed(const std::string& name) {
+  return "[" + name + "]";
+}
+
+// The canonical text of a number, so 5, 5.0 and '5' make the same key.
+std::string NumberKey(double v) {
+  char buf[32];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+  return ec == std::errc() ? std::string(buf, end) : std::to_string(v);
+}
+
+bool IsLeap(int y) {
+  return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
+
+bool IsCalendarDate(int y, int m, int d) {
+  static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (y < 100 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
+  return d <= kDays[m - 1] + (m == 2 && IsLeap(y) ? 1 : 0);
+}
+
+// Reads up to `maxDigits` digits; false when there are none.
+bool TakeNumber(std::string_view& s, int maxDigits, int& out) {
+  int n = 0;
+  out = 0;
+  while (n < maxDigits && n < static_cast<int>(s.size()) &&
+         std::isdigit(static_cast<unsigned char>(s[n]))) {
+    out = out * 10 + (s[n] - '0');
+    ++n;
+  }
+  s.remove_prefix(n);
+  return n > 0;
+}
+
+// A date text as the importers write it (MM-DD-YYYY, MM/DD/YYYY) or ISO
+// (YYYY-MM-DD), optionally followed by a time; ISO text when it names a
+// calendar day, nullopt otherwise.
+std::optional<std::string> IsoDate(std::string_view text) {
+  std::string_view s = SkipSpaces(text);
+  int a, b, c;
+  std::string_view rest = s;
+  if (!TakeNumber(rest, 4, a) || rest.empty() || (rest[0] != '-' && rest[0] != '/'))
+    return std::nullopt;
+  char sep = rest[0];
+  bool isoOrder = s.size() - rest.size() == 4;
+  rest.remove_prefix(1);
+  if (!TakeNumber(rest, 2, b) || rest.empty() || rest[0] != sep) return std::nullopt;
+  rest.remove_prefix(1);
+  if (!TakeNumber(rest, isoOrder ? 2 : 4, c)) return std::nullopt;
+  int y = isoOrder ? a : c, m = isoOrder ? b : a, d = isoOrder ? c : b;
+  if (!isoOrder && s.size() - rest.size() < 8)
+    return std::nullopt;  // two-digit years are ambiguous
+  std::string time;
+  rest = SkipSpaces(rest);
+  if (!rest.empty()) {
+    int hh, mm, ss = 0;
+    if (!TakeNumber(rest, 2, hh) || rest.empty() || rest[0] != ':') return std::nullopt;
+    rest.remove_prefix(1);
+    if (!TakeNumber(rest, 2, mm)) return std::nullopt;
+    if (!rest.empty() && rest[0] == ':') {
+      rest.remove_prefix(1);
+      if (!TakeNumber(rest, 2, ss)) return std::nullopt;
+    }
+    if (!SkipSpaces(rest).empty() || hh > 23 || mm > 59 || ss > 59) return std::nullopt;
+    char buf[48];
+    std::snprintf(buf, sizeof buf, " %02d:%02d:%02d", hh, mm, ss);
+    if (hh != 0 || mm != 0 || ss != 0) time = buf;
+  }
+  if (!IsCalendarDate(y, m, d)) return std::nullopt;
+  char buf[48];
+  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
+  return std::string(buf) + time;
+}
+
+// One "Col = literal" term of a filter condition.
+struct Term {
+  std::string column;
+  db::Value value;
+};
+
+std::optional<std::vector<Term>> ParseCondition(std::string_view s) {
+  std::vector<Term> terms;
+  for (;;) {
+    Term term;
+    auto name = TakeName(s);
+    if (!name) return std::nullopt;
+    term.column = *name;
+    s = SkipSpaces(s);
+    if (s.empty() || s.front() != '=') return std::nullopt;
+    s = SkipSpaces(s.substr(1));
+    if (s.empty()) return std::nullopt;
+    if (s.front() == '\'') {
+      std::string text;
+      std::size_t i = 1;
+      for (;;) {
+        if (i >= s.size()) return std::nullopt;
+        if (s[i] == '\'') {
+          if (i + 1 < s.size() && s[i + 1] == '\'') {
+            text += '\'';
+            i += 2;
+            continue;
+          }
+          break;
+        }
+        text += s[i++];
+      }
+      s.remove_prefix(i + 1);
+      term.value = db::Value::Text(std::move(text));
+    } else {
+      std::size_t n = 0;
+      while (n < s.size() && (std::isdigit(static_cast<unsigned char>(s[n])) || s[n] == '-' ||
+                              s[n] == '+' || s[n] == '.' || s[n] == 'e' || s[n] == 'E'))
+        ++n;
+      double v = 0;
+      auto [end, ec] = std::from_chars(s.data() + (s[0] == '+' ? 1 : 0), s.data() + n, v);
+      if (n == 0 || ec != std::errc() || end != s.data() + n) return std::nullopt;
+      s.remove_prefix(n);
+      term.value = db::Value::Real(v);
+    }
+    terms.push_back(std::move(term));
+    s = SkipSpaces(s);
+    if (s.empty()) return terms;
+    if (!StartsWithWord(s, "AND")) return std::nullopt;
+    s.remove_prefix(3);
+  }
+}
+
+}  // namespace
+
+Recordset::Recordset(DbConnection& connection) : connection_(connection) {}
+
+Recordset::~Recordset() {
+  Close();
+}
+
+bool Recordset::Fail(std::string message) const {
+  error_ = OneLine(std::move(message));
+  return false;
+}
+
+void Recordset::Close() {
+  open_ = false;
+  insertByColumns_.clear();
+  lastInsert_ = nullptr;
+  statements_.clear();
+  columns_.clear();
+  kinds_.clear();
+  positionByName_.clear();
+  rows_.clear();
+  indexes_.clear();
+  filtered_.reset();
+  current_.reset();
+  pending_.clear();
+  touched_.clear();
+  allRowsLoaded_ = false;
+  addedUnlisted_ = false;
+  position_ = 0;
+  editMode_ = kEditNone;
+}
+
+bool Recordset::Open(const std::string& source, bool writable) {
+  Close();
+  error_.clear();
+  db::Backend* backend = connection_.backend();
+  if (backend == nullptr) return Fail("The connection is not open.");
+
+  std::string_view s = SkipSpaces(source);
+  if (StartsWithWord(s, "SELECT")) {
+    s = SkipSpaces(s.substr(6));
+    if (s.empty() || s.front() != '*') return Fail("Only SELECT * FROM one table can be opened.");
+    s = SkipSpaces(s.substr(1));
+    if (!StartsWithWord(s, "FROM")) return Fail("Only SELECT * FROM one table can be opened.");
+    s.remove_prefix(4);
+  }
+  auto table = TakeName(s);
+  s = SkipSpaces(s);
+  if (!table || !(s.empty() || StartsWithWord(s, "WHERE") || StartsWithWord(s, "ORDER")))
+    return Fail("Only SELECT * FROM one table can be opened: " + source);
+  table_ = *table;
+  tail_ = std::string(s);
+  locator_ = backend->RowLocator();
+  writable_ = writable;
+
+  db::Statement* select = Prepared("SELECT * FROM " + Bracketed(table_) + " " + tail_);
+  if (select == nullptr) return false;
+  const int first = locator_.empty() ? 0 : 1;
+  for (int c = first; c < select->ColumnCount(); ++c) {
+    columns_.push_back(select->ColumnName(c));
+    kinds_.push_back(select->ColumnType(c));
+    positionByName_.emplace(Lower(columns_.back()), c - first);
+  }
+  auto row = std::make_shared<Row>();
+  switch (select->Step()) {
+    case db::StepResult::Row:
+      ReadRow(*select, *row);
+      rows_.push_back(std::move(row));
+      break;
+    case db::StepResult::Done:
+      allRowsLoaded_ = true;
+      break;
+    case db::StepResult::Error:
+      select->Reset();
+      return Fail(select->error());
+  }
+  // The cursor is not kept open: some engines allow one active statement only.
+  select->Reset();
+  open_ = true;
+  return true;
+}
+
+db::Statement* Recordset::Prepared(const std::string& hostSql) const {
+  auto it = statements_.find(hostSql);
+  if (it != statements_.end()) return it->second.get();
+  db::Backend* backend = connection_.backend();
+  if (backend == nullptr) {
+    Fail("The connection is not open.");
+    return nullptr;
+  }
+  std::string sql = connection_.Translate(hostSql);
+  // The locator is selected first so that row identity survives any column list.
+  if (!locator_.empty() && sql.rfind("SELECT * ", 0) == 0)
+    sql = "SELECT " + locator_ + " AS ingestor_locator, * " + sql.substr(9);
+  std::string error;
+  auto statement = backend->Prepare(sql, error);
+  if (!statement) {
+    Fail(error);
+    return nullptr;
+  }
+  return statements_.emplace(hostSql, std::move(statement)).first->second.get();
+}
+
+bool Recordset::ReadRow(db::Statement& statement, Row& row) const {
+  const int first = locator_.empty() ? 0 : 1;
+  row.locator = first ? statement.Column(0) : db::Value::Null();
+  row.values.resize(columns_.size());
+  for (std::size_t c = 0; c < columns_.size(); ++c)
+    row.values[c] = statement.Column(static_cast<int>(c) + first);
+  row.complete = true;
+  row.written.clear();
+  return true;
+}
+
+bool Recordset::LoadAllRows() {
+  db::Statement* select = Prepared("SELECT * FROM " + Bracketed(table_) + " " + tail_);
+  if (select == nullptr) return false;
+  std::vector<RowPtr> rows;
+  for (;;) {
+    db::StepResult r = select->Step();
+    if (r == db::StepResult::Done) break;
+    if (r == db::StepResult::Error) {
+      select->Reset();
+      return Fail(select->error());
+    }
+    auto row = std::make_shared<Row>();
+    ReadRow(*select, *row);
+    rows.push_back(std::move(row));
+  }
+  select->Reset();
+  rows_ = std::move(rows);
+  allRowsLoaded_ = true;
+  addedUnlisted_ = false;
+  indexes_.clear();
+  filtered_.reset();
+  current_.reset();
+  position_ = 0;
+  return true;
+}
+
+Recordset::Row* Recordset::Current() const {
+  if (current_) return current_.get();
+  const auto& view = View();
+  return position_ < view.size() ? view[position_].get() : nullptr;
+}
+
+bool Recordset::Bof() const {
+  return Current() == nullptr && position_ == 0;
+}
+bool Recordset::Eof() const {
+  return Current() == nullptr;
+}
+
+bool Recordset::MoveFirst() {
+  if (!open_) return Fail("The record set is not open.");
+  current_.reset();
+  if (addedUnlisted_ && !filtered_ && !LoadAllRows()) return false;
+  position_ = 0;
+  return true;
+}
+
+bool Recordset::MoveNext() {
+  if (!open_) return Fail("The record set is not open.");
+  if (!allRowsLoaded_ && !filtered_) {
+    // Only the first row was read: read them all, then step past the current one.
+    Row* before = Current();
+    db::Value locator = before ? before->locator : db::Value::Null();
+    if (!LoadAllRows()) return false;
+    position_ = 0;
+    if (before && !locator.IsNull()) {
+      while (position_ < rows_.size() && !(rows_[position_]->locator == locator)) ++position_;
+    }
+  }
+  current_.reset();
+  if (position_ < View().size()) ++position_;
+  return true;
+}
+
+std::string Recordset::FieldName(int position) const {
+  if (position < 0 || position >= FieldCount()) return "";
+  return columns_[position];
+}
+
+int Recordset::FieldIndex(std::string_view name) const {
+  auto it = positionByName_.find(Lower(name));
+  return it == positionByName_.end() ? -1 : it->second;
+}
+
+db::Value Recordset::Field(int position) const {
+  if (position < 0 || position >= FieldCount()) return db::Value::Null();
+  if (editMode_ != kEditNone) return pending_[position];
+  Row* row = Current();
+  if (row == nullptr) return db::Value::Null();
+  if (!row->complete) Refresh(*row);
+  return row->values[position];
+}
+
+db::Value Recordset::Field(std::string_view name) const {
+  return Field(FieldIndex(name));
+}
+
+bool Recordset::SetField(std::string_view name, db::Value value) {
+  int position = FieldIndex(name);
+  if (position < 0)
+    return Fail("Item cannot be found: there is no column '" + std::string(name) + "'.");
+  return SetField(position, std::move(value));
+}
+
+bool Recordset::SetField(int position, db::Value value) {
+  if (!open_) return Fail("The record set is not open.");
+  if (!writable_) return Fail("The record set is read-only.");
+  if (position < 0 || position >= FieldCount())
+    return Fail("Item cannot be found: there is no column " + std::to_string(position) + ".");
+  if (editMode_ == kEditNone) {
+    Row* row = Current();
+    if (row == nullptr) return Fail("Either BOF or EOF is true: there is no current row.");
+    if (!row->complete) Refresh(*row);
+    pending_ = row->values;
+    touched_.assign(columns_.size(), false);
+    editMode_ = kEditInProgress;
+  }
+  if (!Coerce(position, value)) return false;
+  pending_[position] = std::move(value);
+  touched_[position] = true;
+  return true;
+}
+
+bool Recordset::Coerce(int position, db::Value& value) const {
+  if (value.IsNull()) return true;
+  const std::string& column = columns_[position];
+  auto mismatch = [&](const char* what) {
+    return Fail("Data type mismatch: '" + value.ToText() + "' is not " + what + " (column '" +
+                column + "').");
+  };
+  bool blank = value.IsText() && SkipSpaces(value.text()).empty();
+  switch (kinds_[position]) {
+    case db::ColumnKind::Integer: {
+      if (value.IsInteger()) return true;
+      if (blank) {
+        value = db::Value::Null();
+        return true;
+      }
+      auto n = value.ToNumber();
+      if (!n || std::fabs(*n) > 9.2e18) return mismatch("a whole number");
+      value = db::Value::Integer(static_cast<std::int64_t>(std::nearbyint(*n)));
+      return true;
+    }
+    case db::ColumnKind::Bit: {
+      if (blank) {
+        value = db::Value::Null();
+        return true;
+      }
+      if (value.IsText()) {
+        std::string t = Lower(SkipSpaces(value.text()));
+        if (t == "true" || t == "yes" || t == "false" || t == "no") {
+          value = db::Value::Bool(t == "true" || t == "yes");
+          return true;
+        }
+      }
+      auto n = value.ToNumber();
+      if (!n) return mismatch("a truth value");
+      value = db::Value::Bool(*n != 0);
+      return true;
+    }
+    case db::ColumnKind::Real: {
+      if (value.IsReal()) return true;
+      if (blank) {
+        value = db::Value::Null();
+        return true;
+      }
+      auto n = value.ToNumber();
+      if (!n) return mismatch("a number");
+      value = db::Value::Real(*n);
+      return true;
+    }
+    case db::ColumnKind::Date: {
+      if (!value.IsText()) return mismatch("a date");
+      if (blank) {
+        value = db::Value::Null();
+        return true;
+      }
+      auto iso = IsoDate(value.text());
+      if (!iso) return mismatch("a calendar date");
+      value = db::Value::Text(std::move(*iso));
+      return true;
+    }
+    case db::ColumnKind::Text:
+      if (!value.IsText()) value = db::Value::Text(value.ToText());
+      return true;
+    case db::ColumnKind::Other:
+      break;
+  }
+  return true;
+}
+
+bool Recordset::AddNew() {
+  if (!open_) return Fail("The record set is not open.");
+  if (!writable_) return Fail("The record set is read-only.");
+  if (editMode_ != kEditNone && !Update()) return false;
+  pending_.assign(columns_.size(), db::Value::Null());
+  touched_.assign(columns_.size(), false);
+  editMode_ = kEditAdd;
+  return true;
+}
+
+void Recordset::CancelUpdate() {
+  editMode_ = kEditNone;
+  pending_.clear();
+  touched_.clear();
+}
+
+bool Recordset::Update() {
+  if (editMode_ == kEditNone) return true;
+  bool ok = editMode_ == kEditAdd ? InsertPending() : UpdateCurrent();
+  // A refused row is abandoned, so the next record starts clean.
+  CancelUpdate();
+  return ok;
+}
+
+db::Statement* Recordset::PrepareInsert() {
+  std::string names, marks;
+  for (std::size_t c = 0; c < columns_.size(); ++c) {
+    if (!touched_[c]) continue;
+    names += names.empty() ? "" : ", ";
+    marks += marks.empty() ? "?" : ", ?";
+    names += Bracketed(columns_[c]);
+  }
+  return Prepared(names.empty() ? "INSERT INTO " + Bracketed(table_) + " DEFAULT VALUES"
+                                : "INSERT INTO " + Bracketed(table_) + " (" + names + ") VALUES (" +
+                                      marks + ")");
+}
+
+bool Recordset::InsertPending() {
+  if (lastInsert_ == nullptr || touched_ != lastInsertColumns_) {
+    lastInsert_ = nullptr;
+    db::Statement*& cached = insertByColumns_[touched_];
+    if (cached == nullptr) cached = PrepareInsert();
+    if (cached == nullptr) {
+      insertByColumns_.erase(touched_);
+      return false;
+    }
+    lastInsert_ = cached;
+    lastInsertColumns_ = touched_;
+  }
+  db::Statement* insert = lastInsert_;
+  int parameter = 0;
+  for (std::size_t c = 0; c < columns_.size(); ++c) {
+    if (!touched_[c]) continue;
+    if (!insert->Bind(++parameter, pending_[c])) {
+      insert->Reset();
+      return Fail(insert->error());
+    }
+  }
+  db::StepResult r = insert->Step();
+  insert->Reset();
+  if (r == db::StepResult::Error) return Fail(insert->error());
+
+  // While rows are not listed, the last added row is held only as the current
+  // one; its storage is re-used for the next, so a long import allocates no
+  // row per record.
+  RowPtr row = !allRowsLoaded_ && current_ && current_.use_count() == 1 ? std::move(current_)
+                                                                        : std::make_shared<Row>();
+  row->locator = connection_.backend()->LastInsertLocator();
+  // Untouched columns hold whatever the engine chose (an auto-number, a default).
+  row->complete = parameter == static_cast<int>(columns_.size());
+  row->values.swap(pending_);
+  if (!row->complete) row->written = touched_;
+  if (allRowsLoaded_) {
+    rows_.push_back(row);
+    IndexRow(row);
+  } else {
+    addedUnlisted_ = true;
+  }
+  current_ = row;
+  return true;
+}
+
+std::string Recordset::RowCondition(const Row& row, std::vector<db::Value>& bindings) const {
+  std::string where;
+  auto add = [&](const std::string& expression, const db::Value& v) {
+    where += where.empty() ? " WHERE " : " AND ";
+    if (v.IsNull()) {
+      where += expression + " IS NULL";
+    } else {
+      where += expression + " = ?";
+      bindings.push_back(v);
+    }
+  };
+  if (!row.locator.IsNull()) {
+    add(locator_, row.locator);
+    return where;
+  }
+  // Without a locator a row is named by its values: an ID column when it has
+  // one, else every column except approximate numbers.
+  // Columns an insert left to the engine are unknown and name nothing.
+  auto known = [&](std::size_t c) { return row.complete || row.written[c]; };
+  int id = FieldIndex("ID");
+  if (id >= 0 && known(id) && !row.values[id].IsNull()) {
+    add(Bracketed(columns_[id]), row.values[id]);
+    return where;
+  }
+  for (std::size_t c = 0; c < columns_.size(); ++c)
+    if (known(c) && kinds_[c] != db::ColumnKind::Real) add(Bracketed(columns_[c]), row.values[c]);
+  return where;
+}
+
+bool Recordset::Refresh(Row& row) const {
+  std::vector<db::Value> bindings;
+  std::string where = RowCondition(row, bindings);
+  db::Statement* select = Prepared("SELECT * FROM " + Bracketed(table_) + where);
+  if (select == nullptr) return false;
+  for (std::size_t i = 0; i < bindings.size(); ++i)
+    select->Bind(static_cast<int>(i) + 1, bindings[i]);
+  bool found = select->Step() == db::StepResult::Row;
+  if (found) ReadRow(*select, row);
+  select->Reset();
+  return found;
+}
+
+bool Recordset::UpdateCurrent() {
+  Row* row = Current();
+  if (row == nullptr) return Fail("Either BOF or EOF is true: there is no current row.");
+  std::string set;
+  std::vector<db::Value> bindings;
+  for (std::size_t c = 0; c < columns_.size(); ++c) {
+    if (!touched_[c]) continue;
+    set += set.empty() ? "" : ", ";
+    set += Bracketed(columns_[c]) + " = ?";
+    bindings.push_back(pending_[c]);
+  }
+  if (bindings.empty()) return true;
+  std::string where = RowCondition(*row, bindings);
+  db::Statement* update = Prepared("UPDATE " + Bracketed(table_) + " SET " + set + where);
+  if (update == nullptr) return false;
+  for (std::size_t i = 0; i < bindings.size(); ++i) {
+    if (!update->Bind(static_cast<int>(i) + 1, bindings[i])) {
+      update->Reset();
+      return Fail(update->error());
+    }
+  }
+  db::StepResult r = update->Step();
+  update->Reset();
+  if (r == db::StepResult::Error) return Fail(update->error());
+
+  // Keep the key maps current: the row may have moved to another key.
+  RowPtr shared = current_ ? current_ : View()[position_];
+  if (shared && allRowsLoaded_) UnindexRow(shared);
+  row->values = pending_;
+  if (shared && allRowsLoaded_) IndexRow(shared);
+  return true;
+}
+
+Recordset::Key Recordset::KeyOf(const std::vector<int>& columns,
+                                const std::vector<db::Value>& values) const {
+  Key key;
+  for (int c : columns) {
+    const db::Value& v = values[c];
+    if (v.IsNull()) {
+      key += 'N';
+    } else if (auto n = v.ToNumber(); n && (!v.IsText() || kinds_[c] != db::ColumnKind::Text)) {
+      key += '#';
+      key += NumberKey(*n);
+    } else {
+      // Text compares without regard to case, as the host's filters do.
+      key += '\'';
+      key += Lower(v.ToText());
+    }
+    key += '\0';
+  }
+  return key;
+}
+
+// Only a key column the insert left to the engine needs the row read back.
+bool Recordset::KnowsColumns(const Row& row, const std::vector<int>& columns) {
+  return row.complete ||
+         std::all_of(columns.begin(), columns.end(), [&](int c) { return row.written[c]; });
+}
+
+Recordset::KeyIndex& Recordset::IndexFor(const std::vector<int>& columns) {
+  for (auto& index : indexes_)
+    if (index.columns == columns) return index;
+  KeyIndex& index = indexes_.emplace_back();
+  index.columns = columns;
+  for (const auto& row : rows_) {
+    if (!KnowsColumns(*row, columns)) Refresh(*row);
+    index.rows[KeyOf(columns, row->values)].push_back(row);
+  }
+  return index;
+}
+
+void Recordset::IndexRow(const RowPtr& row) {
+  for (auto& index : indexes_) {
+    if (!KnowsColumns(*row, index.columns)) Refresh(*row);
+    index.rows[KeyOf(index.columns, row->values)].push_back(row);
+  }
+}
+
+void Recordset::UnindexRow(const RowPtr& row) {
+  for (auto& index : indexes_) {
+    auto it = index.rows.find(KeyOf(index.columns, row->values));
+    if (it == index.rows.end()) continue;
+    std::erase(it->second, row);
+    if (it->second.empty()) index.rows.erase(it);
+  }
+}
+
+bool Recordset::SetFilter(const std::string& condition) {
+  if (!open_) return Fail("The record set is not open.");
+  if (editMode_ != kEditNone && !Update()) return false;
+  auto terms = ParseCondition(condition);
+  if (!terms || terms->empty()) return Fail("The filter cannot be read: " + condition);
+  std::vector<std::pair<int, db::Value>> wanted;
+  for (auto& term : *terms) {
+    int position = FieldIndex(term.column);
+    if (position < 0) return Fail("The filter names no column of the record set: " + term.column);
+    wanted.emplace_back(position, std::move(term.value));
+  }
+  // Sorted by column, so "A = 1 AND B = 2" and "B = 2 AND A = 1" share a map.
+  std::sort(wanted.begin(), wanted.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::vector<int> columns;
+  std::vector<db::Value> probe(columns_.size());
+  for (auto& [position, value] : wanted) {
+    columns.push_back(position);
+    probe[position] = value;
+  }
+  if (!allRowsLoaded_ || addedUnlisted_) {
+    if (!LoadAllRows()) return false;
+  }
+  KeyIndex& index = IndexFor(columns);
+  auto it = index.rows.find(KeyOf(columns, probe));
+  filtered_ = it == index.rows.end() ? std::vector<RowPtr>() : it->second;
+  current_.reset();
+  position_ = 0;
+  return true;
+}
+
+void Recordset::ClearFilter() {
+  filtered_.reset();
+  current_.reset();
+  position_ = 0;
+}

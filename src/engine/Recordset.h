@@ -1,0 +1,159 @@
+// A keyed, updatable view of the rows a SELECT on one table returns, with the
+// operations the importers use: position (Bof/Eof/MoveFirst/MoveNext), fields
+// by position and by name, AddNew/Update/CancelUpdate with EditMode, and a
+// Filter whose first matching row is the current row.
+//
+// Invariants:
+// - A row added through the record set is seen by a later Filter on it.
+// - Filter lookups cost no table scan per call: the first Filter on a set of
+//   columns reads the rows once into a key map, which AddNew/Update keep
+//   current. n lookups against m rows cost O(n + m).
+// - Statements are prepared once per record set and shape, and re-used.
+// - Values reach the database only as bound parameters.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "engine/DbConnection.h"
+#include "platform/db/Backend.h"
+
+class Recordset {
+ public:
+  // EditMode values.
+  static constexpr int kEditNone = 0;
+  static constexpr int kEditInProgress = 1;
+  static constexpr int kEditAdd = 2;
+
+  explicit Recordset(DbConnection& connection);
+  ~Recordset();
+  Recordset(const Recordset&) = delete;
+  Recordset& operator=(const Recordset&) = delete;
+
+  // Opens `source`: a SELECT of the host's SQL on one table (for example
+  // "SELECT * FROM [Lenders] ORDER BY LenderDBID, LenderName") or a bare table
+  // name. A read-only record set refuses AddNew and field writes. False with
+  // the reason in error() when it cannot be opened.
+  bool Open(const std::string& source, bool writable);
+  int State() const { return open_ ? 1 : 0; }
+  void Close();
+
+  // Position within the rows (or the filtered rows): BOF and EOF.
+  bool Bof() const;
+  bool Eof() const;  // EOF is a macro of <cstdio>, hence the spelling
+  bool MoveFirst();
+  bool MoveNext();
+
+  int FieldCount() const { return static_cast<int>(columns_.size()); }
+  // "" for a position out of range.
+  std::string FieldName(int position) const;
+  // The position of a column named without regard to case; -1 when none.
+  int FieldIndex(std::string_view name) const;
+  // The value of the current row (or of the row being edited or added);
+  // NULL without a current row.
+  db::Value Field(int position) const;
+  db::Value Field(std::string_view name) const;
+  // Writes a field of the current row, starting an edit, or of the new row.
+  // A value the column cannot hold (text in a number column, a date that
+  // names no calendar day) is refused: false, error() says why, the field
+  // keeps its value.
+  bool SetField(int position, db::Value value);
+  bool SetField(std::string_view name, db::Value value);
+
+  // Starts a new row (all fields NULL); EditMode becomes kEditAdd.
+  bool AddNew();
+  // Writes the new or edited row. The row stays current. False with the
+  // database's reason in error(); the edit is then abandoned.
+  bool Update();
+  void CancelUpdate();
+  int EditMode() const { return editMode_; }
+
+  // Selects the rows matching a condition of the forms the importers build:
+  // `Col = 5 AND Col2 = 'text'` (doubled apostrophes inside quotes); text
+  // compares without regard to case. False when the condition cannot be read.
+  bool SetFilter(const std::string& condition);
+  // Filter = 0: every row again.
+  void ClearFilter();
+
+  const std::string& error() const { return error_; }
+  // The table the record set reads and writes.
+  const std::string& Table() const { return table_; }
+
+ private:
+  struct Row {
+    db::Value locator;              // the engine's row locator, or NULL
+    std::vector<db::Value> values;  // by position
+    bool complete = true;           // false: columns the insert left to the engine are unknown
+    std::vector<char> written;      // while incomplete: the columns the insert wrote (1/0)
+  };
+  using RowPtr = std::shared_ptr<Row>;
+  // The values of the key columns, each tagged with its kind and ended by a
+  // separator no text contains, in one string: one allocation per lookup.
+  using Key = std::string;
+  // Rows by the values of a set of columns, in record-set order.
+  struct KeyIndex {
+    std::vector<int> columns;
+    std::unordered_map<Key, std::vector<RowPtr>> rows;
+  };
+
+  bool Fail(std::string message) const;
+  const std::vector<RowPtr>& View() const { return filtered_ ? *filtered_ : rows_; }
+  Row* Current() const;
+  // Reads every row of the source once (the first filter or MoveNext needs them).
+  bool LoadAllRows();
+  bool ReadRow(db::Statement& statement, Row& row) const;
+  // Fills the columns of a row the engine chose itself (auto-numbers, defaults).
+  bool Refresh(Row& row) const;
+  db::Statement* Prepared(const std::string& hostSql) const;
+  Key KeyOf(const std::vector<int>& columns, const std::vector<db::Value>& values) const;
+  KeyIndex& IndexFor(const std::vector<int>& columns);
+  static bool KnowsColumns(const Row& row, const std::vector<int>& columns);
+  void IndexRow(const RowPtr& row);
+  void UnindexRow(const RowPtr& row);
+  db::Statement* PrepareInsert();
+  bool InsertPending();
+  bool UpdateCurrent();
+  // Appends "WHERE ..." naming `row` and binds its values from `position`.
+  std::string RowCondition(const Row& row, std::vector<db::Value>& bindings) const;
+  // Converts `value` in place to what the column holds; false (with error()) when it cannot.
+  bool Coerce(int position, db::Value& value) const;
+
+  DbConnection& connection_;
+  bool open_ = false;
+  bool writable_ = false;
+  std::string table_;    // as named in the source, without brackets
+  std::string tail_;     // WHERE / ORDER BY clauses of the source, host SQL
+  std::string locator_;  // the engine's row locator expression, or ""
+  std::vector<std::string> columns_;
+  std::vector<db::ColumnKind> kinds_;
+  std::map<std::string, int> positionByName_;  // lower-cased name -> position
+
+  // Rows read so far in record-set order: the first row after Open, every row
+  // once LoadAllRows ran. Rows added later are appended while every row is
+  // loaded; before that only the last one is kept (as current_), so a long
+  // import of new rows holds no rows in memory.
+  std::vector<RowPtr> rows_;
+  bool allRowsLoaded_ = false;
+  bool addedUnlisted_ = false;  // rows were added that rows_ does not hold
+  std::vector<KeyIndex> indexes_;
+
+  std::optional<std::vector<RowPtr>> filtered_;  // the rows a filter selected
+  std::size_t position_ = 0;                     // index into the view
+  RowPtr current_;                               // overrides the view after Update of a new row
+
+  int editMode_ = kEditNone;
+  std::vector<db::Value> pending_;  // the row being added or edited
+  std::vector<char> touched_;
+
+  mutable std::map<std::string, std::unique_ptr<db::Statement>> statements_;  // by host SQL
+  // INSERT statements by the columns they write, so adding a row builds no SQL text.
+  std::map<std::vector<char>, db::Statement*> insertByColumns_;
+  std::vector<char> lastInsertColumns_;  // an import writes the same columns row after row
+  db::Statement* lastInsert_ = nullptr;
+  mutable std::string error_;
+};

@@ -1,0 +1,61 @@
+// The database seam: what a database engine must offer so the record-set
+// layer can work on it. Two implementations exist: the embedded SQLite
+// engine and ODBC. SQL handed to a backend is already in its own dialect;
+// translation from the host's SQL happens above this seam.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/db/Value.h"
+
+namespace db {
+
+enum class Dialect { SQLite, PostgreSQL, Access };
+
+// What a column holds, from its declared type.
+enum class ColumnKind { Integer, Real, Text, Date, Bit, Other };
+
+enum class StepResult { Row, Done, Error };
+
+// A prepared statement. Parameters are bound by 1-based position; a statement
+// is re-used by Reset() and new bindings. A bound text is not copied: it must
+// stay alive and unchanged until the statement is reset or bound again. Every
+// failure is a value: the message is available from error().
+class Statement {
+ public:
+  virtual ~Statement() = default;
+  virtual bool Bind(int position, const Value& value) = 0;
+  // Runs the statement (first call) or moves to the next row.
+  virtual StepResult Step() = 0;
+  // Makes the statement ready to run again; bindings are kept.
+  virtual bool Reset() = 0;
+  virtual int ColumnCount() = 0;
+  virtual std::string ColumnName(int column) = 0;  // 0-based
+  virtual ColumnKind ColumnType(int column) = 0;
+  virtual Value Column(int column) = 0;
+  virtual std::string error() const = 0;
+};
+
+class Backend {
+ public:
+  virtual ~Backend() = default;
+  virtual Dialect dialect() const = 0;
+  // nullptr on failure, with the reason in `error`.
+  virtual std::unique_ptr<Statement> Prepare(const std::string& sql, std::string& error) = 0;
+  // Runs one statement that returns no rows.
+  virtual bool Execute(const std::string& sql, std::string& error) = 0;
+  virtual bool Begin(std::string& error) = 0;
+  virtual bool Commit(std::string& error) = 0;
+  virtual bool Rollback(std::string& error) = 0;
+  // The expression that names a row of `table` stably for an UPDATE (SQLite:
+  // "rowid"), or "" when the engine has none; the record set then names a
+  // row by its original values.
+  virtual std::string RowLocator() const = 0;
+  // The locator value of the row the last INSERT added (SQLite: its rowid);
+  // NULL when the engine cannot tell.
+  virtual Value LastInsertLocator() = 0;
+};
+
+}  // namespace db

@@ -1,0 +1,631 @@
+#include "platform/db/OdbcBackend.h"
+
+#include <sql.h>
+#include <sqlext.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <exception>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/db/Connect.h"
+
+namespace db {
+
+namespace {
+
+bool Ok(SQLRETURN rc) {
+  return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
+}
+
+// One ODBC handle, freed with the handle it belongs to still alive (members
+// of the owners below are declared parent first, so they are freed child first).
+class Handle {
+ public:
+  Handle() = default;
+  Handle(const Handle&) = delete;
+  Handle& operator=(const Handle&) = delete;
+  ~Handle() {
+    if (handle_ != SQL_NULL_HANDLE) SQLFreeHandle(type_, handle_);
+  }
+
+  bool Allocate(SQLSMALLINT type, SQLHANDLE parent) {
+    type_ = type;
+    return Ok(SQLAllocHandle(type, parent, &handle_));
+  }
+  SQLHANDLE get() const { return handle_; }
+  SQLSMALLINT type() const { return type_; }
+
+ private:
+  SQLSMALLINT type_ = SQL_HANDLE_ENV;
+  SQLHANDLE handle_ = SQL_NULL_HANDLE;
+};
+
+// The message text of every diagnostic record on `handle`, in order.
+std::vector<std::string> Diagnostics(const Handle& handle) {
+  std::vector<std::string> messages;
+  if (handle.get() == SQL_NULL_HANDLE) return messages;
+  for (SQLSMALLINT record = 1;; ++record) {
+    SQLCHAR state[SQL_SQLSTATE_SIZE + 1] = {};
+    SQLINTEGER native = 0;
+    SQLSMALLINT length = 0;
+    std::string text(512, '\0');
+    SQLRETURN rc = SQLGetDiagRec(handle.type(), handle.get(), record, state, &native,
+                                 reinterpret_cast<SQLCHAR*>(text.data()),
+                                 static_cast<SQLSMALLINT>(text.size()), &length);
+    if (rc == SQL_SUCCESS_WITH_INFO && length >= static_cast<SQLSMALLINT>(text.size())) {
+      // The message did not fit: ask again with room for all of it.
+      text.assign(static_cast<std::size_t>(length) + 1, '\0');
+      rc = SQLGetDiagRec(handle.type(), handle.get(), record, state, &native,
+                         reinterpret_cast<SQLCHAR*>(text.data()),
+                         static_cast<SQLSMALLINT>(text.size()), &length);
+    }
+    if (!Ok(rc)) break;
+    text.resize(std::min<std::size_t>(static_cast<std::size_t>(length), text.size()));
+    text.resize(std::strlen(text.c_str()));
+    messages.push_back(std::move(text));
+  }
+  return messages;
+}
+
+// The first diagnostic message, or `fallback` when the driver left none.
+std::string FirstDiagnostic(const Handle& handle, const std::string& fallback) {
+  std::vector<std::string> messages = Diagnostics(handle);
+  return messages.empty() ? fallback : messages.front();
+}
+
+// Runs `body`, turning an escaping exception into `failure` with its reason in
+// `error`: no routine of this backend lets one reach its caller.
+template <typename Result, typename Body>
+Result Guarded(std::string& error, Result failure, Body&& body) noexcept {
+  try {
+    return body();
+  } catch (const std::exception& e) {
+    error = e.what();
+  } catch (...) {
+    error = "Unexpected failure in the database driver layer.";
+  }
+  return failure;
+}
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  return s;
+}
+
+ColumnKind KindOfSqlType(SQLSMALLINT type) {
+  switch (type) {
+    case SQL_TYPE_DATE:
+    case SQL_TYPE_TIMESTAMP:
+    case SQL_TYPE_TIME:
+    case SQL_DATE:
+    case SQL_TIMESTAMP:
+    case SQL_TIME:
+      return ColumnKind::Date;
+    case SQL_BIT:
+      return ColumnKind::Bit;
+    case SQL_TINYINT:
+    case SQL_SMALLINT:
+    case SQL_INTEGER:
+    case SQL_BIGINT:
+      return ColumnKind::Integer;
+    case SQL_REAL:
+    case SQL_FLOAT:
+    case SQL_DOUBLE:
+    case SQL_NUMERIC:
+    case SQL_DECIMAL:
+      return ColumnKind::Real;
+    case SQL_CHAR:
+    case SQL_VARCHAR:
+    case SQL_LONGVARCHAR:
+    case SQL_WCHAR:
+    case SQL_WVARCHAR:
+    case SQL_WLONGVARCHAR:
+    case SQL_GUID:
+      return ColumnKind::Text;
+    default:
+      return ColumnKind::Other;
+  }
+}
+
+// SQLite keeps the type name a column was declared with, and its driver
+// reports it: a DATE or BIT column is one whatever storage the driver maps it to.
+ColumnKind KindOfDeclaredName(const std::string& declared, ColumnKind fromSqlType) {
+  const std::string t = Upper(declared);
+  if (t == "BIT" || t == "BOOLEAN" || t == "YESNO") return ColumnKind::Bit;
+  if (t.find("DATE") != std::string::npos || t.find("TIME") != std::string::npos)
+    return ColumnKind::Date;
+  return fromSqlType;
+}
+
+// The connection with its environment; shared by the backend and its
+// statements so that no statement handle outlives the connection it runs on.
+class Connection {
+ public:
+  Connection() = default;
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+  ~Connection() {
+    if (!connected_) return;
+    // A transaction still open here was never committed: leave nothing of it.
+    if (inTransaction_) {
+      SQLEndTran(SQL_HANDLE_DBC, dbc_.get(), SQL_ROLLBACK);
+      SQLSetConnectAttr(dbc_.get(), SQL_ATTR_AUTOCOMMIT,
+                        reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
+    }
+    SQLDisconnect(dbc_.get());
+  }
+
+  Handle env_;  // declared before dbc_: freed after it
+  Handle dbc_;
+  bool connected_ = false;
+  bool inTransaction_ = false;
+  Dialect dialect_ = Dialect::Access;
+};
+
+class OdbcStatement final : public Statement {
+ public:
+  explicit OdbcStatement(std::shared_ptr<Connection> connection)
+      : connection_(std::move(connection)) {}
+
+  // Allocates the handle and prepares `sql` once.
+  bool Prepare(const std::string& sql, std::string& error) {
+    if (!stmt_.Allocate(SQL_HANDLE_STMT, connection_->dbc_.get())) {
+      error = FirstDiagnostic(connection_->dbc_, "Could not allocate a statement.");
+      return false;
+    }
+    SQLRETURN rc =
+        SQLPrepare(stmt_.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())),
+                   static_cast<SQLINTEGER>(sql.size()));
+    if (!Ok(rc)) {
+      error = FirstDiagnostic(stmt_, "The statement could not be prepared.");
+      return false;
+    }
+    return true;
+  }
+
+  bool Bind(int position, const Value& value) override {
+    return Guarded(error_, false, [&] { return BindValue(position, value); });
+  }
+
+  StepResult Step() override {
+    return Guarded(error_, StepResult::Error, [&] { return StepOnce(); });
+  }
+
+  bool Reset() override {
+    return Guarded(error_, false, [&] {
+      if (!executed_) return true;
+      executed_ = false;
+      done_ = false;
+      row_.clear();
+      // Closes the cursor only: the parameter bindings stay for the next run.
+      if (!Ok(SQLFreeStmt(stmt_.get(), SQL_CLOSE))) {
+        error_ = FirstDiagnostic(stmt_, "The statement could not be reset.");
+        return false;
+      }
+      return true;
+    });
+  }
+
+  int ColumnCount() override {
+    return Guarded(error_, 0, [&] {
+      Describe();
+      return static_cast<int>(columns_.size());
+    });
+  }
+  std::string ColumnName(int column) override {
+    return Guarded(error_, std::string(), [&] {
+      Describe();
+      return InRange(column) ? columns_[column].name : std::string();
+    });
+  }
+  ColumnKind ColumnType(int column) override {
+    return Guarded(error_, ColumnKind::Other, [&] {
+      Describe();
+      return InRange(column) ? columns_[column].kind : ColumnKind::Other;
+    });
+  }
+  Value Column(int column) override {
+    return Guarded(error_, Value::Null(), [&] {
+      if (column < 0 || column >= static_cast<int>(row_.size())) return Value::Null();
+      return row_[column];
+    });
+  }
+  std::string error() const override { return error_; }
+
+ private:
+  struct ColumnInfo {
+    std::string name;
+    ColumnKind kind = ColumnKind::Other;
+  };
+  // A bound parameter's storage: its address is handed to the driver, which
+  // reads it when the statement runs, so it lives in a node-stable map.
+  struct Parameter {
+    std::int64_t integer = 0;
+    double real = 0;
+    std::string text;
+    SQLLEN indicator = 0;
+  };
+
+  bool InRange(int column) const {
+    return column >= 0 && column < static_cast<int>(columns_.size());
+  }
+
+  bool BindValue(int position, const Value& value) {
+    if (position < 1 || (ParameterCount() >= 0 && position > ParameterCount())) {
+      error_ = "Parameter " + std::to_string(position) + " is out of range.";
+      return false;
+    }
+    Parameter& p = parameters_[position];
+    SQLSMALLINT cType;
+    SQLSMALLINT sqlType;
+    SQLULEN size = 0;
+    SQLSMALLINT digits = 0;
+    SQLPOINTER data;
+    SQLLEN bufferLength = 0;
+    if (value.IsNull()) {
+      // The type of a NULL does not matter to the statement; text converts to any column.
+      p.text.clear();
+      p.indicator = SQL_NULL_DATA;
+      cType = SQL_C_CHAR;
+      sqlType = SQL_VARCHAR;
+      size = 1;
+      data = p.text.data();
+    } else if (value.IsInteger()) {
+      p.integer = value.integer();
+      p.indicator = 0;
+      cType = SQL_C_SBIGINT;
+      sqlType = SQL_BIGINT;
+      size = 19;
+      data = &p.integer;
+    } else if (value.IsReal()) {
+      p.real = value.real();
+      p.indicator = 0;
+      cType = SQL_C_DOUBLE;
+      sqlType = SQL_DOUBLE;
+      size = 15;
+      data = &p.real;
+    } else {
+      p.text = value.text();
+      p.indicator = static_cast<SQLLEN>(p.text.size());
+      cType = SQL_C_CHAR;
+      sqlType = SQL_VARCHAR;
+      size = p.text.empty() ? 1 : p.text.size();
+      data = p.text.data();
+      bufferLength = static_cast<SQLLEN>(p.text.size());
+    }
+    SQLRETURN rc =
+        SQLBindParameter(stmt_.get(), static_cast<SQLUSMALLINT>(position), SQL_PARAM_INPUT, cType,
+                         sqlType, size, digits, data, bufferLength, &p.indicator);
+    if (!Ok(rc)) {
+      error_ = FirstDiagnostic(stmt_, "The value could not be bound.");
+      return false;
+    }
+    return true;
+  }
+
+  // The number of parameter markers, or -1 when the driver cannot tell.
+  int ParameterCount() {
+    if (parameterCount_ == kUnknown) {
+      SQLSMALLINT n = 0;
+      parameterCount_ = Ok(SQLNumParams(stmt_.get(), &n)) ? n : -1;
+    }
+    return parameterCount_;
+  }
+
+  StepResult StepOnce() {
+    if (done_) return StepResult::Done;
+    if (!executed_) {
+      SQLRETURN rc = SQLExecute(stmt_.get());
+      if (!Ok(rc) && rc != SQL_NO_DATA) {
+        error_ = FirstDiagnostic(stmt_, "The statement failed.");
+        // Leave the statement closed so that it can run again after new bindings.
+        SQLFreeStmt(stmt_.get(), SQL_CLOSE);
+        return StepResult::Error;
+      }
+      executed_ = true;
+      SQLSMALLINT resultColumns = 0;
+      if (!Ok(SQLNumResultCols(stmt_.get(), &resultColumns)) || resultColumns == 0) {
+        done_ = true;
+        return StepResult::Done;
+      }
+    }
+    SQLRETURN rc = SQLFetch(stmt_.get());
+    if (rc == SQL_NO_DATA) {
+      done_ = true;
+      row_.clear();
+      return StepResult::Done;
+    }
+    if (!Ok(rc)) {
+      error_ = FirstDiagnostic(stmt_, "The next row could not be read.");
+      return StepResult::Error;
+    }
+    return ReadRow() ? StepResult::Row : StepResult::Error;
+  }
+
+  // Learns the result columns once (before or after the first run: some
+  // drivers describe a result only once it exists).
+  void Describe() {
+    if (described_) return;
+    SQLSMALLINT count = 0;
+    if (!Ok(SQLNumResultCols(stmt_.get(), &count))) return;
+    std::vector<ColumnInfo> columns;
+    for (SQLUSMALLINT i = 1; i <= count; ++i) {
+      ColumnInfo info;
+      std::string name(256, '\0');
+      SQLSMALLINT nameLength = 0;
+      SQLSMALLINT type = 0;
+      SQLULEN size = 0;
+      SQLSMALLINT digits = 0;
+      SQLSMALLINT nullable = 0;
+      SQLRETURN rc = SQLDescribeCol(stmt_.get(), i, reinterpret_cast<SQLCHAR*>(name.data()),
+                                    static_cast<SQLSMALLINT>(name.size()), &nameLength, &type,
+                                    &size, &digits, &nullable);
+      if (!Ok(rc)) return;
+      if (nameLength >= static_cast<SQLSMALLINT>(name.size())) {
+        name.assign(static_cast<std::size_t>(nameLength) + 1, '\0');
+        SQLDescribeCol(stmt_.get(), i, reinterpret_cast<SQLCHAR*>(name.data()),
+                       static_cast<SQLSMALLINT>(name.size()), &nameLength, &type, &size, &digits,
+                       &nullable);
+      }
+      info.name = name.c_str();
+      info.kind = KindOfSqlType(type);
+      if (connection_->dialect_ == Dialect::SQLite) {
+        char declared[256] = {};
+        SQLSMALLINT declaredLength = 0;
+        if (Ok(SQLColAttribute(stmt_.get(), i, SQL_DESC_TYPE_NAME, declared, sizeof declared,
+                               &declaredLength, nullptr)))
+          info.kind = KindOfDeclaredName(declared, info.kind);
+      }
+      columns.push_back(std::move(info));
+    }
+    columns_ = std::move(columns);
+    // A statement described before it ran may report no columns yet.
+    described_ = executed_ || !columns_.empty();
+  }
+
+  bool ReadRow() {
+    Describe();
+    row_.clear();
+    row_.reserve(columns_.size());
+    // Every column is read now, left to right: drivers need not allow
+    // SQLGetData out of order or twice on a column.
+    for (std::size_t i = 0; i < columns_.size(); ++i) {
+      Value value;
+      if (!ReadColumn(static_cast<SQLUSMALLINT>(i + 1), columns_[i].kind, value)) return false;
+      row_.push_back(std::move(value));
+    }
+    return true;
+  }
+
+  bool ReadColumn(SQLUSMALLINT column, ColumnKind kind, Value& value) {
+    SQLLEN indicator = 0;
+    if (kind == ColumnKind::Integer || kind == ColumnKind::Bit) {
+      SQLBIGINT n = 0;
+      if (!Ok(SQLGetData(stmt_.get(), column, SQL_C_SBIGINT, &n, sizeof n, &indicator)))
+        return Failed("The value could not be read.");
+      if (indicator == SQL_NULL_DATA)
+        value = Value::Null();
+      else
+        value = kind == ColumnKind::Bit ? Value::Bool(n != 0) : Value::Integer(n);
+      return true;
+    }
+    if (kind == ColumnKind::Real) {
+      double d = 0;
+      if (!Ok(SQLGetData(stmt_.get(), column, SQL_C_DOUBLE, &d, sizeof d, &indicator)))
+        return Failed("The value could not be read.");
+      value = indicator == SQL_NULL_DATA ? Value::Null() : Value::Real(d);
+      return true;
+    }
+    // Text, dates (as the driver writes them: ISO) and anything else, in pieces.
+    std::string text;
+    char buffer[4096];
+    for (;;) {
+      SQLRETURN rc = SQLGetData(stmt_.get(), column, SQL_C_CHAR, buffer, sizeof buffer, &indicator);
+      if (rc == SQL_NO_DATA) break;
+      if (!Ok(rc)) return Failed("The value could not be read.");
+      if (indicator == SQL_NULL_DATA) {
+        value = Value::Null();
+        return true;
+      }
+      if (rc == SQL_SUCCESS && indicator != SQL_NO_TOTAL &&
+          indicator < static_cast<SQLLEN>(sizeof buffer)) {
+        text.append(buffer, static_cast<std::size_t>(indicator));
+        break;
+      }
+      // A piece of a longer value, or its last piece of unknown length: the
+      // buffer holds text up to its terminator.
+      const std::size_t piece = strnlen(buffer, sizeof buffer - 1);
+      text.append(buffer, piece);
+      if (rc == SQL_SUCCESS || piece == 0) break;
+    }
+    value = Value::Text(std::move(text));
+    return true;
+  }
+
+  bool Failed(const std::string& fallback) {
+    error_ = FirstDiagnostic(stmt_, fallback);
+    return false;
+  }
+
+  static constexpr int kUnknown = -2;
+
+  std::shared_ptr<Connection> connection_;  // declared before stmt_: outlives it
+  Handle stmt_;
+  std::map<int, Parameter> parameters_;
+  int parameterCount_ = kUnknown;
+  bool executed_ = false;
+  bool done_ = false;
+  bool described_ = false;
+  std::vector<ColumnInfo> columns_;
+  std::vector<Value> row_;
+  std::string error_;
+};
+
+class OdbcBackend final : public Backend {
+ public:
+  explicit OdbcBackend(std::shared_ptr<Connection> connection)
+      : connection_(std::move(connection)) {}
+
+  Dialect dialect() const override { return connection_->dialect_; }
+
+  std::unique_ptr<Statement> Prepare(const std::string& sql, std::string& error) override {
+    return Guarded(error, std::unique_ptr<Statement>(), [&]() -> std::unique_ptr<Statement> {
+      auto statement = std::make_unique<OdbcStatement>(connection_);
+      if (!statement->Prepare(sql, error)) return nullptr;
+      return statement;
+    });
+  }
+
+  bool Execute(const std::string& sql, std::string& error) override {
+    return Guarded(error, false, [&] {
+      Handle stmt;
+      if (!stmt.Allocate(SQL_HANDLE_STMT, connection_->dbc_.get())) {
+        error = FirstDiagnostic(connection_->dbc_, "Could not allocate a statement.");
+        return false;
+      }
+      SQLRETURN rc =
+          SQLExecDirect(stmt.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())),
+                        static_cast<SQLINTEGER>(sql.size()));
+      // SQL_NO_DATA: an UPDATE or DELETE that matched no row, which is no failure.
+      if (Ok(rc) || rc == SQL_NO_DATA) return true;
+      error = FirstDiagnostic(stmt, "The statement failed.");
+      return false;
+    });
+  }
+
+  bool Begin(std::string& error) override {
+    return Guarded(error, false, [&] {
+      if (connection_->inTransaction_) {
+        error = "A transaction is already open.";
+        return false;
+      }
+      if (!SetAutocommit(false, error)) return false;
+      connection_->inTransaction_ = true;
+      return true;
+    });
+  }
+
+  bool Commit(std::string& error) override {
+    return Guarded(error, false, [&] { return EndTransaction(SQL_COMMIT, error); });
+  }
+
+  bool Rollback(std::string& error) override {
+    return Guarded(error, false, [&] { return EndTransaction(SQL_ROLLBACK, error); });
+  }
+
+  std::string RowLocator() const override { return ""; }
+  Value LastInsertLocator() override { return Value::Null(); }
+
+ private:
+  bool SetAutocommit(bool on, std::string& error) {
+    SQLRETURN rc = SQLSetConnectAttr(connection_->dbc_.get(), SQL_ATTR_AUTOCOMMIT,
+                                     reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(
+                                         on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF)),
+                                     0);
+    if (Ok(rc)) return true;
+    error = FirstDiagnostic(connection_->dbc_, "The transaction mode could not be changed.");
+    return false;
+  }
+
+  bool EndTransaction(SQLSMALLINT completion, std::string& error) {
+    if (!connection_->inTransaction_) {
+      error = "No transaction is open.";
+      return false;
+    }
+    if (!Ok(SQLEndTran(SQL_HANDLE_DBC, connection_->dbc_.get(), completion))) {
+      // Still open: the caller may roll back.
+      error = FirstDiagnostic(connection_->dbc_, completion == SQL_COMMIT
+                                                     ? "The transaction could not be committed."
+                                                     : "The transaction could not be rolled back.");
+      return false;
+    }
+    connection_->inTransaction_ = false;
+    return SetAutocommit(true, error);
+  }
+
+  std::shared_ptr<Connection> connection_;
+};
+
+Dialect DialectOfDbms(const std::string& name) {
+  const std::string upper = Upper(name);
+  if (upper.rfind("SQLITE", 0) == 0) return Dialect::SQLite;
+  if (upper.rfind("POSTGRESQL", 0) == 0) return Dialect::PostgreSQL;
+  return Dialect::Access;
+}
+
+std::unique_ptr<Backend> Connect(const std::string& connectionString,
+                                 std::vector<std::string>& errors) {
+  auto connection = std::make_shared<Connection>();
+  if (!connection->env_.Allocate(SQL_HANDLE_ENV, SQL_NULL_HANDLE)) {
+    errors.push_back("The ODBC driver manager could not be initialised.");
+    return nullptr;
+  }
+  SQLSetEnvAttr(connection->env_.get(), SQL_ATTR_ODBC_VERSION,
+                reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_OV_ODBC3)), 0);
+  const std::size_t before = errors.size();
+  if (!connection->dbc_.Allocate(SQL_HANDLE_DBC, connection->env_.get())) {
+    for (std::string& m : Diagnostics(connection->env_)) errors.push_back(std::move(m));
+    if (errors.size() == before) errors.push_back("Could not allocate an ODBC connection.");
+    return nullptr;
+  }
+  SQLCHAR completed[1024];
+  SQLSMALLINT completedLength = 0;
+  SQLRETURN rc =
+      SQLDriverConnect(connection->dbc_.get(), nullptr,
+                       reinterpret_cast<SQLCHAR*>(const_cast<char*>(connectionString.c_str())),
+                       SQL_NTS, completed, sizeof completed, &completedLength, SQL_DRIVER_NOPROMPT);
+  if (!Ok(rc)) {
+    for (std::string& m : Diagnostics(connection->dbc_)) errors.push_back(std::move(m));
+    if (errors.size() == before) errors.push_back("The database connection could not be opened.");
+    return nullptr;
+  }
+  connection->connected_ = true;
+
+  char dbms[256] = {};
+  SQLSMALLINT dbmsLength = 0;
+  if (Ok(SQLGetInfo(connection->dbc_.get(), SQL_DBMS_NAME, dbms, sizeof dbms, &dbmsLength)))
+    connection->dialect_ = DialectOfDbms(dbms);
+  return std::make_unique<OdbcBackend>(std::move(connection));
+}
+
+}  // namespace
+
+std::unique_ptr<Backend> OpenOdbc(const std::string& connectionString,
+                                  std::vector<std::string>& errors) {
+  std::string error;
+  auto backend =
+      Guarded(error, std::unique_ptr<Backend>(), [&] { return Connect(connectionString, errors); });
+  if (!backend && !error.empty()) errors.push_back(error);
+  return backend;
+}
+
+bool OdbcDriverInstalled(const std::string& name) {
+  std::string error;
+  return Guarded(error, false, [&] {
+    Handle env;
+    if (!env.Allocate(SQL_HANDLE_ENV, SQL_NULL_HANDLE)) return false;
+    SQLSetEnvAttr(env.get(), SQL_ATTR_ODBC_VERSION,
+                  reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(SQL_OV_ODBC3)), 0);
+    SQLUSMALLINT direction = SQL_FETCH_FIRST;
+    for (;;) {
+      SQLCHAR description[1024] = {};
+      SQLSMALLINT descriptionLength = 0;
+      SQLCHAR attributes[1024] = {};
+      SQLSMALLINT attributesLength = 0;
+      SQLRETURN rc =
+          SQLDrivers(env.get(), direction, description, sizeof description, &descriptionLength,
+                     attributes, sizeof attributes, &attributesLength);
+      if (!Ok(rc)) return false;
+      if (name == reinterpret_cast<const char*>(description)) return true;
+      direction = SQL_FETCH_NEXT;
+    }
+  });
+}
+
+}  // namespace db

@@ -1,0 +1,255 @@
+// One behavioural suite for the record set, run on every database route.
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "doubles/DatabaseRoutes.h"
+#include "engine/DbConnection.h"
+#include "engine/Recordset.h"
+#include "startup/ResourceStrings.h"
+#include "support/Conversions.h"
+
+namespace {
+
+using db::Value;
+using testing_doubles::Route;
+
+std::string Fill(std::string text, const std::string& with) {
+  for (std::size_t p; (p = text.find("%s")) != std::string::npos;) text.replace(p, 2, with);
+  return text;
+}
+
+class RecordsetSuite : public ::testing::TestWithParam<Route> {
+ protected:
+  void SetUp() override {
+    std::string why;
+    std::string cs = testing_doubles::PrepareRoute(GetParam(), world, odbc, why);
+    if (cs.empty()) {
+      if (testing_doubles::AllRoutesRequired() && !testing_doubles::RouteConfigured(GetParam()))
+        FAIL() << why;
+      GTEST_SKIP() << why;
+    }
+    connection = std::make_unique<DbConnection>(world.env);
+    connection->SetConnectionString(cs);
+    ASSERT_TRUE(connection->Open())
+        << (connection->Errors().empty() ? "" : connection->Errors()[0]);
+    // PostgreSQL keeps tables between runs; names are per test.
+    // Short: PostgreSQL cuts names at 63 characters, index names included.
+    std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    table =
+        "T" + std::to_string(std::hash<std::string>{}(test.substr(0, test.find('/'))) % 1000000);
+    connection->Execute("DROP TABLE [" + table + "]");
+    connection->Execute("DROP TABLE [" + table + "2]");
+  }
+  void TearDown() override {
+    rs.reset();
+    if (connection) {
+      connection->Execute("DROP TABLE [" + table + "]");
+      connection->Execute("DROP TABLE [" + table + "2]");
+      connection->Close();
+    }
+  }
+  void CreateResponses(const std::string& name) {
+    ASSERT_TRUE(connection->Execute(Fill(ResourceString(501), name))) << connection->Errors()[0];
+    ASSERT_TRUE(connection->Execute(Fill(ResourceString(502), name))) << connection->Errors()[0];
+  }
+  std::string Query() const { return "SELECT * FROM [" + table + "] ORDER BY Line, Across"; }
+  Recordset& Open(bool writable = true) {
+    rs = std::make_unique<Recordset>(*connection);
+    EXPECT_TRUE(rs->Open(Query(), writable)) << rs->error();
+    return *rs;
+  }
+  // Adds a response row through the record set.
+  void Add(Recordset& r, int line, int across, int key, const std::string& title) {
+    ASSERT_TRUE(r.AddNew());
+    ASSERT_TRUE(r.SetField(1, Value::Integer(line))) << r.error();
+    ASSERT_TRUE(r.SetField(2, Value::Integer(across))) << r.error();
+    ASSERT_TRUE(r.SetField(3, Value::Integer(key))) << r.error();
+    ASSERT_TRUE(r.SetField(6, Value::Text(title))) << r.error();
+    ASSERT_TRUE(r.Update()) << r.error();
+  }
+
+  testing_doubles::TestWorld world;
+  std::optional<testing_doubles::ScopedOdbcConfig> odbc;
+  std::unique_ptr<DbConnection> connection;
+  std::unique_ptr<Recordset> rs;
+  std::string table;
+};
+
+TEST_P(RecordsetSuite, OpensInKeyOrderAndReportsEmptyAndMissingTables) {
+  CreateResponses(table);
+  Recordset& r = Open();
+  EXPECT_EQ(r.State(), 1);
+  EXPECT_TRUE(r.Bof() && r.Eof());
+  ASSERT_EQ(r.FieldCount(), 9);
+  EXPECT_EQ(support::LowerAscii(r.FieldName(3)), "functionkey");
+  EXPECT_EQ(r.FieldIndex("FUNCTIONKEY"), 3);
+  EXPECT_EQ(r.FieldIndex("nope"), -1);
+
+  Add(r, 7, 2, 1, "second");
+  Add(r, 3, 9, 1, "first");
+  EXPECT_FALSE(r.Bof() || r.Eof());
+  Recordset& again = Open();
+  ASSERT_FALSE(again.Eof());
+  EXPECT_EQ(again.Field("Title").ToText(), "first");
+  ASSERT_TRUE(again.MoveNext()) << again.error();
+  EXPECT_EQ(again.Field(6).ToText(), "second");
+  ASSERT_TRUE(again.MoveNext()) << again.error();
+  EXPECT_TRUE(again.Eof());
+
+  Recordset missing(*connection);
+  EXPECT_FALSE(missing.Open("SELECT * FROM [NoSuchTable" + table + "] ORDER BY x", true));
+  EXPECT_FALSE(missing.error().empty());
+  EXPECT_EQ(missing.State(), 0);
+}
+
+TEST_P(RecordsetSuite, AddedRowsAreSeenByLaterFiltersAndUpdateOverwritesTheFirstMatch) {
+  CreateResponses(table);
+  Recordset& r = Open();
+  Add(r, 5, 3, 2, "old");
+  EXPECT_EQ(r.EditMode(), Recordset::kEditNone);
+
+  r.ClearFilter();
+  ASSERT_TRUE(r.SetFilter("Line = 5 AND Across = 3 AND FunctionKey = 2")) << r.error();
+  ASSERT_FALSE(r.Bof() || r.Eof());
+  EXPECT_EQ(r.Field(6).ToText(), "old");
+  ASSERT_TRUE(r.SetField(6, Value::Text("new")));
+  EXPECT_EQ(r.EditMode(), Recordset::kEditInProgress);
+  ASSERT_TRUE(r.Update()) << r.error();
+
+  ASSERT_TRUE(r.SetFilter("Line = 5 AND Across = 3 AND FunctionKey = 3"));
+  EXPECT_TRUE(r.Bof() && r.Eof());
+  ASSERT_TRUE(r.AddNew());
+  EXPECT_EQ(r.EditMode(), Recordset::kEditAdd);
+  r.CancelUpdate();
+  EXPECT_EQ(r.EditMode(), Recordset::kEditNone);
+
+  // A row added after the filters were built is found by the next one.
+  Add(r, 8, 1, 2, "added later");
+  ASSERT_TRUE(r.SetFilter("FunctionKey = 2 AND Line = 8 AND Across = 1"));
+  ASSERT_FALSE(r.Eof());
+  EXPECT_EQ(r.Field(6).ToText(), "added later");
+
+  // What reached the database: two rows, the first overwritten.
+  Recordset& fresh = Open(false);
+  ASSERT_FALSE(fresh.Eof());
+  EXPECT_EQ(fresh.Field(6).ToText(), "new");
+  fresh.MoveNext();
+  EXPECT_EQ(fresh.Field(6).ToText(), "added later");
+  fresh.MoveNext();
+  EXPECT_TRUE(fresh.Eof());
+}
+
+TEST_P(RecordsetSuite, TextFiltersHandleApostrophesAndIgnoreCase) {
+  ASSERT_TRUE(connection->Execute("CREATE TABLE [" + table +
+                                  "] (ID COUNTER, LenderDBID TEXT(255), LenderName TEXT(255))"));
+  rs = std::make_unique<Recordset>(*connection);
+  ASSERT_TRUE(rs->Open("SELECT * FROM [" + table + "] ORDER BY LenderDBID, LenderName", true));
+  ASSERT_TRUE(rs->AddNew());
+  ASSERT_TRUE(rs->SetField("LenderDBID", Value::Text("O'Neil")));
+  ASSERT_TRUE(rs->SetField("LenderName", Value::Text("O'Neil Savings")));
+  ASSERT_TRUE(rs->Update()) << rs->error();
+  ASSERT_TRUE(rs->SetFilter("LenderDBID = 'O''Neil'")) << rs->error();
+  ASSERT_FALSE(rs->Eof());
+  EXPECT_EQ(rs->Field("LenderName").ToText(), "O'Neil Savings");
+  ASSERT_TRUE(rs->SetFilter("LenderDBID = 'o''neil'"));
+  EXPECT_FALSE(rs->Eof());
+  ASSERT_TRUE(rs->SetFilter("LenderDBID = 'O''Neill'"));
+  EXPECT_TRUE(rs->Eof());
+  EXPECT_FALSE(rs->SetFilter("LenderDBID = 'unterminated"));
+  EXPECT_FALSE(rs->SetFilter("NoColumn = 1"));
+}
+
+TEST_P(RecordsetSuite, ValuesAreStoredExactlyAndBadOnesRefused) {
+  CreateResponses(table);
+  ASSERT_TRUE(connection->Execute("CREATE TABLE [" + table +
+                                  "2] (ID COUNTER, Sold DATE, Price INTEGER, Area SINGLE)"));
+  Recordset& r = Open();
+  const std::string hostile = "x'); DROP TABLE [" + table + "]; --";
+  const std::string data = "00123";
+  ASSERT_TRUE(r.AddNew());
+  ASSERT_TRUE(r.SetField(1, Value::Integer(1)));
+  ASSERT_TRUE(r.SetField(4, Value::Bool(true)));
+  ASSERT_TRUE(r.SetField(5, Value::Bool(false)));
+  ASSERT_TRUE(r.SetField(6, Value::Text(hostile)));
+  ASSERT_TRUE(r.SetField(7, Value::Text(data)));
+  EXPECT_FALSE(r.SetField(2, Value::Text("abc")));  // not a number
+  ASSERT_TRUE(r.Update()) << r.error();
+  Recordset& back = Open(false);
+  ASSERT_FALSE(back.Eof());
+  EXPECT_EQ(back.Field(6).ToText(), hostile);
+  EXPECT_EQ(back.Field(7), Value::Text("00123"));  // text, leading zeros kept
+  EXPECT_EQ(back.Field(4).ToNumber(), -1.0);
+  EXPECT_EQ(back.Field(5).ToNumber(), 0.0);
+  EXPECT_TRUE(back.Field(2).IsNull());
+  EXPECT_FALSE(back.Field(0).IsNull());  // auto-numbered
+
+  Recordset dates(*connection);
+  ASSERT_TRUE(dates.Open("SELECT * FROM [" + table + "2]", true)) << dates.error();
+  ASSERT_TRUE(dates.AddNew());
+  EXPECT_FALSE(dates.SetField("Sold", Value::Text("02-31-2010")));  // no such day
+  EXPECT_FALSE(dates.SetField("Sold", Value::Text("13-01-2010")));
+  EXPECT_TRUE(dates.SetField("Price", Value::Text("125000")));
+  ASSERT_TRUE(dates.SetField("Area", Value::Real(0.25)));
+  ASSERT_TRUE(dates.Update()) << dates.error();
+  ASSERT_TRUE(dates.AddNew());
+  ASSERT_TRUE(dates.SetField("Sold", Value::Text("12-31-1999")));
+  ASSERT_TRUE(dates.Update()) << dates.error();
+  Recordset check(*connection);
+  ASSERT_TRUE(check.Open("SELECT * FROM [" + table + "2] ORDER BY ID", false));
+  EXPECT_TRUE(check.Field("Sold").IsNull());
+  EXPECT_EQ(check.Field("Price").ToNumber(), 125000.0);
+  EXPECT_EQ(check.Field("Area").ToNumber(), 0.25);
+  check.MoveNext();
+  EXPECT_EQ(check.Field("Sold").ToText().substr(0, 10), "1999-12-31");
+  EXPECT_FALSE(check.AddNew());  // read-only
+}
+
+TEST_P(RecordsetSuite, IndexNamesArePerTableAndTransactionsCommitOnEveryPath) {
+  CreateResponses(table);
+  CreateResponses(table + "2");  // the second "ID" index on another table
+  {
+    FileTransaction transaction(connection.get());
+    Recordset& r = Open();
+    Add(r, 1, 1, 1, "in a transaction");
+    // Leaving the scope commits.
+  }
+  EXPECT_FALSE(connection->InTransaction());
+  Recordset& r = Open(false);
+  ASSERT_FALSE(r.Eof());
+  EXPECT_EQ(r.Field(6).ToText(), "in a transaction");
+}
+
+TEST_P(RecordsetSuite, ConflictCheckedLookupsGrowLinearly) {
+  // A guard against a table scan per lookup: n lookups into n rows.
+  const int n = GetParam() == Route::Embedded ? 20000 : 2000;
+  CreateResponses(table);
+  FileTransaction transaction(connection.get());
+  Recordset& r = Open();
+  for (int i = 0; i < n; ++i) Add(r, i, i % 7, 1, "row");
+  int found = 0;
+  for (int i = 0; i < n; ++i) {
+    r.ClearFilter();
+    ASSERT_TRUE(r.SetFilter("Line = " + std::to_string(i) +
+                            " AND Across = " + std::to_string(i % 7) + " AND FunctionKey = 1"));
+    if (!r.Eof()) ++found;
+  }
+  EXPECT_EQ(found, n);
+}
+
+INSTANTIATE_TEST_SUITE_P(Routes, RecordsetSuite,
+                         ::testing::Values(Route::Embedded, Route::SqliteOdbc, Route::PostgresOdbc),
+                         [](const auto& info) { return testing_doubles::RouteName(info.param); });
+
+}  // namespace
+
+namespace {
+
+TEST(DriverMessages, ASplitMessageBecomesOneLogLine) {
+  EXPECT_EQ(OneLine("ERROR: relation \"x\" does not exist;\nError while executing the query"),
+            "ERROR: relation \"x\" does not exist; Error while executing the query");
+  EXPECT_EQ(OneLine("a\r\n\r\nb\n"), "a b");
+  EXPECT_EQ(OneLine("plain"), "plain");
+}
+
+}  // namespace
