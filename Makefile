@@ -40,6 +40,7 @@ build: deps $(BUILD_DIR)/build.ninja
 # Every suite runs against the embedded database and, through a private ODBC
 # configuration, SQLite over ODBC and a throw-away PostgreSQL server.
 test: build
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	tests/db/with-databases.sh ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
 demo: build

@@ -1,25 +1,29 @@
 #!/usr/bin/env bash
-# Runs the built ingestor on a small sample folder and shows where its log is.
+# Builds a sample host installation and runs a real unattended import of its
+# lenders into the embedded database, then shows where the log and database are.
 set -euo pipefail
 build=${1:-build/default}
 bin="$build/src/startup/ingestor"
 demo=$(mktemp -d /tmp/ingestor-demo-XXXXXX)
-mkdir -p "$demo/host" "$demo/out"
-# A lender data file in the host's folder (contents are extracted later).
-printf 'sample lender data\n' > "$demo/host/lender.dta"
+"$build/tools/make-sample-host" "$demo/host" >/dev/null
+mkdir -p "$demo/out"
 
 to_tail_path() { printf '%s' "$1" | tr '/' '\\'; }
-tail_text="sample-extractor/$(to_tail_path "$demo/host")\\/$(to_tail_path "$demo/out")\\/5/$(to_tail_path "$demo/Lenders.mdb")"
-echo "Running: $bin '$tail_text'"
+database="$demo/Lenders.mdb"
+tail_text="sample-extractor/$(to_tail_path "$demo/host/data/lender.dta")/$(to_tail_path "$demo/out")\\/5/$(to_tail_path "$database")"
+echo "Running: WINDIR=$demo/host $bin '$tail_text'"
 set +e
-"$bin" "$tail_text" </dev/null
+# The host's Zev.ini is looked for in the Windows folder: the database is
+# made from the host's template.
+WINDIR="$demo/host" "$bin" "$tail_text" </dev/null
 status=$?
 set -e
 log=$(ls -1 "$demo"/out/*-logfile.txt 2>/dev/null | head -n 1)
+echo
 echo "Exit status: $status"
 echo "Log file:    ${log:-none}"
-echo "Database:    $demo/Lenders.mdb"
-if [ "$status" -ne 0 ]; then
-  echo "The import pipeline is not built yet: the command line was accepted and the log file"
-  echo "opened, and the import itself reports that it did not complete."
+echo "Database:    $database"
+if [ -n "$log" ]; then
+  echo
+  tr -d '\r' <"$log"
 fi

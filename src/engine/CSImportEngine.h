@@ -89,8 +89,22 @@ class CSImportEngine {
   // Copies the entries of the main window's list; nullptr leaves the list
   // unchanged and gives 0.
   std::int32_t LoadSourceFilesFromList(const std::vector<std::string>* list);
+  // Copies every source file and the target database into a new
+  // time-stamped folder under OutputFolder, so a run can be undone by hand.
+  // The outcome is only logged; the import goes on whatever happens.
+  void BackupSourceFiles();
 
   // --- Engine-internal operations, public so that the importers and tests reach them.
+  // Makes sure OutputDatabase exists, copying the host's empty database of
+  // the data type (AppDir of Zev.ini + "Data\" + its file name) when it is
+  // missing. True when the database exists afterwards.
+  bool CopyOverTemplate();
+  // Resets the run-wide conflict answers, sets the progress range and runs
+  // the importer of the data type over the output-file list.
+  bool ImportSourceFiles();
+  // The hook that is to recognise a data type from an extracted file;
+  // recognises nothing and leaves DataType as it is. Always true.
+  bool GuessImportType(const std::string& fileName);
   // One log line: to the log file (CR LF) when Logfile is not 0, and to the
   // OutputObject, after which pending window events run once. Never fails.
   void WriteToLog(const std::string& text, const std::string& source, std::int16_t index);

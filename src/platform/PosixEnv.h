@@ -1,6 +1,10 @@
 // The Env of a real Linux process.
 #pragma once
 
+#include <sys/types.h>
+
+#include <vector>
+
 #include "platform/Env.h"
 
 namespace platform {
@@ -29,6 +33,10 @@ class PosixEnv final : public Env {
 
   std::optional<std::string> Variable(const std::string& name) override;
 
+  bool IsExecutableFile(const std::string& path) override;
+  std::optional<int> RunProcess(const std::string& program,
+                                const std::vector<std::string>& arguments, bool wait) override;
+
   double MonotonicSeconds() override;
   LocalTime LocalNow() override;
 
@@ -36,6 +44,12 @@ class PosixEnv final : public Env {
   // and drive converted, then case resolved when the path does not exist as
   // written.
   std::string Native(const std::string& path);
+
+ private:
+  // Programs started without waiting; reaped when they have ended, at the
+  // next start, so none lingers as a zombie for long.
+  std::vector<pid_t> unwaited_;
+  void ReapUnwaited();
 };
 
 }  // namespace platform

@@ -24,6 +24,8 @@ inline constexpr int kBackupFolderPattern = 402;
 inline constexpr int kSupplementExtension = 403;
 inline constexpr int kPersonalFolderPattern = 404;
 inline constexpr int kDataTypeNameBase = 601;
+inline constexpr int kDirectoriesSection = 702;
+inline constexpr int kAppDirKey = 754;
 }  // namespace res
 
 // The text of `id`, unchanged; nullopt when the table has no such entry.

@@ -121,6 +121,14 @@ class FaultyEnv final : public platform::Env {
     if (it != variables_.end()) return it->second;
     return real_.Variable(name);
   }
+  bool IsExecutableFile(const std::string& p) override {
+    return !Fails("IsExecutableFile") && real_.IsExecutableFile(p);
+  }
+  std::optional<int> RunProcess(const std::string& program,
+                                const std::vector<std::string>& arguments, bool wait) override {
+    if (Fails("RunProcess")) return std::nullopt;
+    return real_.RunProcess(program, arguments, wait);
+  }
   double MonotonicSeconds() override { return monotonic_ ? *monotonic_ : real_.MonotonicSeconds(); }
   platform::LocalTime LocalNow() override { return now_ ? *now_ : real_.LocalNow(); }
 

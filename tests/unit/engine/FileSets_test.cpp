@@ -164,45 +164,12 @@ TEST_F(FileSetsTest, OutputFilesAreTheMatchingFilesOfTheLatestSearch) {
   EXPECT_TRUE(log.lines.empty());
 }
 
-// An Env whose directory search breaks outright, to reach the error traps.
-class ExplodingEnv final : public platform::Env {
- public:
-  std::optional<platform::FileInfo> Stat(const std::string&) override { return std::nullopt; }
-  bool CanOpenForReading(const std::string&) override { return false; }
-  bool OpenOrCreate(const std::string&) override { return false; }
-  bool CanEnterFolder(const std::string&) override { return false; }
-  bool CopyFile(const std::string&, const std::string&, bool) override { return false; }
-  bool DeleteFile(const std::string&) override { return false; }
-  platform::FolderResult CreateFolder(const std::string&) override {
-    return platform::FolderResult::Failed;
-  }
-  std::optional<std::vector<platform::DirEntry>> ListFolder(const std::string&) override {
-    throw std::runtime_error("Bad disk");
-  }
-  std::optional<std::string> ReadWholeFile(const std::string&) override { return std::nullopt; }
-  bool ReplaceFile(const std::string&, std::string_view) override { return false; }
-  std::unique_ptr<platform::WritableFile> OpenForWriting(const std::string&) override {
-    return nullptr;
-  }
-  std::unique_ptr<db::Backend> OpenDatabase(const std::string&,
-                                            std::vector<std::string>&) override {
-    return nullptr;
-  }
-  std::string CurrentFolder() override { return "\\"; }
-  std::string ProgramFolder() override { return "\\"; }
-  std::string WindowsFolder() override { return "\\etc"; }
-  std::string SystemFolder() override { return "\\usr\\lib"; }
-  std::optional<std::string> Variable(const std::string&) override { return std::nullopt; }
-  double MonotonicSeconds() override { return 0; }
-  platform::LocalTime LocalNow() override { return {2010, 3, 15, 14, 25, 30}; }
-};
-
 TEST(FileSetsTrapTest, FailuresAreLoggedWithTheRoutineAndGiveTheFailureValue) {
-  ExplodingEnv env;
-  RecordingUi ui;
-  platform::FileChannels files;
-  platform::Context ctx{env, ui, files};
-  CSImportEngine engine(ctx);
+  // A directory search that breaks outright reaches the error traps.
+  testing_doubles::TestWorld world;
+  world.env.ThrowOn("ListFolder");
+  world.env.SetLocalNow({2010, 3, 15, 14, 25, 30});
+  CSImportEngine engine(world.ctx);
   RecordingOutput log(OutputObject::Kind::List);
   engine.SetOutputObject(&log);
   Names kept{"kept.tmp"};
@@ -216,10 +183,11 @@ TEST(FileSetsTrapTest, FailuresAreLoggedWithTheRoutineAndGiveTheFailureValue) {
   EXPECT_TRUE(engine.OutputFiles().empty());
 
   ASSERT_EQ(log.lines.size(), 3u);
-  EXPECT_EQ(log.lines[1], kStamp + kLoadSource + "Bad disk");
-  EXPECT_EQ(log.lines[2],
-            kStamp + " - [Source]GetOutputFiles::CSImportEngine [Index]na [Text]Bad disk");
-  EXPECT_TRUE(ui.boxes.empty());
+  EXPECT_EQ(log.lines[1], kStamp + kLoadSource + "injected: ListFolder");
+  EXPECT_EQ(
+      log.lines[2],
+      kStamp + " - [Source]GetOutputFiles::CSImportEngine [Index]na [Text]injected: ListFolder");
+  EXPECT_TRUE(world.ui.boxes.empty());
 }
 
 }  // namespace

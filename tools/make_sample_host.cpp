@@ -1,0 +1,490 @@
+// Writes a sample host installation for the demo and the end-to-end tests:
+//   make-sample-host FOLDER
+// FOLDER/Zev.ini, the template databases in FOLDER/Data/, lender.ini,
+// Addons/Neighbor/NeighTags.ini and one data file of every data type in
+// FOLDER/data/, already in the extracted record framing. Text is
+// Windows-1252 (é is the byte 0xE9), as the host writes it.
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "RecordWriter.h"
+#include "engine/DbConnection.h"
+#include "importers/layouts/ComparablesLayout.h"
+#include "importers/layouts/FileIndexLayout.h"
+#include "importers/layouts/LenderLayout.h"
+#include "importers/layouts/NeighborhoodLayout.h"
+#include "importers/layouts/ResponsesLayout.h"
+#include "importers/layouts/SupplementLayout.h"
+#include "platform/Paths.h"
+#include "platform/PosixEnv.h"
+#include "startup/ResourceStrings.h"
+#include "startup/TemplateDatabase.h"
+
+namespace fs = std::filesystem;
+using samplehost::Framed;
+using samplehost::LengthPrefix;
+using samplehost::RecordWriter;
+
+namespace {
+
+// The neighborhood form the sample files are written for, and its tags in
+// field-text order with the column each one fills ("X": one extra value).
+constexpr char kNeighForm[] = "1004";
+struct Tag {
+  const char* listEntry;
+  const char* tag;
+  const char* column;
+};
+constexpr Tag kNeighTags[] = {
+    {"LOC", "LOC", "Location"},           {"BUILTUP", "BUILTUP", "BuiltUp"},
+    {"GROWTH", "GROWTH", "GrowthRate"},   {"PROPVALX", "PROPVAL", "PropertyValues"},
+    {"DEMAND", "DEMAND", "DemandSupply"}, {"MKTTIME", "MKTTIME", "MarketingTime"},
+    {"PRICELOW", "PRICELOW", "PriceLow"}, {"PRICEHIGH", "PRICEHIGH", "PriceHigh"},
+};
+
+void WriteFile(const fs::path& path, const std::string& bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+// An empty file is an empty embedded database; each statement then lays down
+// one table through the program's own connection layer.
+void MakeDatabase(const fs::path& file, const std::vector<std::string>& statements) {
+  WriteFile(file, "");
+  platform::PosixEnv env;
+  DbConnection db(env);
+  db.SetConnectionString("DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" + file.string() + ";");
+  if (!db.Open()) throw std::runtime_error("cannot open " + file.string());
+  for (const std::string& sql : statements)
+    if (!db.Execute(sql))
+      throw std::runtime_error(file.string() + ": " +
+                               (db.Errors().empty() ? sql : db.Errors().front()));
+  db.Close();
+}
+
+std::string CreateTable(const std::string& table,
+                        const std::vector<std::pair<std::string, std::string>>& columns) {
+  std::string sql = "CREATE TABLE " + table + " (";
+  for (std::size_t i = 0; i < columns.size(); ++i)
+    sql += (i ? ", " : "") + columns[i].first + " " + columns[i].second;
+  return sql + ")";
+}
+
+std::string Padded(int n) {
+  std::string s = std::to_string(n);
+  return std::string(3 - std::min<std::size_t>(3, s.size()), '0') + s;
+}
+
+// --- template databases ---------------------------------------------------
+
+std::string LendersTable() {
+  return CreateTable("Lenders", {{"ID", "COUNTER"},
+                                 {"LenderDBID", "TEXT(10)"},
+                                 {"LenderName", "TEXT(40)"},
+                                 {"Address1", "TEXT(40)"},
+                                 {"Address2", "TEXT(40)"},
+                                 {"CityStateZip", "TEXT(40)"},
+                                 {"Phone", "TEXT(15)"},
+                                 {"ContactFirst", "TEXT(15)"},
+                                 {"ContactLast", "TEXT(25)"},
+                                 {"Fax", "TEXT(15)"},
+                                 {"Reference", "TEXT(9)"},
+                                 {"Website", "TEXT(255)"},
+                                 {"Email", "TEXT(255)"},
+                                 {"ContactNote", "TEXT(255)"}});
+}
+
+std::string NeighborhoodsTable() {
+  namespace n = layouts::neighborhood;
+  std::vector<std::pair<std::string, std::string>> columns;
+  for (int position = 0; position < n::kMinColumnCount; ++position)
+    columns.emplace_back("Field" + Padded(position), "TEXT(255)");
+  columns[0] = {"ID", "COUNTER"};
+  columns[n::kNameColumn].first = "NeighborhoodName";
+  columns[n::kCodeColumn].first = "NeighborhoodCode";
+  columns[n::kAreaColumn].first = "Area";
+  columns[n::kDescriptionColumn].first = "Description";
+  columns[n::kZoneColumn].first = "Zone";
+  int position = n::kCodeColumn + 1;
+  for (const Tag& t : kNeighTags) columns[position++].first = t.column;
+  return CreateTable("Neighborhoods", columns);
+}
+
+// ZazOzurs in the 77-column layout both comparables passes address by
+// position: the supplement columns carry the host's names, FileNo (a sort
+// key) sits on the one position no field feeds, the rest are typed after the
+// main-record field they receive.
+std::string ZazOzursTable() {
+  namespace c = layouts::comparables;
+  namespace s = layouts::supplement;
+  std::vector<std::pair<std::string, std::string>> columns(c::kColumnCount);
+  columns[0] = {"ID", "COUNTER"};
+  for (int position = 1; position < c::kColumnCount; ++position) {
+    const char* type = "TEXT(255)";
+    switch (c::FieldAt(position).kind) {
+      case layouts::FieldKind::Int16:
+      case layouts::FieldKind::Int32:
+        type = "INTEGER";
+        break;
+      case layouts::FieldKind::Single:
+        type = "SINGLE";
+        break;
+      case layouts::FieldKind::Date:
+        type = "DATE";
+        break;
+      case layouts::FieldKind::Text:
+        break;
+    }
+    columns[position] = {"Field" + Padded(position), type};
+  }
+  const std::pair<s::TokenField, const char*> named[] = {{s::kWcid, "WCID"},
+                                                         {s::kAddress2, "Address2"},
+                                                         {s::kVerificationSource, "VSource"},
+                                                         {s::kLeaseFee, "LeaseFee"},
+                                                         {s::kView, "View"},
+                                                         {s::kSaleHistory1, "SalesHistory1"},
+                                                         {s::kSaleHistory2, "SalesHistory2"},
+                                                         {s::kSaleHistory3, "SalesHistory3"},
+                                                         {s::kComment, "Comment"},
+                                                         {s::kPhotoId, "PhotoID"},
+                                                         {s::kFinalListPrice, "FLP"},
+                                                         {s::kMca, "MCA"},
+                                                         {s::kInteriorAppeal, "Int_Appeal"},
+                                                         {s::kFeature1, "Sig_Feat1"},
+                                                         {s::kFeature2, "Sig_Feat2"},
+                                                         {s::kFeature3, "Sig_Feat3"},
+                                                         {s::kProjectSize, "Prj_Size"},
+                                                         {s::kFloorLocation, "Floor_Loc"}};
+  for (const auto& [field, name] : named)
+    columns[field.position] = {
+        name, field.field.kind == layouts::FieldKind::Int32 ? "INTEGER" : "TEXT(255)"};
+  columns[s::kSaleHistory4Column] = {"SalesHistory4", "TEXT(255)"};
+  columns[c::kUnfedColumn] = {"FileNo", "TEXT(255)"};
+  return CreateTable("ZazOzurs", columns);
+}
+
+void WriteTemplates(const fs::path& dataDir) {
+  MakeDatabase(dataDir / ResourceString(305), {templatedb::FileIndexCreateSql()});
+  MakeDatabase(dataDir / ResourceString(306), {LendersTable()});
+  MakeDatabase(
+      dataDir / ResourceString(307),
+      {NeighborhoodsTable(),
+       CreateTable("Neighborhoods2", {{"ID", "COUNTER"}, {"NeighborhoodName", "TEXT(255)"}})});
+  MakeDatabase(dataDir / ResourceString(301), {});  // the importer creates its tables
+  MakeDatabase(dataDir / ResourceString(308), {ZazOzursTable()});
+}
+
+// --- data files -----------------------------------------------------------
+
+// One response: head, text, NUL, then `padding` zero bytes, framed.
+std::string Response(int line, int across, int keyCode, std::string_view title, bool spaced,
+                     int flags, std::string_view text, int padding, bool withNul = true) {
+  namespace r = layouts::responses;
+  RecordWriter head(r::kHeadSize);
+  head.Int16(r::kLine, static_cast<std::int16_t>(line))
+      .Int16(r::kAcross, static_cast<std::int16_t>(across))
+      .Int16(r::kKeyCode, static_cast<std::int16_t>(keyCode))
+      .Text(r::kTitle, title, spaced)
+      .Int16(r::kFlags, static_cast<std::int16_t>(flags));
+  std::string body = head.bytes();
+  body.append(text);
+  if (withNul) body += r::kTextEnd;
+  body.append(static_cast<std::size_t>(padding), '\0');
+  return Framed(body);
+}
+
+std::string ResponsesFile() {
+  namespace r = layouts::responses;
+  std::string f;
+  f += Response(12, 3, 4, "Site view", false, 0,
+                "Quiet street facing the Caf\xE9 du Parc; no adverse easements noted.", 12);
+  f += Response(12, 3, r::kKeyCodeF9, "Default site", false, r::kFlagMacro,
+                "See attached addendum.\r\nPhotos on page 3.", 0);
+  f += Response(40, 1, 5, "Condition", true, r::kFlagNoAppend,
+                "Average; kitchen renovated by O'Neil & Sons in 2004.", 7);
+  f += Response(40, 1, 6, "", false, r::kFlagMacro | r::kFlagNoAppend, "", 3);
+  // A trailing fragment too short to hold a head: the extractor's last block.
+  f += LengthPrefix(r::kHeadSize) + std::string(12, '\0');
+  return f;
+}
+
+// The last record ends at end of file without its NUL.
+std::string GlobalResponsesFile() {
+  std::string f;
+  f += Response(1, 1, 4, "Appraiser", false, 0,
+                "Ren\xE9"
+                "e Lefebvre, SRA",
+                20);
+  f += Response(1, 2, 7, "Company", false, 0, "Lefebvre & D'Amico Appraisals", 0, false);
+  return f;
+}
+
+std::string FileIndexRecord(std::string_view id, std::string_view owner, std::string_view street,
+                            std::string_view city, int receivedDay, std::string_view path) {
+  namespace i = layouts::fileindex;
+  RecordWriter head(i::kHeadSize);
+  head.Text(i::kFileId, id)
+      .Text(i::kTrackingExtra, "Rush - call before visit", true)
+      .Text(i::kStreet, street)
+      .Text(i::kCity, city)
+      .Text(i::kCensusTract, "0042.01")
+      .Text(i::kZipCode, "02134")
+      .Text(i::kLenderId, "FNB")
+      .Text(i::kLenderCaseNo, "C-88123")
+      .Text(i::kOwner, owner)
+      .Text(i::kFormId, "1004")
+      .Date(i::kDateReceived, receivedDay, receivedDay ? 1 : 0, 2006)
+      .Date(i::kDateDue, 31, 1, 2006)
+      .Date(i::kDateDelivered, 0, 0, 0)
+      .Date(i::kDateAssigned, 6, 1, 2006)
+      .Text(i::kBuildingType, "Detached", true)
+      .Text(i::kBuildingDesign, "Colonial")
+      .Text(i::kAppraiserId, "RL");
+  return Framed(head.bytes() + std::string(path));
+}
+
+// The last record is cut short by end of file, partway through its head.
+std::string FileIndexFile() {
+  std::string f;
+  f += FileIndexRecord("A12",
+                       "Ren\xE9"
+                       "e Dubois",
+                       "14 Rue de l'\xC9glise",
+                       "Montr\xE9"
+                       "al",
+                       5, "C:\\Reports\\2006\\A12.rpt");
+  f += FileIndexRecord("B2006-17", "Patrick O'Neil", "221 Harbor View Rd", "Salem", 0, "");
+  std::string last = FileIndexRecord("C7",
+                                     "Jos\xE9 Garc\xED"
+                                     "a",
+                                     "9 Elm St", "Lowell", 12, "C:\\Reports\\2006\\C7.rpt");
+  f += last.substr(0, static_cast<std::size_t>(layouts::kLengthDigits + 200));
+  return f;
+}
+
+std::string LenderRecord(std::string_view id, std::string_view name, std::string_view city,
+                         std::string_view first, std::string_view last) {
+  namespace l = layouts::lender;
+  RecordWriter r(l::kRecordSize);
+  r.Text(l::kLenderId, id)
+      .Text(l::kName, name)
+      .Text(l::kAddress1, "Loan Servicing Dept.")
+      .Text(l::kAddress2, "100 Main Street, Suite 4", true)
+      .Text(l::kCityStateZip, city)
+      .Text(l::kPhone, "(617) 555-0100")
+      .Text(l::kContactFirst, first)
+      .Text(l::kContactLast, last)
+      .Text(l::kNotImported, "internal")
+      .Text(l::kReference, "REF-22");
+  return Framed(r.bytes());
+}
+
+// Ends with a fragment shorter than a lender record.
+std::string LenderFile() {
+  std::string f;
+  f += LenderRecord("FNB", "First National Bank", "Boston, MA 02108", "Jane", "Smith");
+  f += LenderRecord("O'NEIL", "O'Neil Mortgage Co.", "Quincy, MA 02169", "Sean", "O'Neil");
+  f += LenderRecord("CREDMTL",
+                    "Cr\xE9"
+                    "dit Mutuel de Qu\xE9"
+                    "bec",
+                    "Montr\xE9"
+                    "al, QC",
+                    "Andr\xE9",
+                    "B\xE9"
+                    "langer");
+  f += LengthPrefix(layouts::lender::kRecordSize) + std::string(100, ' ');
+  return f;
+}
+
+// Field text for the sample form: values in tag order, an extra value after
+// each "X" tag, two trailing bytes after the last end mark.
+std::string NeighFieldText(const std::vector<std::string>& values, bool preamble) {
+  namespace n = layouts::neighborhood;
+  std::string text;
+  if (preamble) text = std::string(1, n::kPreambleStart) + "v2.1" + n::kValueEnd;
+  std::size_t i = 0;
+  for (const Tag& t : kNeighTags) {
+    text += "N" + std::to_string(i % 10);  // the 2-character code
+    text += values.at(i++) + n::kValueEnd;
+    if (std::string_view(t.listEntry).find(n::kExtraValueMark) != std::string_view::npos)
+      text += std::string("skip") + n::kValueEnd;
+  }
+  return text + std::string(static_cast<std::size_t>(n::kTrailingBytes), '\0');
+}
+
+std::string NeighRecord(std::string_view name, std::string_view description,
+                        const std::vector<std::string>& values, bool preamble) {
+  namespace n = layouts::neighborhood;
+  std::string text = NeighFieldText(values, preamble);
+  RecordWriter head(n::kHeadSize);
+  head.Text(n::kName, name)
+      .Text(n::kArea, "North Shore", true)
+      .Text(n::kDescription, description)
+      .Text(n::kZone, "R-1")
+      .Text(n::kCode, "NS-04")
+      .Int16(n::kFieldTextLength, static_cast<std::int16_t>(text.size()));
+  return Framed(head.bytes() + text);
+}
+
+std::string NeighborhoodFile() {
+  namespace n = layouts::neighborhood;
+  std::string f;
+  f += NeighRecord(
+      "Beaus\xE9jour", "Established suburb near the Caf\xE9 du Parc.",
+      {"Suburban", "Over 75%", "Stable", "Increasing", "Balance", "3-6 mos", "185", "420"}, true);
+  f += NeighRecord("Val-d'Or Est", "Mixed residential, O'Neil Park to the east.",
+                   {"Urban", "25-75%", "Rapid", "Stable", "Shortage", "Under 3 mos", "150", "310"},
+                   false);
+  f += LengthPrefix(n::kHeadSize) + std::string(60, '\0');
+  return f;
+}
+
+std::string ComparableRecord(std::string_view wcid, std::string_view street, int contractDay,
+                             int length) {
+  namespace c = layouts::comparables;
+  RecordWriter r(c::kRecordSize);
+  for (const c::Placed& p : c::kFields) {
+    if (p.position == c::kNotStored) continue;
+    switch (p.field.kind) {
+      case layouts::FieldKind::Int16:
+        r.Int16(p.field, static_cast<std::int16_t>(p.position * 3));
+        break;
+      case layouts::FieldKind::Int32:
+        r.Int32(p.field, 245000 + p.position);
+        break;
+      case layouts::FieldKind::Single:
+        r.Single(p.field, 0.25f * static_cast<float>(p.position));
+        break;
+      case layouts::FieldKind::Date:
+        r.Date(p.field, p.position == 20 ? contractDay : 14, 3, 2006);
+        break;
+      case layouts::FieldKind::Text:
+        r.Text(p.field, "G" + std::to_string(p.position));
+        break;
+    }
+  }
+  r.Text(c::kWcid, wcid).Text(c::FieldAt(6), street).Text(c::FieldAt(21), "Beaus\xE9jour");
+  std::string body = r.bytes();
+  body.resize(static_cast<std::size_t>(length), '\0');  // a longer record: surplus padding
+  return LengthPrefix(length) + body;
+}
+
+std::string ComparablesFile() {
+  namespace c = layouts::comparables;
+  std::string f;
+  f += ComparableRecord("WC-1001",
+                        "12 Rue de l'\xC9"
+                        "cole",
+                        9, c::kRecordSize);
+  f += ComparableRecord("wc-1002", "48 O'Neil Ave", 0, c::kRecordSize + 18);
+  f += ComparableRecord("WC-1003", "7 Birch Ln", 21, c::kRecordSize);
+  return f;
+}
+
+std::string SupplementRecord(std::string_view wcid, std::string_view comment, int price) {
+  namespace s = layouts::supplement;
+  RecordWriter r(s::kRecordSize);
+  r.Text(s::kWcid.field, wcid)
+      .Text(s::kAddress2.field, "Unit 2")
+      .Text(s::kVerificationSource.field, "MLS #60412")
+      .Text(s::kLeaseFee.field, "Fee simple")
+      .Text(s::kView.field, "Water")
+      .Text(s::kSaleHistory1.field, "03/2001 $189,000")
+      .Text(s::kComment.field, comment, true)
+      .Text(s::kPhotoId.field, "P7")
+      .Int32(s::kFinalListPrice.field, price)
+      .Text(s::kMca.field, "Yes")
+      .Text(s::kInteriorAppeal.field, "Good")
+      .Text(s::kFeature1.field, "Fireplace")
+      .Text(s::kProjectSize.field, "24 units")
+      .Text(s::kFloorLocation.field, "2nd");
+  return Framed(r.bytes());
+}
+
+// WC-1002 differs in case from its main record; WC-2001 has no main record.
+std::string SupplementFile() {
+  std::string f;
+  f += SupplementRecord("WC-1002", "Corner lot; seller O'Neil paid closing costs.", 249900);
+  f += SupplementRecord("WC-1001", "Caf\xE9 on the ground floor", 0);
+  f += SupplementRecord("WC-2001", "Listed only", -1);
+  return f;
+}
+
+void WriteDataFiles(const fs::path& data) {
+  WriteFile(data / "resp.dat", ResponsesFile());
+  WriteFile(data / "global.dat", GlobalResponsesFile());
+  WriteFile(data / ResourceString(205), FileIndexFile());
+  WriteFile(data / ResourceString(206), LenderFile());
+  WriteFile(data / (ResourceString(res::kNeighPrefix) + kNeighForm + ".dta"), NeighborhoodFile());
+  WriteFile(data / "xcomps.dat", ComparablesFile());
+  WriteFile(data / "xcomps.cp2", SupplementFile());
+}
+
+// --- configuration files ----------------------------------------------------
+
+std::string ZevIni(const fs::path& root) {
+  std::string app = platform::ToProgramForm(root.string());
+  if (app.empty() || app.back() != '\\') app += '\\';
+  return "[Directories]\r\nAppDir=" + app + "\r\nDataDir=" + app + "data\\\r\nPrivateDir=" + app +
+         "private\\\r\n\r\n[Vendor]\r\nApplicationName=" + ResourceString(res::kProductName) +
+         "\r\n";
+}
+
+std::string LenderIni() {
+  return "[" + ResourceString(701) +
+         "]\r\nFNB=Jane Smith/jsmith@fnb.example.com\r\n"
+         "O'NEIL=loans@oneil.example.com/Mortgage desk\r\n"
+         "CREDMTL=Andr\xE9 pr\xEAts@creditmutuel.example.ca soir\r\n";
+}
+
+std::string NeighTagsIni() {
+  std::string list, map;
+  for (const Tag& t : kNeighTags) {
+    list += (list.empty() ? "" : ",") + std::string(t.listEntry);
+    map += std::string(t.tag) + "=" + t.column + "\r\n";
+  }
+  return "; Neighborhood field tags per form\r\n[" + ResourceString(707) + "]\r\n" + kNeighForm +
+         "=" + list + "\r\n\r\n[" + kNeighForm + "]\r\n" + map;
+}
+
+int Generate(const fs::path& root) {
+  const fs::path templates = root / "Data";
+  const fs::path data = root / "data";
+  const fs::path addon = root / "Addons" / "Neighbor";
+  const fs::path priv = root / "private";
+  for (const fs::path& p : {root, templates, data, addon, priv}) fs::create_directories(p);
+
+  WriteFile(root / "Zev.ini", ZevIni(root));
+  WriteTemplates(templates);
+  WriteDataFiles(data);
+  WriteFile(priv / "resp.dat", ResponsesFile());
+  // lender.ini is read from the folder the lender data is imported from.
+  WriteFile(root / ResourceString(res::kLenderIni), LenderIni());
+  WriteFile(data / ResourceString(res::kLenderIni), LenderIni());
+  WriteFile(addon / ResourceString(res::kNeighTagsIni), NeighTagsIni());
+
+  for (const fs::path& p : {root, templates, data, addon, priv}) std::printf("%s\n", p.c_str());
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: make-sample-host FOLDER\n");
+    return 2;
+  }
+  try {
+    return Generate(fs::absolute(argv[1]).lexically_normal());
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "make-sample-host: %s\n", e.what());
+    return 1;
+  }
+}
