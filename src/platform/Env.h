@@ -97,10 +97,8 @@ class Env {
   virtual std::optional<std::string> Variable(const std::string& name) = 0;
 
   // --- Other programs
-  // An Env that cannot run programs keeps these defaults: nothing is
-  // executable and nothing starts.
   // True when `path` names a regular file the user may execute.
-  virtual bool IsExecutableFile(const std::string& /*path*/) { return false; }
+  virtual bool IsExecutableFile(const std::string& path) = 0;
   // Starts `program` with `arguments` (argument 0, the program path, is
   // supplied here). The program path and every argument that contains '\' or
   // starts with a drive prefix ("X:") are paths and reach the program in
@@ -110,11 +108,8 @@ class Env {
   // or 128 + the signal number when a signal ended it. Without `wait` it
   // returns 0 as soon as the program has started. nullopt when the program
   // could not be started (or, with `wait`, its end could not be observed).
-  virtual std::optional<int> RunProcess(const std::string& /*program*/,
-                                        const std::vector<std::string>& /*arguments*/,
-                                        bool /*wait*/) {
-    return std::nullopt;
-  }
+  virtual std::optional<int> RunProcess(const std::string& program,
+                                        const std::vector<std::string>& arguments, bool wait) = 0;
 
   // --- Time
   // Seconds from an arbitrary fixed point; never goes backwards.

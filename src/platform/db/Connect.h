@@ -26,8 +26,9 @@ bool OdbcDriverInstalled(const std::string& name);
 // Opens the database. `nativePath` converts a program-form path (the DBQ
 // value) into the path the system opens. On failure returns nullptr and adds
 // the driver's messages to `errors`.
-std::unique_ptr<Backend> OpenBackend(const std::string& connectionString,
-                                     const std::function<std::string(const std::string&)>& nativePath,
-                                     std::vector<std::string>& errors);
+std::unique_ptr<Backend> OpenBackend(
+    const std::string& connectionString,
+    const std::function<std::string(const std::string&)>& nativePath,
+    std::vector<std::string>& errors);
 
 }  // namespace db

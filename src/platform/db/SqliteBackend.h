@@ -12,6 +12,7 @@ namespace db {
 // Opens the existing SQLite database at `nativePath` (a missing file is an
 // error, never silently created); nullptr with the reason in `errors` when it
 // cannot be opened or is not a database of this engine.
-std::unique_ptr<Backend> OpenSqlite(const std::string& nativePath, std::vector<std::string>& errors);
+std::unique_ptr<Backend> OpenSqlite(const std::string& nativePath,
+                                    std::vector<std::string>& errors);
 
 }  // namespace db

@@ -31,6 +31,11 @@ class ThrowingEnv final : public platform::Env {
                                             std::vector<std::string>&) override {
     Fail();
   }
+  bool IsExecutableFile(const std::string&) override { Fail(); }
+  std::optional<int> RunProcess(const std::string&, const std::vector<std::string>&,
+                                bool) override {
+    Fail();
+  }
   std::string CurrentFolder() override { Fail(); }
   std::string ProgramFolder() override { Fail(); }
   std::string WindowsFolder() override { Fail(); }
