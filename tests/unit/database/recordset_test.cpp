@@ -237,6 +237,39 @@ TEST_P(RecordsetSuite, ConflictCheckedLookupsGrowLinearly) {
   EXPECT_EQ(found, n);
 }
 
+TEST_P(RecordsetSuite, EveryStatementOfTheStringTableRunsAsItStands) {
+  // The comparables table with its index, opened in key order.
+  ASSERT_TRUE(connection->Execute(Fill(ResourceString(504), table))) << connection->Errors()[0];
+  ASSERT_TRUE(connection->Execute(Fill(ResourceString(502), table))) << connection->Errors()[0];
+  std::string order = ResourceString(551);
+  order.replace(order.find("%s"), 2, table);
+  order.replace(order.find("%s"), 2, ResourceString(561));
+  Recordset& r = *(rs = std::make_unique<Recordset>(*connection));
+  ASSERT_TRUE(r.Open(order, true)) << r.error();
+  EXPECT_EQ(r.FieldCount(), 76);
+  ASSERT_TRUE(r.AddNew());
+  ASSERT_TRUE(r.SetField("WCID", Value::Text("W-1")));
+  ASSERT_TRUE(r.SetField("ContractDate", Value::Text("01-05-2006")));
+  ASSERT_TRUE(r.SetField("LotSize", Value::Real(0.5)));
+  ASSERT_TRUE(r.Update()) << r.error();
+  std::string match = ResourceString(575);
+  match.replace(match.find("%s"), 2, "W-1");
+  ASSERT_TRUE(r.SetFilter(match)) << r.error();
+  ASSERT_FALSE(r.Eof());
+  EXPECT_EQ(r.Field("ContractDate").ToText().substr(0, 10), "2006-01-05");
+
+  // The one-value insert the neighborhood import uses, with a doubled apostrophe.
+  ASSERT_TRUE(connection->Execute("CREATE TABLE [" + table + "2] (Name TEXT(255))"));
+  std::string insert = ResourceString(503);
+  insert.replace(insert.find("%s"), 2, table + "2");
+  insert.replace(insert.find("%s"), 2, "Name");
+  insert.replace(insert.find("%s"), 2, "Val-d''Or");
+  ASSERT_TRUE(connection->Execute(insert)) << connection->Errors()[0];
+  Recordset names(*connection);
+  ASSERT_TRUE(names.Open(table + "2", false)) << names.error();
+  EXPECT_EQ(names.Field(0).ToText(), "Val-d'Or");
+}
+
 INSTANTIATE_TEST_SUITE_P(Routes, RecordsetSuite,
                          ::testing::Values(Route::Embedded, Route::SqliteOdbc, Route::PostgresOdbc),
                          [](const auto& info) { return testing_doubles::RouteName(info.param); });
