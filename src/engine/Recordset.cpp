@@ -410,24 +410,22 @@ bool Recordset::Coerce(int position, db::Value& value) const {
     return Fail("Data type mismatch: '" + value.ToText() + "' is not " + what + " (column '" +
                 column + "').");
   };
-  bool blank = value.IsText() && SkipSpaces(value.text()).empty();
-  switch (kinds_[position]) {
+  const db::ColumnKind kind = kinds_[position];
+  // Blank text in a number, truth or date column is no value at all.
+  if (kind != db::ColumnKind::Text && kind != db::ColumnKind::Other && value.IsText() &&
+      SkipSpaces(value.text()).empty()) {
+    value = db::Value::Null();
+    return true;
+  }
+  switch (kind) {
     case db::ColumnKind::Integer: {
       if (value.IsInteger()) return true;
-      if (blank) {
-        value = db::Value::Null();
-        return true;
-      }
       auto n = value.ToNumber();
       if (!n || std::fabs(*n) > 9.2e18) return mismatch("a whole number");
       value = db::Value::Integer(static_cast<std::int64_t>(std::nearbyint(*n)));
       return true;
     }
     case db::ColumnKind::Bit: {
-      if (blank) {
-        value = db::Value::Null();
-        return true;
-      }
       if (value.IsText()) {
         std::string t = Lower(SkipSpaces(value.text()));
         if (t == "true" || t == "yes" || t == "false" || t == "no") {
@@ -442,10 +440,6 @@ bool Recordset::Coerce(int position, db::Value& value) const {
     }
     case db::ColumnKind::Real: {
       if (value.IsReal()) return true;
-      if (blank) {
-        value = db::Value::Null();
-        return true;
-      }
       auto n = value.ToNumber();
       if (!n) return mismatch("a number");
       value = db::Value::Real(*n);
@@ -453,10 +447,6 @@ bool Recordset::Coerce(int position, db::Value& value) const {
     }
     case db::ColumnKind::Date: {
       if (!value.IsText()) return mismatch("a date");
-      if (blank) {
-        value = db::Value::Null();
-        return true;
-      }
       auto iso = IsoDate(value.text());
       if (!iso) return mismatch("a calendar date");
       value = db::Value::Text(std::move(*iso));

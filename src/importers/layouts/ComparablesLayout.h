@@ -56,17 +56,7 @@ constexpr Field FieldAt(int position) {
   return Text(0, 0);
 }
 
-namespace detail {
-constexpr bool FieldsTile() {
-  int next = 0;
-  for (const Placed& p : kFields) {
-    if (p.field.offset != next) return false;
-    next = End(p.field);
-  }
-  return next == kRecordSize;
-}
-}  // namespace detail
-static_assert(detail::FieldsTile());
+static_assert(Tiles(kFields, kRecordSize, [](const Placed& p) { return p.field; }));
 // 57 stored fields and one unused; with the unfed column, 58 positions.
 static_assert(sizeof(kFields) / sizeof(kFields[0]) == 58);
 

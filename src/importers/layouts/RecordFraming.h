@@ -3,6 +3,8 @@
 // The per-file layouts (one header each) are built from these pieces.
 #pragma once
 
+#include <functional>
+
 #include <cstddef>
 #include <span>
 
@@ -59,11 +61,14 @@ inline constexpr int kYearOffset = 2;
 inline constexpr int kSize = 4;
 }  // namespace datefield
 
-// True when the fields, in the order given, cover [0, size) without gap or
-// overlap. Each layout checks itself with it at compile time.
-constexpr bool Tiles(std::span<const Field> fields, int size) {
+// True when the fields (or, with `field`, the field each item holds), in the
+// order given, cover [0, size) without gap or overlap. Each layout checks
+// itself with it at compile time.
+template <class Range, class Project = std::identity>
+constexpr bool Tiles(const Range& items, int size, Project field = {}) {
   int next = 0;
-  for (const Field& f : fields) {
+  for (const auto& item : items) {
+    const Field& f = field(item);
     if (f.offset != next || f.width <= 0) return false;
     next = End(f);
   }

@@ -53,16 +53,6 @@ inline constexpr TokenField kFields[] = {
 inline constexpr int kNamePositions[] = {1,  3,  7,  22, 28, 31, 53, 54, 55, 56,
                                          18, 66, 67, 68, 69, 70, 76, 57, 58};
 
-namespace detail {
-constexpr bool FieldsTile() {
-  int next = 0;
-  for (const TokenField& t : kFields) {
-    if (t.field.offset != next) return false;
-    next = End(t.field);
-  }
-  return next == kRecordSize;
-}
-}  // namespace detail
-static_assert(detail::FieldsTile());
+static_assert(Tiles(kFields, kRecordSize, [](const TokenField& p) { return p.field; }));
 
 }  // namespace layouts::supplement
