@@ -17,6 +17,7 @@
 #include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
 #include "engine/Recordset.h"
+#include "doubles/RecordingUi.h"
 #include "platform/Context.h"
 #include "platform/FileChannels.h"
 #include "platform/PosixEnv.h"
@@ -29,14 +30,7 @@ constexpr int kResponsesTable = 501;
 constexpr const char* kTable = "Responses";
 constexpr int kRowsPerRun = 20000;
 
-class SilentUi final : public platform::UserInterface {
- public:
-  platform::MsgAnswer MessageBox(const std::string&, const std::string&, platform::MsgButtons,
-                                 platform::MsgIcon) override {
-    return platform::MsgAnswer::No;
-  }
-  void PumpEvents() override {}
-};
+using SilentUi = testing_doubles::RecordingUi;
 
 // One row of a responses-like table; the ID counter is left to the database.
 struct ResponseRow {

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "ui/FileProgressWindow.h"
+
 namespace platform {
 
 namespace {
@@ -101,6 +103,26 @@ MsgAnswer ConsoleUi::MessageBox(const std::string& text, const std::string& titl
       return GiveUp(buttons, "no answer");
     }
   }
+}
+
+namespace {
+
+// Until the console line exists: a window that shows nothing.
+class SilentFileProgress final : public ui::FileProgressWindow {
+ public:
+  void SetStatus(const std::string&) override {}
+  void SetProgressText(const std::string&) override {}
+  ui::CProgressBar& Bar() override { return bar_; }
+  void Show() override {}
+
+ private:
+  ui::CProgressBar bar_;
+};
+
+}  // namespace
+
+std::unique_ptr<ui::FileProgressWindow> ConsoleUi::LoadFileProgress() {
+  return std::make_unique<SilentFileProgress>();
 }
 
 }  // namespace platform

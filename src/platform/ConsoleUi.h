@@ -19,6 +19,8 @@ class ConsoleUi final : public UserInterface {
   MsgAnswer MessageBox(const std::string& text, const std::string& title, MsgButtons buttons,
                        MsgIcon icon) override;
   void PumpEvents() override {}
+  bool CanAsk() const override { return interactive_; }
+  std::unique_ptr<ui::FileProgressWindow> LoadFileProgress() override;
 
  private:
   // Answers a question nobody answered (No, or Cancel for OK/Cancel) and says so.

@@ -3,7 +3,12 @@
 // there is no display (and in tests), the window provides another.
 #pragma once
 
+#include <memory>
 #include <string>
+
+namespace ui {
+class FileProgressWindow;
+}
 
 namespace platform {
 
@@ -32,6 +37,12 @@ class UserInterface {
   // Lets pending window events run once, so the display keeps up during long
   // work on the one thread.
   virtual void PumpEvents() = 0;
+  // True when a person can answer questions; false means every question gets
+  // the default answer of MessageBox, which callers report in the log.
+  virtual bool CanAsk() const = 0;
+  // Loads the per-file progress window (a status line, a bar and a count
+  // line); destroying it unloads it. Never nullptr.
+  virtual std::unique_ptr<ui::FileProgressWindow> LoadFileProgress() = 0;
 };
 
 }  // namespace platform

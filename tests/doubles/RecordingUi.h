@@ -2,12 +2,42 @@
 #pragma once
 
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "platform/UserInterface.h"
+#include "ui/FileProgressWindow.h"
 
 namespace testing_doubles {
+
+// What one loaded file progress window was shown, in order.
+struct FileProgressLog {
+  std::vector<std::string> statuses;
+  std::vector<std::string> counts;  // every count line set
+  std::int32_t barMax = 0;
+  std::int32_t barValue = 0;
+  bool shown = false;
+  bool unloaded = false;
+};
+
+class RecordingFileProgress final : public ui::FileProgressWindow {
+ public:
+  explicit RecordingFileProgress(FileProgressLog& log) : log_(log) {}
+  ~RecordingFileProgress() override {
+    log_.barMax = bar_.Max();
+    log_.barValue = bar_.Value();
+    log_.unloaded = true;
+  }
+  void SetStatus(const std::string& text) override { log_.statuses.push_back(text); }
+  void SetProgressText(const std::string& text) override { log_.counts.push_back(text); }
+  ui::CProgressBar& Bar() override { return bar_; }
+  void Show() override { log_.shown = true; }
+
+ private:
+  FileProgressLog& log_;
+  ui::CProgressBar bar_;
+};
 
 struct ShownBox {
   std::string text;
@@ -33,6 +63,15 @@ class RecordingUi final : public platform::UserInterface {
     return buttons == platform::MsgButtons::OK ? platform::MsgAnswer::OK : platform::MsgAnswer::No;
   }
   void PumpEvents() override { ++pumps; }
+  bool CanAsk() const override { return canAsk; }
+  std::unique_ptr<ui::FileProgressWindow> LoadFileProgress() override {
+    windows.emplace_back(std::make_unique<FileProgressLog>());
+    return std::make_unique<RecordingFileProgress>(*windows.back());
+  }
+
+  bool canAsk = true;
+  // One entry per window loaded, in order.
+  std::vector<std::unique_ptr<FileProgressLog>> windows;
 };
 
 // An output object that remembers what it was given.
