@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "importers/layouts/RecordFraming.h"
+#include "importers/layouts/ResponsesLayout.h"
 
 namespace samplehost {
 
@@ -80,6 +81,25 @@ inline std::string LengthPrefix(int length) {
 // `record` behind a prefix that states its own length.
 inline std::string Framed(std::string_view record) {
   return LengthPrefix(static_cast<int>(record.size())).append(record);
+}
+
+// One common response: head, text, the NUL (unless `withNul` is false), then
+// `padding` zero bytes, framed. `spaced` pads the title with spaces.
+inline std::string ResponseRecord(int line, int across, int keyCode, std::string_view title,
+                                  bool spaced, int flags, std::string_view text, int padding,
+                                  bool withNul = true) {
+  namespace r = layouts::responses;
+  RecordWriter head(r::kHeadSize);
+  head.Int16(r::kLine, static_cast<std::int16_t>(line))
+      .Int16(r::kAcross, static_cast<std::int16_t>(across))
+      .Int16(r::kKeyCode, static_cast<std::int16_t>(keyCode))
+      .Text(r::kTitle, title, spaced)
+      .Int16(r::kFlags, static_cast<std::int16_t>(flags));
+  std::string body = head.bytes();
+  body.append(text);
+  if (withNul) body += r::kTextEnd;
+  body.append(static_cast<std::size_t>(padding), '\0');
+  return Framed(body);
 }
 
 }  // namespace samplehost

@@ -1,29 +1,54 @@
 #!/usr/bin/env bash
-# Builds a sample host installation and runs a real unattended import of its
-# lenders into the embedded database, then shows where the log and database are.
+# Builds a sample host installation under the build tree and runs real
+# unattended imports of it into the embedded database: the four kinds of
+# common responses. Prints each run's exit status and log, where
+# the databases are, and how many rows each table holds.
 set -euo pipefail
 build=${1:-build/default}
 bin="$build/src/startup/ingestor"
-demo=$(mktemp -d /tmp/ingestor-demo-XXXXXX)
+demo="$(cd "$build" && pwd)/demo"
+rm -rf "$demo"
+mkdir -p "$demo"
 "$build/tools/make-sample-host" "$demo/host" >/dev/null
-mkdir -p "$demo/out"
+host="$demo/host"
 
 to_tail_path() { printf '%s' "$1" | tr '/' '\\'; }
-database="$demo/Lenders.mdb"
-tail_text="sample-extractor/$(to_tail_path "$demo/host/data/lender.dta")/$(to_tail_path "$demo/out")\\/5/$(to_tail_path "$database")"
-echo "Running: WINDIR=$demo/host $bin '$tail_text'"
-set +e
-# The host's Zev.ini is looked for in the Windows folder: the database is
-# made from the host's template.
-WINDIR="$demo/host" "$bin" "$tail_text" </dev/null
-status=$?
-set -e
-log=$(ls -1 "$demo"/out/*-logfile.txt 2>/dev/null | head -n 1)
+# One unattended import: data type, source, database, no-comparisons flag.
+run() {
+  local type=$1 source=$2 database=$3 nocompare=$4
+  # One output folder per run: each keeps its own log and backup.
+  local out="$demo/out-$type"
+  local tail_text
+  tail_text="sample-extractor/$(to_tail_path "$source")/$(to_tail_path "$out")\\/$type/$(to_tail_path "$database")/False/$nocompare"
+  echo "==> ingestor '$tail_text'"
+  set +e
+  # The host's Zev.ini is found in the Windows folder: a missing database is
+  # made from the host's template.
+  WINDIR="$host" "$bin" "$tail_text" </dev/null
+  local status=$?
+  set -e
+  echo "    exit status $status"
+}
+
+responses="$demo/CommonResponses.mdb"
+# Common responses: the host's set, then the user's private sets compared
+# against them (nobody is at the terminal, so conflicts keep the existing rows
+# and the log says so), then the global sets.
+run 0 "$host/data" "$responses" True
+run 1 "$host/private" "$responses" False
+run 2 "$host/data/global.dat" "$responses" True
+run 3 "$host/private/global.dat" "$responses" False
+
 echo
-echo "Exit status: $status"
-echo "Log file:    ${log:-none}"
-echo "Database:    $database"
-if [ -n "$log" ]; then
+echo "Log files:"
+logs=$(ls -1 "$demo"/out-*/*-logfile.txt)
+printf '  %s\n' $logs
+for database in "$responses"; do
   echo
-  tr -d '\r' <"$log"
-fi
+  echo "Database: $database"
+  "$build/tools/db-summary" "$database"
+done
+echo
+last=$(printf '%s\n' $logs | tail -n 1)
+echo "Log of the last run ($last):"
+tr -d '\r' <"$last"

@@ -29,6 +29,7 @@ namespace fs = std::filesystem;
 using samplehost::Framed;
 using samplehost::LengthPrefix;
 using samplehost::RecordWriter;
+using samplehost::ResponseRecord;
 
 namespace {
 
@@ -182,33 +183,16 @@ void WriteTemplates(const fs::path& dataDir) {
 
 // --- data files -----------------------------------------------------------
 
-// One response: head, text, NUL, then `padding` zero bytes, framed.
-std::string Response(int line, int across, int keyCode, std::string_view title, bool spaced,
-                     int flags, std::string_view text, int padding, bool withNul = true) {
-  namespace r = layouts::responses;
-  RecordWriter head(r::kHeadSize);
-  head.Int16(r::kLine, static_cast<std::int16_t>(line))
-      .Int16(r::kAcross, static_cast<std::int16_t>(across))
-      .Int16(r::kKeyCode, static_cast<std::int16_t>(keyCode))
-      .Text(r::kTitle, title, spaced)
-      .Int16(r::kFlags, static_cast<std::int16_t>(flags));
-  std::string body = head.bytes();
-  body.append(text);
-  if (withNul) body += r::kTextEnd;
-  body.append(static_cast<std::size_t>(padding), '\0');
-  return Framed(body);
-}
-
 std::string ResponsesFile() {
   namespace r = layouts::responses;
   std::string f;
-  f += Response(12, 3, 4, "Site view", false, 0,
-                "Quiet street facing the Caf\xE9 du Parc; no adverse easements noted.", 12);
-  f += Response(12, 3, r::kKeyCodeF9, "Default site", false, r::kFlagMacro,
-                "See attached addendum.\r\nPhotos on page 3.", 0);
-  f += Response(40, 1, 5, "Condition", true, r::kFlagNoAppend,
-                "Average; kitchen renovated by O'Neil & Sons in 2004.", 7);
-  f += Response(40, 1, 6, "", false, r::kFlagMacro | r::kFlagNoAppend, "", 3);
+  f += ResponseRecord(12, 3, 4, "Site view", false, 0,
+                      "Quiet street facing the Caf\xE9 du Parc; no adverse easements noted.", 12);
+  f += ResponseRecord(12, 3, r::kKeyCodeF9, "Default site", false, r::kFlagMacro,
+                      "See attached addendum.\r\nPhotos on page 3.", 0);
+  f += ResponseRecord(40, 1, 5, "Condition", true, r::kFlagNoAppend,
+                      "Average; kitchen renovated by O'Neil & Sons in 2004.", 7);
+  f += ResponseRecord(40, 1, 6, "", false, r::kFlagMacro | r::kFlagNoAppend, "", 3);
   // A trailing fragment too short to hold a head: the extractor's last block.
   f += LengthPrefix(r::kHeadSize) + std::string(12, '\0');
   return f;
@@ -217,11 +201,21 @@ std::string ResponsesFile() {
 // The last record ends at end of file without its NUL.
 std::string GlobalResponsesFile() {
   std::string f;
-  f += Response(1, 1, 4, "Appraiser", false, 0,
-                "Ren\xE9"
-                "e Lefebvre, SRA",
-                20);
-  f += Response(1, 2, 7, "Company", false, 0, "Lefebvre & D'Amico Appraisals", 0, false);
+  f += ResponseRecord(1, 1, 4, "Appraiser", false, 0,
+                      "Ren\xE9"
+                      "e Lefebvre, SRA",
+                      20);
+  f += ResponseRecord(1, 2, 7, "Company", false, 0, "Lefebvre & D'Amico Appraisals", 0, false);
+  return f;
+}
+
+// The user's own global responses: one shares its field and key with the
+// host's global set, so importing both asks the conflict question.
+std::string PrivateGlobalResponsesFile() {
+  std::string f;
+  f += ResponseRecord(1, 1, 4, "Appraiser", false, 0,
+                      "Marc-Andr\xE9 Tremblay, Certified Residential", 0);
+  f += ResponseRecord(3, 1, 4, "License", false, 0, "License no. 1044-R; expires 12/31/2027", 4);
   return f;
 }
 
@@ -465,6 +459,7 @@ int Generate(const fs::path& root) {
   WriteTemplates(templates);
   WriteDataFiles(data);
   WriteFile(priv / "resp.dat", ResponsesFile());
+  WriteFile(priv / "global.dat", PrivateGlobalResponsesFile());
   // lender.ini is read from the folder the lender data is imported from.
   WriteFile(root / ResourceString(res::kLenderIni), LenderIni());
   WriteFile(data / ResourceString(res::kLenderIni), LenderIni());

@@ -23,6 +23,12 @@ class CProgressBar;
 class DbConnection;
 class Recordset;
 
+// How a conflict between an incoming record and an existing row was settled.
+struct ConflictAnswer {
+  bool overwrite = false;   // write the record over the existing row
+  bool unanswered = false;  // a question was due but nobody could answer it
+};
+
 class CSImportEngine {
  public:
   // Sets UsingUI, NoComparisons, LeaveOutputFiles and TerminateRecords to
@@ -113,6 +119,8 @@ class CSImportEngine {
   // list; -1 when the folder cannot be searched.
   std::int32_t GetOutputFiles(const std::string& folder, std::string& mask);
   const std::vector<std::string>& OutputFiles() const { return outputFiles_; }
+  // Replaces the output-file list, for a caller that knows the files already.
+  void SetOutputFiles(std::vector<std::string> files) { outputFiles_ = std::move(files); }
 
   // --- Database access: one connection and one current record set at a time.
   // Every outcome is logged; nothing is raised and no box is shown.
@@ -144,6 +152,33 @@ class CSImportEngine {
   // The current record set and the engine connection; nullptr when none.
   Recordset* CurrentRecordset() { return recordset_.get(); }
   DbConnection* Connection() { return connection_.get(); }
+
+  // --- Field decoding: a field of a record (its bytes as text) to a value.
+  // Text up to the first NUL, trimmed of spaces.
+  std::string CleanCString(const std::string& text);
+  // The first two bytes as a signed 16-bit little-endian number.
+  std::int16_t SixteenBitShortToInteger(const std::string& text);
+  // The first four bytes as a little-endian IEEE 754 single.
+  float StringToSingle(const std::string& text);
+  // The packed 4-byte date as "MM-DD-YYYY", or "" for an empty date.
+  std::string DateFieldToDateString(const std::string& btDate);
+
+  // --- Importers (run by ImportSourceFiles for their data types)
+  // Common responses of every kind: one table per output file. True when
+  // every file was visited; false when an unexpected failure ended it.
+  bool ImportCommonResponses();
+
+  // --- The conflict question, shared by the comparing importers.
+  // Settles a conflict: by the run-wide "to all" answers when one is set,
+  // else by asking `question` (Yes overwrites), then the keep-all question
+  // after No or the overwrite-all question after Yes. Boxes are Yes/No with
+  // the question icon and the program's title.
+  ConflictAnswer AskConflict(const std::string& question, std::string_view keepAllQuestion,
+                             std::string_view overwriteAllQuestion);
+
+  // --- Records that did not land exactly in this run (reset by ImportSourceFiles).
+  void CountRejectedRecord() { ++recordsRejected_; }
+  std::int64_t RecordsRejected() const { return recordsRejected_; }
 
   bool OverwriteAllConflicts() const { return overwriteAllConflicts_; }
   void SetOverwriteAllConflicts(bool value) { overwriteAllConflicts_ = value; }
@@ -185,6 +220,7 @@ class CSImportEngine {
   bool terminateRecords_ = false;
   bool overwriteAllConflicts_ = false;
   bool keepAllExisting_ = false;
+  std::int64_t recordsRejected_ = 0;
   std::int16_t logfile_ = 0;
   std::vector<std::string> sourceFiles_;  // empty means unsized
   std::vector<std::string> outputFiles_;

@@ -202,12 +202,22 @@ bool CSImportEngine::ImportSourceFiles() {
   return Trapped("ImportSourceFiles::CSImportEngine", false, [&] {
     overwriteAllConflicts_ = false;
     keepAllExisting_ = false;
+    recordsRejected_ = 0;
     if (progress_ != nullptr) {
       progress_->SetMin(0);
       progress_->SetMax(static_cast<std::int32_t>(outputFiles_.size()));
     }
-    // The importers of the data types come here; a type without one imports nothing.
-    return true;
+    // An importer that an unexpected failure ended has left files unread: the
+    // run did not complete, and says so instead of reporting success.
+    switch (dataType_) {
+      case 0:
+      case 1:
+      case 2:
+      case 3:
+        return ImportCommonResponses();
+      default:
+        return true;  // a type without an importer imports nothing
+    }
   });
 }
 

@@ -48,6 +48,17 @@ class WritableFile {
   virtual bool Close() = 0;
 };
 
+// A file opened for reading at any offset. Closing happens on destruction.
+class ReadableFile {
+ public:
+  virtual ~ReadableFile() = default;
+  // The size when the file was opened.
+  virtual std::uint64_t Size() const = 0;
+  // Reads up to `n` bytes at `offset` into `buffer`: the number read (fewer
+  // only at end of file), or -1 on a read error.
+  virtual std::int64_t ReadAt(std::uint64_t offset, char* buffer, std::size_t n) = 0;
+};
+
 class Env {
  public:
   virtual ~Env() = default;
@@ -78,6 +89,8 @@ class Env {
   // new file, never a partial one (temporary file, flush, rename). The parent
   // folder must exist.
   virtual bool ReplaceFile(const std::string& path, std::string_view contents) = 0;
+  // Opens a regular file for reading; nullptr when it cannot be.
+  virtual std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) = 0;
   // Creates or empties `path` and opens it for writing; nullptr on failure.
   virtual std::unique_ptr<WritableFile> OpenForWriting(const std::string& path) = 0;
 

@@ -81,6 +81,27 @@ class PosixWritableFile final : public WritableFile {
   Fd fd_;
 };
 
+class PosixReadableFile final : public ReadableFile {
+ public:
+  PosixReadableFile(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
+  std::uint64_t Size() const override { return size_; }
+  std::int64_t ReadAt(std::uint64_t offset, char* buffer, std::size_t n) override {
+    std::size_t done = 0;
+    while (done < n) {
+      ssize_t got = ::pread(fd_.get(), buffer + done, n - done, static_cast<off_t>(offset + done));
+      if (got < 0 && errno == EINTR) continue;
+      if (got < 0) return -1;
+      if (got == 0) break;
+      done += static_cast<std::size_t>(got);
+    }
+    return static_cast<std::int64_t>(done);
+  }
+
+ private:
+  Fd fd_;
+  std::uint64_t size_;
+};
+
 std::string ParentOf(const std::string& native) {
   auto slash = native.find_last_of('/');
   if (slash == std::string::npos) return ".";
@@ -265,6 +286,14 @@ bool PosixEnv::ReplaceFile(const std::string& path, std::string_view contents) {
   Fd dir(::open(ParentOf(native).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.ok()) ::fsync(dir.get());
   return true;
+}
+
+std::unique_ptr<ReadableFile> PosixEnv::OpenForReading(const std::string& path) {
+  Fd fd(OpenForReadingNoWait(Native(path)));
+  struct stat st {};
+  if (!fd.ok() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+  ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
+  return std::make_unique<PosixReadableFile>(fd.release(), static_cast<std::uint64_t>(st.st_size));
 }
 
 std::unique_ptr<WritableFile> PosixEnv::OpenForWriting(const std::string& path) {

@@ -21,6 +21,7 @@ class PosixEnv final : public Env {
   std::optional<std::vector<DirEntry>> ListFolder(const std::string& path) override;
   std::optional<std::string> ReadWholeFile(const std::string& path) override;
   bool ReplaceFile(const std::string& path, std::string_view contents) override;
+  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) override;
   std::unique_ptr<WritableFile> OpenForWriting(const std::string& path) override;
 
   std::unique_ptr<db::Backend> OpenDatabase(const std::string& connectionString,

@@ -165,6 +165,7 @@ bool ImportData(const platform::Context& ctx, const Arguments& args,
 
     step = 5;
     outcome.completed = engine->Import();
+    outcome.recordsRejected = engine->RecordsRejected();
 
     step = 6;
     engine.reset();
@@ -202,7 +203,7 @@ int Main(const platform::Context& ctx, const std::string& tail) {
     }
     ImportOutcome outcome;
     if (!ImportData(ctx, args, engine, outcome) || !outcome.completed) return kExitIncomplete;
-    return kExitSuccess;
+    return outcome.recordsRejected > 0 ? kExitRecordsRejected : kExitSuccess;
   });
 }
 

@@ -50,6 +50,7 @@ ImportSettings ReadImportSettings(const Arguments& args);
 // What an unattended import ended with, for the exit status.
 struct ImportOutcome {
   bool completed = false;
+  std::int64_t recordsRejected = 0;  // records that did not land exactly
 };
 
 // Runs the program for one command tail and returns the exit status.

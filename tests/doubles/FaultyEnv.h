@@ -4,6 +4,7 @@
 
 #include <functional>
 #include <map>
+#include <memory>
 #include <optional>
 #include <set>
 #include <stdexcept>
@@ -79,6 +80,12 @@ class FaultyEnv final : public platform::Env {
   bool ReplaceFile(const std::string& p, std::string_view c) override {
     return !Fails("ReplaceFile") && real_.ReplaceFile(p, c);
   }
+  std::unique_ptr<platform::ReadableFile> OpenForReading(const std::string& p) override {
+    if (Fails("OpenForReading")) return nullptr;
+    auto file = real_.OpenForReading(p);
+    if (file == nullptr) return nullptr;
+    return std::make_unique<FaultyReadableFile>(std::move(file), *this);
+  }
   std::unique_ptr<platform::WritableFile> OpenForWriting(const std::string& p) override {
     if (Fails("OpenForWriting")) return nullptr;
     return real_.OpenForWriting(p);
@@ -133,6 +140,22 @@ class FaultyEnv final : public platform::Env {
   platform::LocalTime LocalNow() override { return now_ ? *now_ : real_.LocalNow(); }
 
  private:
+  // Reads fail (return -1) as the env's "ReadAt" operation is told to.
+  class FaultyReadableFile final : public platform::ReadableFile {
+   public:
+    FaultyReadableFile(std::unique_ptr<platform::ReadableFile> real, FaultyEnv& env)
+        : real_(std::move(real)), env_(env) {}
+    std::uint64_t Size() const override { return real_->Size(); }
+    std::int64_t ReadAt(std::uint64_t offset, char* buffer, std::size_t n) override {
+      if (env_.Fails("ReadAt")) return -1;
+      return real_->ReadAt(offset, buffer, n);
+    }
+
+   private:
+    std::unique_ptr<platform::ReadableFile> real_;
+    FaultyEnv& env_;
+  };
+
   void MaybeThrow(const std::string& op) const {
     if (throwOn_.count(op)) throw std::runtime_error("injected: " + op);
   }

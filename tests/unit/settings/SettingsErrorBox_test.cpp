@@ -26,6 +26,7 @@ class ThrowingEnv final : public platform::Env {
   std::optional<std::vector<platform::DirEntry>> ListFolder(const std::string&) override { Fail(); }
   std::optional<std::string> ReadWholeFile(const std::string&) override { Fail(); }
   bool ReplaceFile(const std::string&, std::string_view) override { Fail(); }
+  std::unique_ptr<platform::ReadableFile> OpenForReading(const std::string&) override { Fail(); }
   std::unique_ptr<platform::WritableFile> OpenForWriting(const std::string&) override { Fail(); }
   std::unique_ptr<db::Backend> OpenDatabase(const std::string&,
                                             std::vector<std::string>&) override {

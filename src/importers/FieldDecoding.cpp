@@ -1,0 +1,99 @@
+#include "importers/FieldDecoding.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "engine/CSImportEngine.h"
+
+namespace importers {
+
+namespace {
+
+// The first `width` bytes of `field` as an unsigned little-endian number;
+// missing bytes count as zero.
+std::uint32_t Little(std::string_view field, std::size_t width) {
+  std::uint32_t v = 0;
+  const std::size_t n = std::min(width, field.size());
+  for (std::size_t i = 0; i < n; ++i)
+    v |= static_cast<std::uint32_t>(static_cast<unsigned char>(field[i])) << (8 * i);
+  return v;
+}
+
+}  // namespace
+
+std::string_view CleanView(std::string_view text) {
+  const std::size_t nul = text.find('\0');
+  if (nul != std::string_view::npos) text = text.substr(0, nul);
+  const std::size_t first = text.find_first_not_of(' ');
+  if (first == std::string_view::npos) return {};
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+std::int16_t ShortValue(std::string_view field) {
+  return static_cast<std::int16_t>(static_cast<std::uint16_t>(Little(field, 2)));
+}
+
+std::int32_t LongValue(std::string_view field) {
+  return static_cast<std::int32_t>(Little(field, 4));
+}
+
+float SingleValue(std::string_view field) {
+  const std::uint32_t bits = Little(field, 4);
+  float value;
+  std::memcpy(&value, &bits, sizeof value);
+  return value;
+}
+
+std::string DateText(std::string_view field) {
+  namespace d = layouts::datefield;
+  auto byte = [&](int offset) {
+    return static_cast<unsigned>(
+        offset < static_cast<int>(field.size()) ? static_cast<unsigned char>(field[offset]) : 0);
+  };
+  const unsigned day = byte(d::kDayOffset);
+  const unsigned month = byte(d::kMonthOffset);
+  if (day == 0 || month == 0) return {};
+  const unsigned year = byte(d::kYearOffset) | (byte(d::kYearOffset + 1) << 8);
+  char text[24];
+  const int n = std::snprintf(text, sizeof text, "%02u-%02u-%04u", month, day, year);
+  return std::string(text, static_cast<std::size_t>(n));
+}
+
+}  // namespace importers
+
+// The engine's named routines: the same decoding, with the engine's failure
+// reporting around it.
+
+std::string CSImportEngine::CleanCString(const std::string& text) {
+  return Trapped("CleanCString::CSImportEngine", std::string(),
+                 [&] { return std::string(importers::CleanView(text)); });
+}
+
+std::int16_t CSImportEngine::SixteenBitShortToInteger(const std::string& text) {
+  return Trapped("SixteenBitShortToInteger::CSImportEngine", std::int16_t{0},
+                 [&] { return importers::ShortValue(text); });
+}
+
+float CSImportEngine::StringToSingle(const std::string& text) {
+  return Trapped("StringToSingle::CSImportEngine", 0.0f,
+                 [&] { return importers::SingleValue(text); });
+}
+
+std::string CSImportEngine::DateFieldToDateString(const std::string& btDate) {
+  try {
+    return importers::DateText(btDate);
+  } catch (const std::exception& e) {
+    // The failure line names the bytes: month, day, then the year bytes as
+    // characters, with no separator.
+    std::string detail = " @param btDate = ";
+    auto byte = [&](std::size_t i) {
+      return i < btDate.size() ? static_cast<unsigned char>(btDate[i]) : 0u;
+    };
+    detail += std::to_string(byte(1)) + std::to_string(byte(0));
+    if (btDate.size() > 2) detail += btDate.substr(2, 2);
+    LogFailure("DateFieldToDateString::CSImportEngine", (e.what() + detail).c_str());
+  } catch (...) {
+    LogFailure("DateFieldToDateString::CSImportEngine", "Unknown error");
+  }
+  return {};
+}

@@ -1,0 +1,60 @@
+// What one output file's import came to, and the log lines that say so.
+//
+// Every record read lands in exactly one of four counts:
+// - added / overwritten: its row was saved with every value;
+// - kept: an existing row was kept instead (the conflict question);
+// - rejected: something of it could not be stored. The record gets one log
+//   line naming the file, its number, its byte offset and the reason. Its row
+//   may still have been saved without the refused values, as the importers
+//   have always done; the count says the record did not land exactly.
+// So read = added + overwritten + kept + rejected. A rejection also marks the
+// run (the exit status tells scripts that records were not written).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+class CSImportEngine;
+
+namespace importers {
+
+struct Record;
+
+class FileReport {
+ public:
+  // `source` is the importer's log source; `file` the output file's name.
+  FileReport(CSImportEngine& engine, std::string source, std::string file);
+
+  void Read() { ++read_; }
+  void Added() { ++added_; }
+  void Overwritten() { ++overwritten_; }
+  void Kept() { ++kept_; }
+  // Logs the rejection line and counts it (also for the run).
+  void Rejected(const Record& record, std::string_view reason);
+  // A conflict nobody could answer (no terminal): the existing row was kept.
+  void KeptUnanswered(const Record& record);
+  // Bytes at the end too short to be a record: logged, not counted.
+  void Fragment(std::int64_t offset, std::int64_t bytes);
+  // A failure that affects the whole file (unreadable, commit refused):
+  // logged and counted for the run, so the exit status shows it.
+  void FileProblem(std::string_view what);
+  // The one summary line of the file.
+  void Summary();
+
+  std::int64_t read() const { return read_; }
+  std::int64_t added() const { return added_; }
+  std::int64_t overwritten() const { return overwritten_; }
+  std::int64_t kept() const { return kept_; }
+  std::int64_t rejected() const { return rejected_; }
+
+ private:
+  void Log(const std::string& text);
+
+  CSImportEngine& engine_;
+  std::string source_;
+  std::string file_;
+  std::int64_t read_ = 0, added_ = 0, overwritten_ = 0, kept_ = 0, rejected_ = 0;
+};
+
+}  // namespace importers

@@ -1,0 +1,206 @@
+// Common responses: each output file holds one response set and loads into
+// the table named after it, created on first use.
+#include <algorithm>
+#include <set>
+#include <stdexcept>
+
+#include "engine/CSImportEngine.h"
+#include "engine/DbConnection.h"
+#include "engine/Recordset.h"
+#include "importers/FieldDecoding.h"
+#include "importers/FileReport.h"
+#include "importers/FramedRecords.h"
+#include "importers/ImporterText.h"
+#include "importers/ResponsesTable.h"
+#include "importers/RowLanding.h"
+#include "importers/layouts/ResponsesLayout.h"
+#include "startup/ResourceStrings.h"
+#include "support/Conversions.h"
+#include "support/Windows1252.h"
+#include "support/modShow.h"
+#include "ui/CProgressBar.h"
+
+namespace {
+
+namespace layout = layouts::responses;
+
+constexpr const char* kSource = "ImportCommonResponses::CSImportEngine";
+// The missing-file line has always carried this source.
+constexpr const char* kMissingFileSource = "ImportCommonResponse::CSImportEngine";
+constexpr const char* kCrLf = "\r\n";
+
+constexpr int kQueryPattern = 551;  // SELECT * FROM [%s] ORDER BY %s
+constexpr int kOrder = 552;         // Line, Across
+constexpr int kCreateTable = 501;   // CREATE TABLE %s (...)
+constexpr int kCreateIndex = 502;   // CREATE UNIQUE INDEX ID ON %s (ID)
+constexpr int kKeyCriteria = 571;   // Line = %d AND Across = %d AND FunctionKey = %d
+constexpr int kFunctionKeyF9 = 6;   // stored for key code 999; never compared
+
+// Column positions of a responses table (0 is the ID counter).
+enum Column { kLine = 1, kAcross, kFunctionKey, kMacro, kAppend, kTitle, kData, kVendor };
+
+// Head, NUL-ended text, then padding up to the stated length; a record starts
+// only where a whole head's worth of bytes remains.
+const importers::Framing kFraming{
+    .headSize = layout::kHeadSize,
+    .minRemaining = layout::kHeadSize,
+    .body = importers::Framing::Body::NulText,
+    .next = importers::Framing::Next::SkipPadding,
+};
+
+}  // namespace
+
+namespace importers {
+
+// The table an output file loads into: its name up to the first "."; "TEXT"
+// becomes "TEXTA" and "TEXTB" is "TEXTA" too, so the three share one table.
+std::string ResponsesTableName(const std::string& fileName) {
+  std::string name = fileName.substr(0, fileName.find('.'));
+  const std::string lower = support::LowerAscii(name);
+  if (lower == "text")
+    name += "A";
+  else if (lower == "textb")
+    name = "TEXTA";
+  return name;
+}
+
+}  // namespace importers
+
+bool CSImportEngine::ImportCommonResponses() {
+  int step = 0;
+  try {
+    CloseRecordset();
+    if (outputFiles_.empty()) throw std::runtime_error("The output-file list is empty.");
+    // Tables created by this call are filled without lookups: nothing in them
+    // can conflict with what was there before.
+    std::set<std::string> createdTables;
+
+    for (const std::string& entry : outputFiles_) {
+      step = 1;
+      bool skip = false;
+      WriteToLog("Attempting to import file: '" + entry + "'.", "", -1);
+
+      step = 2;
+      const std::string table = importers::ResponsesTableName(entry);
+      const std::string query = importers::ReplacePlaceholders(ResourceString(kQueryPattern), "%s",
+                                                               {table, ResourceString(kOrder)});
+      step = 3;
+      int opened = OpenRecordset(query, true);
+      if (opened == 0) {
+        step = 4;
+        WriteToLog("Table '" + table + "' did not appear to exist.", kSource, -1);
+        if (ExecuteScript(table, ResourceString(kCreateTable))) {
+          step = 5;
+          WriteToLog("Created table '" + table + "' successfully.", kSource, -1);
+          ExecuteScript(table, ResourceString(kCreateIndex));
+          opened = OpenRecordset(query, true);
+          if (opened != 0)
+            createdTables.insert(support::LowerAscii(table));
+          else
+            skip = true;
+        } else {
+          WriteToLog("Failed to create table '" + table + "'.", kSource, -1);
+          skip = true;
+        }
+      }
+
+      const std::string path = outputFolder_ + entry;
+      step = 6;
+      if (!skip && !modShow::Exists(ctx_, path)) {
+        WriteToLog("Source file was NOT found during import process.", kMissingFileSource, -1);
+        skip = true;
+      }
+      if (!skip) {
+        step = 7;
+        importers::FileReport report(*this, kSource, entry);
+        importers::RecordReader reader(ctx_.env.OpenForReading(path));
+        // One transaction per file, committed on every way out of this block.
+        FileTransaction transaction(connection_.get());
+        importers::FramedRecords records(reader, kFraming);
+        const bool newTable = createdTables.count(support::LowerAscii(table)) > 0;
+        Recordset& rs = *recordset_;
+        importers::Record record;
+        while (true) {
+          step = 8;
+          if (!records.Next(record)) break;
+          step = 9;
+          const std::int16_t line =
+              importers::ShortValue(importers::Slice(record.head, layout::kLine));
+          const std::int16_t across =
+              importers::ShortValue(importers::Slice(record.head, layout::kAcross));
+          const std::int16_t code =
+              importers::ShortValue(importers::Slice(record.head, layout::kKeyCode));
+          const int functionKey =
+              code == layout::kKeyCodeF9 ? kFunctionKeyF9 : code - layout::kKeyCodeOffset;
+          const std::int16_t flags =
+              importers::ShortValue(importers::Slice(record.head, layout::kFlags));
+          const std::string title = support::Windows1252ToUtf8(
+              importers::CleanView(importers::Slice(record.head, layout::kTitle)));
+
+          step = 10;
+          importers::LookupRule rule;
+          rule.addWithoutLookup = (rs.Bof() && rs.Eof()) || newTable || noComparisons_;
+          rule.alwaysAdd = functionKey == kFunctionKeyF9;
+          if (!rule.addWithoutLookup && !rule.alwaysAdd) {
+            const std::string l = std::to_string(line), a = std::to_string(across),
+                              k = std::to_string(functionKey);
+            rule.criteria =
+                importers::ReplacePlaceholders(ResourceString(kKeyCriteria), "%d", {l, a, k});
+          }
+          step = 11;
+          importers::Landing landing = importers::PlaceRecord(rs, rule);
+          if (landing == importers::Landing::Conflict) {
+            step = 12;
+            const std::string question =
+                "Importing response: '" + title + "'" + kCrLf + kCrLf +
+                "There is an existing response for this function key and field combination." +
+                kCrLf + kCrLf + "    Title: '" + rs.Field(kTitle).ToText() + "'" + kCrLf +
+                "    Field: (" + std::to_string(line) + ", " + std::to_string(across) + ")" +
+                kCrLf + "      Key: F" + std::to_string(functionKey + 3) + kCrLf + kCrLf +
+                "Do you wish to overwrite this response?";
+            landing =
+                importers::ResolveConflict(*this, question,
+                                           {"Do you wish to KEEP ALL EXISTING responses?",
+                                            "Do you wish to overwrite ALL conflicting responses?"},
+                                           report, record);
+          }
+
+          step = 13;
+          importers::RowWrite row(rs);
+          if (landing == importers::Landing::NewRow || landing == importers::Landing::ExistingRow) {
+            row.Set(kLine, db::Value::Integer(line));
+            row.Set(kAcross, db::Value::Integer(across));
+            row.Set(kFunctionKey, db::Value::Integer(functionKey));
+            row.Set(kMacro, db::Value::Integer(flags & layout::kFlagMacro));
+            row.Set(kAppend,
+                    db::Value::Bool((flags & layout::kFlagNoAppend) != layout::kFlagNoAppend));
+            row.Set(kTitle, db::Value::Text(title));
+            row.Set(kData, importers::TextValue(record.body));
+            row.Set(kVendor, db::Value::Bool(true));
+          }
+          step = 14;
+          row.Finish(landing, report, record);
+          step = 15;
+        }
+        if (reader.Failed())
+          report.FileProblem("reading the file failed; the rest of it was not imported.");
+        if (records.FragmentBytes() > 0)
+          report.Fragment(records.FragmentOffset(), records.FragmentBytes());
+        if (!transaction.Commit())
+          report.FileProblem("the database refused to commit the file's rows.");
+        report.Summary();
+      }
+
+      if (progress_ != nullptr) {
+        progress_->SetValue(progress_->Value() + 1);
+        ctx_.ui.PumpEvents();
+      }
+    }
+    return true;
+  } catch (const std::exception& e) {
+    LogFailure(kSource, e.what(), static_cast<std::int16_t>(step));
+  } catch (...) {
+    LogFailure(kSource, "Unknown error", static_cast<std::int16_t>(step));
+  }
+  return false;
+}

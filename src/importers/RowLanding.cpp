@@ -1,0 +1,69 @@
+#include "importers/RowLanding.h"
+
+#include "engine/CSImportEngine.h"
+
+namespace importers {
+
+Landing PlaceRecord(Recordset& rs, const LookupRule& rule) {
+  if (!rule.addWithoutLookup && !rule.alwaysAdd) {
+    rs.ClearFilter();
+    if (rs.SetFilter(rule.criteria) && !(rs.Bof() && rs.Eof())) return Landing::Conflict;
+  }
+  return rs.AddNew() ? Landing::NewRow : Landing::Refused;
+}
+
+Landing ResolveConflict(CSImportEngine& engine, const std::string& question,
+                        const ConflictWording& wording, FileReport& report, const Record& record) {
+  const ConflictAnswer answer = engine.AskConflict(question, wording.keepAll, wording.overwriteAll);
+  if (answer.unanswered) report.KeptUnanswered(record);
+  return answer.overwrite ? Landing::ExistingRow : Landing::Kept;
+}
+
+void RowWrite::Note(std::string_view what) {
+  if (problem_.empty()) problem_ = std::string(what) + ": " + rs_.error();
+}
+
+void RowWrite::Set(int position, db::Value value) {
+  if (!rs_.SetField(position, std::move(value)))
+    Note("column " + std::to_string(position) + " refused its value");
+}
+
+void RowWrite::Set(std::string_view name, db::Value value) {
+  if (!rs_.SetField(name, std::move(value)))
+    Note("column '" + std::string(name) + "' refused its value");
+}
+
+bool RowWrite::Finish(Landing landing, FileReport& report, const Record& record) {
+  report.Read();
+  switch (landing) {
+    case Landing::Kept:
+      report.Kept();
+      return false;
+    case Landing::Refused:
+    case Landing::Conflict:  // never written without an answer
+      report.Rejected(record, "the database would not start a new row: " + rs_.error());
+      return false;
+    case Landing::NewRow:
+    case Landing::ExistingRow:
+      break;
+  }
+  if (!rs_.Update()) {
+    const std::string reason = "the database refused the row: " + rs_.error();
+    rs_.CancelUpdate();
+    report.Rejected(record, reason);
+    return false;
+  }
+  if (record.cutShort)
+    report.Rejected(record,
+                    "the record is cut short by the end of the file; its missing bytes "
+                    "were stored as empty values");
+  else if (!problem_.empty())
+    report.Rejected(record, problem_ + "; the row was saved without it");
+  else if (landing == Landing::NewRow)
+    report.Added();
+  else
+    report.Overwritten();
+  return true;
+}
+
+}  // namespace importers
