@@ -27,7 +27,7 @@ bool FramedRecords::Next(Record& record) {
   const std::int64_t headStart = reader_.Position();
 
   const std::string_view head = reader_.Read(head_.size());
-  std::memcpy(head_.data(), head.data(), head.size());
+  if (!head.empty()) std::memcpy(head_.data(), head.data(), head.size());
   std::fill(head_.begin() + static_cast<std::ptrdiff_t>(head.size()), head_.end(), '\0');
   record.head = head_;
   record.cutShort = prefix.size() < layouts::kLengthDigits || head.size() < head_.size();

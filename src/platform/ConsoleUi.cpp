@@ -1,12 +1,14 @@
 #include "platform/ConsoleUi.h"
 
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <cctype>
 #include <optional>
 #include <string>
+#include <utility>
 
-#include "ui/FileProgressWindow.h"
+#include "ui/ConsoleFileProgress.h"
 
 namespace platform {
 
@@ -76,11 +78,11 @@ MsgAnswer ConsoleUi::GiveUp(MsgButtons buttons, const char* why) {
   return answer;
 }
 
-ConsoleUi::ConsoleUi(std::FILE* in, std::FILE* err, bool interactive)
-    : in_(in), err_(err), interactive_(interactive) {}
+ConsoleUi::ConsoleUi(std::FILE* in, std::FILE* err, bool interactive, bool errIsTerminal)
+    : in_(in), err_(err), interactive_(interactive), errIsTerminal_(errIsTerminal) {}
 
 ConsoleUi ConsoleUi::ForProcess() {
-  return ConsoleUi(stdin, stderr, ::isatty(STDIN_FILENO) == 1);
+  return ConsoleUi(stdin, stderr, ::isatty(STDIN_FILENO) == 1, ::isatty(STDERR_FILENO) == 1);
 }
 
 MsgAnswer ConsoleUi::MessageBox(const std::string& text, const std::string& title,
@@ -107,22 +109,20 @@ MsgAnswer ConsoleUi::MessageBox(const std::string& text, const std::string& titl
 
 namespace {
 
-// Until the console line exists: a window that shows nothing.
-class SilentFileProgress final : public ui::FileProgressWindow {
- public:
-  void SetStatus(const std::string&) override {}
-  void SetProgressText(const std::string&) override {}
-  ui::CProgressBar& Bar() override { return bar_; }
-  void Show() override {}
-
- private:
-  ui::CProgressBar bar_;
-};
+// Columns of the terminal behind `stream`, 0 when it cannot be told.
+int TerminalColumns(std::FILE* stream) {
+  winsize size{};
+  if (stream == nullptr || ::ioctl(::fileno(stream), TIOCGWINSZ, &size) != 0) return 0;
+  return size.ws_col;
+}
 
 }  // namespace
 
 std::unique_ptr<ui::FileProgressWindow> ConsoleUi::LoadFileProgress() {
-  return std::make_unique<SilentFileProgress>();
+  ui::ConsoleBarOptions options;
+  // Measured per window, so a resized terminal is picked up at the next file.
+  if (errIsTerminal_) options.lineWidth = TerminalColumns(err_);
+  return std::make_unique<ui::ConsoleFileProgress>(err_, errIsTerminal_, std::move(options));
 }
 
 }  // namespace platform

@@ -11,8 +11,9 @@ namespace platform {
 
 class ConsoleUi final : public UserInterface {
  public:
-  // `interactive` says whether `in` is a terminal a person answers at.
-  ConsoleUi(std::FILE* in, std::FILE* err, bool interactive);
+  // `interactive` says whether `in` is a terminal a person answers at;
+  // `errIsTerminal` whether `err` is a terminal that can show a progress line.
+  ConsoleUi(std::FILE* in, std::FILE* err, bool interactive, bool errIsTerminal = false);
   // The process's own stdin and stderr; interactive when stdin is a terminal.
   static ConsoleUi ForProcess();
 
@@ -29,6 +30,7 @@ class ConsoleUi final : public UserInterface {
   std::FILE* in_;
   std::FILE* err_;
   bool interactive_;
+  bool errIsTerminal_;
 };
 
 }  // namespace platform

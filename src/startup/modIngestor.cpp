@@ -7,6 +7,7 @@
 #include "support/ErrorReport.h"
 #include "support/modFileIO.h"
 #include "support/modShow.h"
+#include "ui/FileProgressWindow.h"
 
 namespace modIngestor {
 
@@ -164,7 +165,17 @@ bool ImportData(const platform::Context& ctx, const Arguments& args,
                       settings.noComparisons, settings.terminateRecords);
 
     step = 5;
-    outcome.completed = engine->Import();
+    {
+      // The run's own progress line, one step per output file, where a
+      // terminal can show it.
+      std::unique_ptr<ui::FileProgressWindow> runProgress = ctx.ui.LoadFileProgress();
+      runProgress->SetStatus("Importing " +
+                             engine->GetDataType(static_cast<std::int16_t>(settings.dataType)));
+      runProgress->Show();
+      engine->SetProgress(&runProgress->Bar());
+      outcome.completed = engine->Import();
+      engine->SetProgress(nullptr);
+    }
     outcome.recordsRejected = engine->RecordsRejected();
 
     step = 6;

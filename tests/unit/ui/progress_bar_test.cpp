@@ -1,0 +1,224 @@
+#include "ui/CProgressBar.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <numeric>
+#include <vector>
+
+#include "doubles/RecordingPictureBox.h"
+
+namespace {
+
+using testing_doubles::RecordingPictureBox;
+using ui::Rgb;
+
+std::vector<int> Range(int from, int to) {
+  std::vector<int> out(static_cast<std::size_t>(to - from + 1));
+  std::iota(out.begin(), out.end(), from);
+  return out;
+}
+
+TEST(ProgressBarTest, UnattachedBarIsAModelTheEngineCanStep) {
+  ui::CProgressBar bar;
+  bar.SetValue(1);  // the maximum starts at 0
+  EXPECT_EQ(bar.Value(), 0);
+  bar.SetMin(0);
+  bar.SetMax(3);
+  for (int i = 0; i < 5; ++i) bar.SetValue(bar.Value() + 1);
+  EXPECT_EQ(bar.Value(), 3);
+  bar.SetValue(2);
+  EXPECT_EQ(bar.Value(), 3);
+  bar.SetMax(10);
+  EXPECT_EQ(bar.Value(), 0);
+}
+
+TEST(ProgressBarTest, AttachPreparesTheSurfaceAndReattachingResets) {
+  RecordingPictureBox first(400.0f);
+  ui::CProgressBar bar;
+  bar.SetMax(200);  // set before attaching: scaled once attached
+  bar.Attach(&first);
+  EXPECT_TRUE(first.persistentImage);
+  EXPECT_EQ(first.fillStyle, 0);
+  EXPECT_EQ(first.scaleMode, 3);
+  EXPECT_EQ(first.clears, 1);
+  EXPECT_EQ(first.CurrentX(), 0.0f);
+  EXPECT_FLOAT_EQ(bar.UnitWidth(), 2.0f);
+
+  bar.SetUseGradientFill(true);
+  bar.SetDisplayPercentComplete(true);
+  bar.SetText("x");
+  bar.SetValue(20);
+  RecordingPictureBox second(100.0f, 0.0f, 10.0f, {1, 2, 3, 4});
+  bar.Attach(&second);
+  EXPECT_EQ(bar.Max(), 0);
+  EXPECT_EQ(bar.Value(), 0);
+  EXPECT_FALSE(bar.ShowText() || bar.UseGradientFill() || bar.DisplayPercentComplete());
+
+  first.Forget();
+  bar.SetMax(10);
+  bar.SetText("caption");
+  bar.SetValue(10);
+  EXPECT_TRUE(first.lines.empty() && first.texts.empty());
+  ASSERT_FALSE(second.texts.empty());
+  EXPECT_EQ(second.texts.back().rect, (ui::ClientRect{1, 2, 3, 4}));
+}
+
+TEST(ProgressBarTest, AdvancesDrawOnlyTheNewColumns) {
+  RecordingPictureBox pic(400.0f, 1.0f, 17.0f);
+  ui::CProgressBar bar;
+  bar.Attach(&pic);
+  bar.SetGradientStart(Rgb(10, 85, 68));
+  bar.SetMax(200);
+  pic.Forget();
+
+  bar.SetValue(50);
+  EXPECT_EQ(pic.Columns(), Range(0, 100));
+  EXPECT_EQ(pic.refreshes, 1);  // once per advance, not per column
+  for (const auto& line : pic.lines) {
+    EXPECT_EQ(line.fromY, 1.0f);
+    EXPECT_EQ(line.toY, 17.0f);
+    EXPECT_EQ(line.colour, Rgb(10, 85, 68));  // solid fill uses the start colour
+  }
+
+  pic.Forget();
+  bar.SetValue(40);
+  bar.SetValue(201);
+  EXPECT_EQ(bar.Value(), 50);
+  EXPECT_TRUE(pic.lines.empty());
+  // The next advance starts at the last column drawn, which is drawn again.
+  bar.SetValue(60);
+  EXPECT_EQ(pic.Columns(), Range(100, 120));
+
+  // Back to 0 clears and sends the pen home; setting the maximum does the same.
+  bar.SetValue(0);
+  EXPECT_EQ(pic.clears, 1);
+  bar.SetValue(3);
+  bar.SetMax(300);
+  EXPECT_EQ(bar.Value(), 0);
+  EXPECT_EQ(pic.clears, 2);
+  EXPECT_FLOAT_EQ(bar.UnitWidth(), 400.0f / 300.0f);
+  bar.SetMax(50);  // value already 0: nothing to clear
+  EXPECT_EQ(pic.clears, 2);
+  pic.Forget();
+  bar.SetValue(1);
+  EXPECT_EQ(pic.Columns(), Range(0, 8));
+}
+
+TEST(ProgressBarTest, TargetRoundsHalvesToEvenAndTheMaximumFillsTheWidth) {
+  RecordingPictureBox pic(5.0f);
+  ui::CProgressBar bar;
+  bar.Attach(&pic);
+  bar.SetMax(2);  // unit width 2.5
+  bar.SetValue(1);
+  EXPECT_EQ(pic.Columns(), Range(0, 2));
+
+  // The minimum is not subtracted from the value: with -100..100 the product
+  // at the maximum is half the width, yet the maximum fills it.
+  RecordingPictureBox wide(400.0f);
+  bar.Attach(&wide);
+  bar.SetMin(-100);
+  bar.SetMax(100);
+  bar.SetValue(99);
+  EXPECT_EQ(wide.Columns(), Range(0, 198));
+  wide.Forget();
+  bar.SetValue(100);
+  EXPECT_EQ(wide.Columns(), Range(198, 400));
+}
+
+TEST(ProgressBarTest, GradientColourComesFromThePenPosition) {
+  RecordingPictureBox pic(400.0f);
+  ui::CProgressBar bar;
+  bar.Attach(&pic);
+  bar.SetUseGradientFill(true);
+  bar.SetGradientStart(Rgb(10, 85, 68));
+  bar.SetGradientEnd(Rgb(255, 255, 255));
+  bar.SetMax(400);
+  bar.SetValue(200);
+  // Each column takes the colour at the pen before its line.
+  EXPECT_EQ(pic.lines[1].colour, Rgb(10, 85, 68));
+  pic.Forget();
+  bar.SetValue(201);
+  // Pen at 200 of 400: offsets 122.5, 85, 93.5 round halves to even.
+  ASSERT_EQ(pic.lines.size(), 2u);
+  EXPECT_EQ(pic.lines[0].colour, Rgb(132, 170, 162));
+
+  // Falling channels: -127.5 rounds to -128.
+  bar.SetValue(0);
+  bar.SetGradientStart(Rgb(255, 255, 255));
+  bar.SetGradientEnd(Rgb(0, 0, 0));
+  bar.SetValue(200);
+  pic.Forget();
+  bar.SetValue(201);
+  EXPECT_EQ(pic.lines[0].colour, Rgb(127, 127, 127));
+}
+
+TEST(ProgressBarTest, UnitWidthFollowsTheRange) {
+  RecordingPictureBox pic(400.0f);
+  ui::CProgressBar bar;
+  bar.Attach(&pic);
+  bar.SetMax(3);
+  EXPECT_EQ(bar.UnitWidth(), static_cast<float>(400.0 / 3.0));
+  bar.SetMax(10);
+  bar.SetMin(10);
+  EXPECT_FLOAT_EQ(bar.UnitWidth(), 400.0f);
+  bar.SetMin(20);                                        // maximum below minimum: unchanged
+  bar.SetMin(std::numeric_limits<std::int32_t>::min());  // span beyond 32 bits: unchanged
+  EXPECT_FLOAT_EQ(bar.UnitWidth(), 400.0f);
+
+  // A minimum far above 0 puts the target far past the edge; drawing stops there.
+  bar.SetMin(1000000);
+  bar.SetMax(1000001);
+  pic.Forget();
+  bar.SetValue(1000000);
+  EXPECT_EQ(pic.Columns(), Range(0, 400));
+}
+
+TEST(ProgressBarTest, CaptionAndPercentageFollowEachAdvance) {
+  RecordingPictureBox pic(400.0f);
+  ui::CProgressBar bar;
+  bar.Attach(&pic);
+  bar.SetMax(4);
+  bar.SetText("Copying");
+  ASSERT_EQ(pic.texts.size(), 1u);  // drawn at once
+  EXPECT_EQ(pic.texts[0].rect, (ui::ClientRect{0, 0, 400, 17}));
+  bar.SetValue(1);
+  ASSERT_EQ(pic.texts.size(), 2u);
+  EXPECT_EQ(pic.texts[1].text, "Copying");
+  bar.SetDisplayPercentComplete(true);
+  bar.SetValue(2);
+  EXPECT_EQ(pic.texts.back().text, "50%");
+
+  bar.SetDisplayPercentComplete(false);
+  bar.SetText("");
+  EXPECT_FALSE(bar.ShowText());
+  pic.Forget();
+  bar.SetValue(3);
+  EXPECT_TRUE(pic.texts.empty());
+}
+
+TEST(ProgressBarTest, DrawingFailuresStopTheAdvanceOnly) {
+  // No width: no gradient colour can be computed, so nothing is drawn.
+  RecordingPictureBox flat(0.0f);
+  ui::CProgressBar bar;
+  bar.Attach(&flat);
+  bar.SetUseGradientFill(true);
+  bar.SetMax(10);
+  bar.SetValue(10);
+  EXPECT_EQ(bar.Value(), 10);
+  EXPECT_TRUE(flat.lines.empty());
+
+  // A surface that throws mid-advance keeps the lines before it; nothing escapes.
+  RecordingPictureBox pic(400.0f);
+  pic.throwAtLine = 3;
+  ui::CProgressBar other;
+  other.Attach(&pic);
+  other.SetMax(100);
+  EXPECT_NO_THROW(other.SetValue(10));
+  EXPECT_EQ(other.Value(), 10);
+  EXPECT_EQ(pic.Columns(), Range(0, 2));
+  other.SetValue(11);
+  EXPECT_EQ(pic.Columns().back(), 44);
+}
+
+}  // namespace
