@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "doubles/RecordingUi.h"
 #include "engine/AccessSql.h"
 #include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
 #include "engine/Recordset.h"
-#include "doubles/RecordingUi.h"
 #include "platform/Context.h"
 #include "platform/FileChannels.h"
 #include "platform/PosixEnv.h"

@@ -74,6 +74,7 @@ bool CSImportEngine::ImportCommonResponses() {
     // Tables created by this call are filled without lookups: nothing in them
     // can conflict with what was there before.
     std::set<std::string> createdTables;
+    const std::string keyCriteria = ResourceString(kKeyCriteria);
 
     for (const std::string& entry : outputFiles_) {
       step = 1;
@@ -144,8 +145,7 @@ bool CSImportEngine::ImportCommonResponses() {
           if (!rule.addWithoutLookup && !rule.alwaysAdd) {
             const std::string l = std::to_string(line), a = std::to_string(across),
                               k = std::to_string(functionKey);
-            rule.criteria =
-                importers::ReplacePlaceholders(ResourceString(kKeyCriteria), "%d", {l, a, k});
+            rule.criteria = importers::ReplacePlaceholders(keyCriteria, "%d", {l, a, k});
           }
           step = 11;
           importers::Landing landing = importers::PlaceRecord(rs, rule);
