@@ -1,5 +1,7 @@
 #include "engine/Recordset.h"
 
+#include "support/Conversions.h"
+
 #include <algorithm>
 #include <cctype>
 #include <charconv>
@@ -112,14 +114,24 @@ std::optional<std::string> IsoDate(std::string_view text) {
       if (!TakeNumber(rest, 2, ss)) return std::nullopt;
     }
     if (!SkipSpaces(rest).empty() || hh > 23 || mm > 59 || ss > 59) return std::nullopt;
-    char buf[48];
-    std::snprintf(buf, sizeof buf, " %02d:%02d:%02d", hh, mm, ss);
-    if (hh != 0 || mm != 0 || ss != 0) time = buf;
+    if (hh != 0 || mm != 0 || ss != 0) {
+      time += ' ';
+      support::AppendPadded(time, static_cast<unsigned>(hh), 2);
+      time += ':';
+      support::AppendPadded(time, static_cast<unsigned>(mm), 2);
+      time += ':';
+      support::AppendPadded(time, static_cast<unsigned>(ss), 2);
+    }
   }
   if (!IsCalendarDate(y, m, d)) return std::nullopt;
-  char buf[48];
-  std::snprintf(buf, sizeof buf, "%04d-%02d-%02d", y, m, d);
-  return std::string(buf) + time;
+  std::string date;
+  date.reserve(10 + time.size());
+  support::AppendPadded(date, static_cast<unsigned>(y), 4);
+  date += '-';
+  support::AppendPadded(date, static_cast<unsigned>(m), 2);
+  date += '-';
+  support::AppendPadded(date, static_cast<unsigned>(d), 2);
+  return date + time;
 }
 
 // One "Col = literal" term of a filter condition.
@@ -384,7 +396,7 @@ bool Recordset::SetField(std::string_view name, db::Value value) {
   return SetField(position, std::move(value));
 }
 
-bool Recordset::SetField(int position, db::Value value) {
+bool Recordset::SetField(int position, db::Value&& value) {
   if (!open_) return Fail("The record set is not open.");
   if (!writable_) return Fail("The record set is read-only.");
   if (position < 0 || position >= FieldCount())
@@ -533,10 +545,14 @@ bool Recordset::InsertPending() {
   row->complete = parameter == static_cast<int>(columns_.size());
   row->values.swap(pending_);
   if (!row->complete) row->written = touched_;
-  if (allRowsLoaded_) {
+  // Rows are listed only when something already looks them up (a filter's key
+  // map) or the listing holds rows; a table opened empty and only appended to
+  // would otherwise keep every imported row in memory.
+  if (allRowsLoaded_ && (!indexes_.empty() || !rows_.empty())) {
     rows_.push_back(row);
     IndexRow(row);
   } else {
+    allRowsLoaded_ = false;
     addedUnlisted_ = true;
   }
   current_ = row;

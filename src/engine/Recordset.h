@@ -62,7 +62,10 @@ class Recordset {
   // A value the column cannot hold (text in a number column, a date that
   // names no calendar day) is refused: false, error() says why, the field
   // keeps its value.
-  bool SetField(int position, db::Value value);
+  bool SetField(int position, db::Value&& value);
+  bool SetField(int position, const db::Value& value) {
+    return SetField(position, db::Value(value));
+  }
   bool SetField(std::string_view name, db::Value value);
 
   // Starts a new row (all fields NULL); EditMode becomes kEditAdd.

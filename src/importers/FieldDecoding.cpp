@@ -1,9 +1,9 @@
 #include "importers/FieldDecoding.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "engine/CSImportEngine.h"
+#include "support/Conversions.h"
 
 namespace importers {
 
@@ -54,9 +54,16 @@ std::string DateText(std::string_view field) {
   const unsigned month = byte(d::kMonthOffset);
   if (day == 0 || month == 0) return {};
   const unsigned year = byte(d::kYearOffset) | (byte(d::kYearOffset + 1) << 8);
-  char text[24];
-  const int n = std::snprintf(text, sizeof text, "%02u-%02u-%04u", month, day, year);
-  return std::string(text, static_cast<std::size_t>(n));
+  // "MM-DD-YYYY", each part at least that wide; written by hand because this
+  // runs for every date of every record.
+  std::string text;
+  text.reserve(12);
+  support::AppendPadded(text, month, 2);
+  text += '-';
+  support::AppendPadded(text, day, 2);
+  text += '-';
+  support::AppendPadded(text, year, 4);
+  return text;
 }
 
 }  // namespace importers

@@ -42,8 +42,11 @@ bool FramedRecords::Next(Record& record) {
       break;
     case Framing::Body::LengthTail:
       if (record.length > framing_.headSize) {
-        body_.assign(reader_.Read(static_cast<std::size_t>(record.length - framing_.headSize)));
+        const std::int64_t wanted = record.length - framing_.headSize;
+        body_.assign(reader_.Read(static_cast<std::size_t>(wanted)));
         bodyConsumed = static_cast<std::int64_t>(body_.size());
+        // A tail cut off by the end of the file loses bytes as a short head does.
+        if (bodyConsumed < wanted) record.cutShort = true;
       }
       break;
     case Framing::Body::CountedText: {
@@ -51,6 +54,7 @@ bool FramedRecords::Next(Record& record) {
       const int count = ShortValue(Slice(record.head, framing_.countField));
       if (count > 0) body_.assign(reader_.Read(static_cast<std::size_t>(count)));
       bodyConsumed = static_cast<std::int64_t>(body_.size());
+      if (bodyConsumed < count) record.cutShort = true;
       break;
     }
   }

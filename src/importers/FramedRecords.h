@@ -51,8 +51,8 @@ struct Record {
   std::int32_t length = 0;  // the length the prefix states
   std::string_view head;    // headSize bytes
   std::string_view body;    // the text or tail, raw bytes
-  // The file ended inside the length prefix or the head; the missing bytes
-  // read as zero.
+  // The file ended inside the length prefix, the head, or the text the
+  // record announces; the missing head bytes read as zero.
   bool cutShort = false;
 };
 

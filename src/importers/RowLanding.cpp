@@ -23,7 +23,7 @@ void RowWrite::Note(std::string_view what) {
   if (problem_.empty()) problem_ = std::string(what) + ": " + rs_.error();
 }
 
-void RowWrite::Set(int position, db::Value value) {
+void RowWrite::Set(int position, db::Value&& value) {
   if (!rs_.SetField(position, std::move(value)))
     Note("column " + std::to_string(position) + " refused its value");
 }

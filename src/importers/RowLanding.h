@@ -58,7 +58,7 @@ Landing ResolveConflict(CSImportEngine& engine, const std::string& question,
 class RowWrite {
  public:
   explicit RowWrite(Recordset& rs) : rs_(rs) {}
-  void Set(int position, db::Value value);
+  void Set(int position, db::Value&& value);
   void Set(std::string_view name, db::Value value);
   // Saves the row (unless kept or refused) and counts how the record landed.
   // True when a row was saved.

@@ -178,9 +178,26 @@ bool PosixEnv::CopyFile(const std::string& from, const std::string& to, bool fai
   if (!out.ok()) return false;
   // Reading a regular file never blocks; the flag only guarded the open.
   ::fcntl(in.get(), F_SETFL, ::fcntl(in.get(), F_GETFL) & ~O_NONBLOCK);
-  char buffer[1 << 16];
   bool ok = true;
-  for (;;) {
+  // The kernel copies without passing the bytes through this process; where
+  // it cannot (another file system type, an old kernel), nothing has been
+  // written yet and the plain read/write loop below does the work.
+  bool copied = false;
+  for (off_t left = st.st_size; left > 0;) {
+    ssize_t n =
+        ::copy_file_range(in.get(), nullptr, out.get(), nullptr, static_cast<std::size_t>(left), 0);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0 && !copied &&
+        (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP))
+      break;
+    if (n < 0) ok = false;
+    if (n <= 0) break;  // an error, or the file shrank meanwhile
+    copied = true;
+    left -= n;
+  }
+  char buffer[1 << 16];
+  // Also picks up anything appended to the source while it was copied.
+  for (; ok;) {
     ssize_t n = ::read(in.get(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) ok = false;

@@ -167,4 +167,28 @@ std::string FormatDateTime(std::string_view pattern, const platform::LocalTime& 
   return out;
 }
 
+std::string GroupedDigits(std::int64_t n) {
+  // Through the unsigned magnitude, so the most negative value is safe too.
+  const std::uint64_t magnitude =
+      n < 0 ? 0 - static_cast<std::uint64_t>(n) : static_cast<std::uint64_t>(n);
+  const std::string digits = std::to_string(magnitude);
+  std::string out = n < 0 ? "-" : "";
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return out;
+}
+
+void AppendPadded(std::string& out, unsigned value, int width) {
+  char digits[10];
+  int n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0);
+  for (int i = n; i < width; ++i) out += '0';
+  while (n > 0) out += digits[--n];
+}
+
 }  // namespace support

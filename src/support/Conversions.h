@@ -39,4 +39,12 @@ std::optional<bool> ParseTruth(std::string_view text);
 // "yyyy-mm-dd-hhmmss-logfile.txt" gives 2010-03-15-142530-logfile.txt.
 std::string FormatDateTime(std::string_view pattern, const platform::LocalTime& time);
 
+// A whole number with thousands separators, the host's "##,##0" format:
+// 1234567 gives "1,234,567", 0 gives "0".
+std::string GroupedDigits(std::int64_t n);
+
+// Appends `value` in decimal with at least `width` digits (leading zeros).
+// Written by hand because dates of every imported record go through it.
+void AppendPadded(std::string& out, unsigned value, int width);
+
 }  // namespace support

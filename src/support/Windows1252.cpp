@@ -110,18 +110,25 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
 }
 
 void AppendWindows1252AsUtf8(std::string_view bytes, std::string& out) {
-  // One pass to size the result exactly, one to fill it: the string grows at
-  // most once per call, whatever the field.
-  std::size_t length = 0;
-  for (char c : bytes) length += kTable[static_cast<unsigned char>(c)].length;
-  if (length == bytes.size()) {
-    out.append(bytes);  // all ASCII
+  // Most fields are plain ASCII: one branch-free scan settles that. Otherwise
+  // one pass sizes the result exactly and one fills it, so the string grows
+  // at most once per call, whatever the field.
+  unsigned char high = 0;
+  for (char c : bytes) high |= static_cast<unsigned char>(c);
+  if (high < 0x80) {
+    out.append(bytes);
     return;
   }
+  std::size_t length = 0;
+  for (char c : bytes) length += kTable[static_cast<unsigned char>(c)].length;
   std::size_t at = out.size();
   out.resize(at + length);
   char* p = out.data() + at;
   for (char c : bytes) {
+    if (static_cast<unsigned char>(c) < 0x80) {
+      *p++ = c;
+      continue;
+    }
     const Utf8Form& f = kTable[static_cast<unsigned char>(c)];
     for (std::uint8_t k = 0; k < f.length; ++k) *p++ = f.bytes[k];
   }

@@ -17,7 +17,12 @@ class Value {
   static Value Null() { return Value(); }
   static Value Integer(std::int64_t v) { return Value(Storage(v)); }
   static Value Real(double v) { return Value(Storage(v)); }
-  static Value Text(std::string v) { return Value(Storage(std::move(v))); }
+  static Value Text(std::string v) {
+    // Built in place: every value of every imported record passes here.
+    Value value;
+    value.v_.emplace<std::string>(std::move(v));
+    return value;
+  }
   static Value Bool(bool v) { return Integer(v ? -1 : 0); }
 
   bool IsNull() const { return std::holds_alternative<std::monostate>(v_); }

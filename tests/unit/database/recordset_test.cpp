@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <string>
+#include <vector>
 
 #include "doubles/DatabaseRoutes.h"
 #include "engine/DbConnection.h"
@@ -138,6 +140,31 @@ TEST_P(RecordsetSuite, AddedRowsAreSeenByLaterFiltersAndUpdateOverwritesTheFirst
   EXPECT_EQ(fresh.Field(6).ToText(), "added later");
   fresh.MoveNext();
   EXPECT_TRUE(fresh.Eof());
+}
+
+// Rows appended to a table opened empty are not kept listed (a long import
+// would hold them all), yet every later way of looking finds them.
+TEST_P(RecordsetSuite, RowsAppendedToAnEmptyTableAreFoundByEveryLaterLook) {
+  CreateResponses(table);
+  Recordset& r = Open();
+  ASSERT_TRUE(r.Bof() && r.Eof());
+  for (int line = 1; line <= 3; ++line) Add(r, line, 1, 0, "row " + std::to_string(line));
+  EXPECT_EQ(r.Field(6).ToText(), "row 3");  // the added row is the current one
+
+  ASSERT_TRUE(r.MoveFirst()) << r.error();
+  std::vector<std::string> seen;
+  for (; !r.Eof(); r.MoveNext()) seen.push_back(r.Field(6).ToText());
+  EXPECT_EQ(seen, (std::vector<std::string>{"row 1", "row 2", "row 3"}));
+
+  Add(r, 4, 1, 0, "row 4");
+  ASSERT_TRUE(r.SetFilter("Line = 4 AND Across = 1 AND FunctionKey = 0")) << r.error();
+  ASSERT_FALSE(r.Eof());
+  EXPECT_EQ(r.Field(6).ToText(), "row 4");
+  // Once a filter exists, added rows join its key map directly.
+  Add(r, 5, 1, 0, "row 5");
+  ASSERT_TRUE(r.SetFilter("Line = 5 AND Across = 1 AND FunctionKey = 0"));
+  ASSERT_FALSE(r.Eof());
+  EXPECT_EQ(r.Field(6).ToText(), "row 5");
 }
 
 TEST_P(RecordsetSuite, TextFiltersHandleApostrophesAndIgnoreCase) {

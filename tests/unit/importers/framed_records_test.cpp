@@ -159,6 +159,8 @@ TEST_F(FramedRecordsTest, TailsAndCountedTextsTakeWhatTheyStateAndNoMore) {
   EXPECT_EQ(tails[0].body, "");
   EXPECT_EQ(tails[1].body, "path");
   EXPECT_EQ(tails[2].body, "cut");  // the file ends inside the tail
+  EXPECT_FALSE(tails[1].cutShort);
+  EXPECT_TRUE(tails[2].cutShort);
 
   const Framing counted{.headSize = 3,
                         .body = Framing::Body::CountedText,
@@ -175,6 +177,17 @@ TEST_F(FramedRecordsTest, TailsAndCountedTextsTakeWhatTheyStateAndNoMore) {
   ASSERT_GE(texts.size(), 2u);
   EXPECT_EQ(texts[0].body, "hi");
   EXPECT_EQ(texts[1].body, "");
+  EXPECT_FALSE(texts[0].cutShort || texts[1].cutShort);
+
+  // A text that the end of the file cuts off is flagged as cut short.
+  const auto cut = Walk(
+      "00000"
+      "x\x05\x00"s
+      "abc",
+      counted);
+  ASSERT_EQ(cut.size(), 1u);
+  EXPECT_EQ(cut[0].body, "abc");
+  EXPECT_TRUE(cut[0].cutShort);
 }
 
 TEST_F(FramedRecordsTest, CountingPassFollowsTheStatedLengthsAndRewinds) {

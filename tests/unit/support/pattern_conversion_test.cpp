@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <limits>
 #include <string>
 
@@ -159,6 +160,23 @@ TEST(ConversionsTest, FormatDateTime) {
   EXPECT_EQ(support::FormatDateTime("hh:nn mm", early), "03:04 01");
   // Upper-case letters are the same, quoted text and escaped letters are literal.
   EXPECT_EQ(support::FormatDateTime("YYYY\"day\"DD\\d", early), "2009day02d");
+}
+
+TEST(ConversionsTest, GroupedDigitsAndPaddedNumbers) {
+  EXPECT_EQ(support::GroupedDigits(0), "0");
+  EXPECT_EQ(support::GroupedDigits(999), "999");
+  EXPECT_EQ(support::GroupedDigits(1000), "1,000");
+  EXPECT_EQ(support::GroupedDigits(1234567), "1,234,567");
+  EXPECT_EQ(support::GroupedDigits(-100000), "-100,000");
+  EXPECT_EQ(support::GroupedDigits(std::numeric_limits<std::int64_t>::min()),
+            "-9,223,372,036,854,775,808");
+
+  std::string out = "x";
+  support::AppendPadded(out, 7, 2);
+  support::AppendPadded(out, 0, 4);
+  support::AppendPadded(out, 255, 2);  // wider than the width: never cut
+  support::AppendPadded(out, 65535, 4);
+  EXPECT_EQ(out, "x07000025565535");
 }
 
 }  // namespace
