@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds a sample host installation under the build tree and runs real
-# unattended imports of it into the embedded database: the four kinds of
-# common responses. Prints each run's exit status and log, where
-# the databases are, and how many rows each table holds.
+# unattended imports of it into the embedded database, every data type.
+# Prints each run's exit status and log, where the databases are, and how many
+# rows each table holds.
 set -euo pipefail
 build=${1:-build/default}
 bin="$build/src/startup/ingestor"
@@ -24,13 +24,17 @@ run() {
   set +e
   # The host's Zev.ini is found in the Windows folder: a missing database is
   # made from the host's template.
-  WINDIR="$host" "$bin" "$tail_text" </dev/null
+  WINDIR="$host" INGESTOR_ALLOW_COMPARABLES="${INGESTOR_ALLOW_COMPARABLES:-}" "$bin" "$tail_text" </dev/null
   local status=$?
   set -e
   echo "    exit status $status"
 }
 
 responses="$demo/CommonResponses.mdb"
+appraisals="$demo/Appraisals.mdb"
+lenders="$demo/Lenders.mdb"
+neighborhoods="$demo/Neighborhoods.mdb"
+comparables="$demo/Comparables.mdb"
 # Common responses: the host's set, then the user's private sets compared
 # against them (nobody is at the terminal, so conflicts keep the existing rows
 # and the log says so), then the global sets.
@@ -38,12 +42,19 @@ run 0 "$host/data" "$responses" True
 run 1 "$host/private" "$responses" False
 run 2 "$host/data/global.dat" "$responses" True
 run 3 "$host/private/global.dat" "$responses" False
+# The appraisal index, the lenders (e-mail and note from the host's
+# lender.ini), the neighborhoods (placed by the host's conversion file) and,
+# through the batch-use route, the comparable sales with their supplement.
+run 4 "$host/data/didovuro.dta" "$appraisals" True
+run 5 "$host/data" "$lenders" False
+run 6 "$host/data/neigh1004.dta" "$neighborhoods" False
+INGESTOR_ALLOW_COMPARABLES=1 run 7 "$host/data" "$comparables" True
 
 echo
 echo "Log files:"
 logs=$(ls -1 "$demo"/out-*/*-logfile.txt)
 printf '  %s\n' $logs
-for database in "$responses"; do
+for database in "$responses" "$appraisals" "$lenders" "$neighborhoods" "$comparables"; do
   echo
   echo "Database: $database"
   "$build/tools/db-summary" "$database"

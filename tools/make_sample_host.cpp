@@ -117,57 +117,18 @@ std::string NeighborhoodsTable() {
   return CreateTable("Neighborhoods", columns);
 }
 
-// ZazOzurs in the 77-column layout both comparables passes address by
-// position: the supplement columns carry the host's names, FileNo (a sort
-// key) sits on the one position no field feeds, the rest are typed after the
-// main-record field they receive.
-std::string ZazOzursTable() {
-  namespace c = layouts::comparables;
-  namespace s = layouts::supplement;
-  std::vector<std::pair<std::string, std::string>> columns(c::kColumnCount);
-  columns[0] = {"ID", "COUNTER"};
-  for (int position = 1; position < c::kColumnCount; ++position) {
-    const char* type = "TEXT(255)";
-    switch (c::FieldAt(position).kind) {
-      case layouts::FieldKind::Int16:
-      case layouts::FieldKind::Int32:
-        type = "INTEGER";
-        break;
-      case layouts::FieldKind::Single:
-        type = "SINGLE";
-        break;
-      case layouts::FieldKind::Date:
-        type = "DATE";
-        break;
-      case layouts::FieldKind::Text:
-        break;
-    }
-    columns[position] = {"Field" + Padded(position), type};
-  }
-  const std::pair<s::TokenField, const char*> named[] = {{s::kWcid, "WCID"},
-                                                         {s::kAddress2, "Address2"},
-                                                         {s::kVerificationSource, "VSource"},
-                                                         {s::kLeaseFee, "LeaseFee"},
-                                                         {s::kView, "View"},
-                                                         {s::kSaleHistory1, "SalesHistory1"},
-                                                         {s::kSaleHistory2, "SalesHistory2"},
-                                                         {s::kSaleHistory3, "SalesHistory3"},
-                                                         {s::kComment, "Comment"},
-                                                         {s::kPhotoId, "PhotoID"},
-                                                         {s::kFinalListPrice, "FLP"},
-                                                         {s::kMca, "MCA"},
-                                                         {s::kInteriorAppeal, "Int_Appeal"},
-                                                         {s::kFeature1, "Sig_Feat1"},
-                                                         {s::kFeature2, "Sig_Feat2"},
-                                                         {s::kFeature3, "Sig_Feat3"},
-                                                         {s::kProjectSize, "Prj_Size"},
-                                                         {s::kFloorLocation, "Floor_Loc"}};
-  for (const auto& [field, name] : named)
-    columns[field.position] = {
-        name, field.field.kind == layouts::FieldKind::Int32 ? "INTEGER" : "TEXT(255)"};
-  columns[s::kSaleHistory4Column] = {"SalesHistory4", "TEXT(255)"};
-  columns[c::kUnfedColumn] = {"FileNo", "TEXT(255)"};
-  return CreateTable("ZazOzurs", columns);
+// ZazOzurs in the layout both comparables passes address by position (the
+// one the import creates), with its two indexes.
+std::vector<std::string> ZazOzursTable() {
+  auto forTable = [](std::string script) {
+    const std::string table = ResourceString(560);
+    for (std::size_t at = script.find("%s"); at != std::string::npos;
+         at = script.find("%s", at + table.size()))
+      script.replace(at, 2, table);
+    return script;
+  };
+  return {forTable(layouts::comparables::CreateTableScript()), forTable(ResourceString(502)),
+          forTable(layouts::comparables::kWcidIndexScript)};
 }
 
 void WriteTemplates(const fs::path& dataDir) {
@@ -178,7 +139,7 @@ void WriteTemplates(const fs::path& dataDir) {
       {NeighborhoodsTable(),
        CreateTable("Neighborhoods2", {{"ID", "COUNTER"}, {"NeighborhoodName", "TEXT(255)"}})});
   MakeDatabase(dataDir / ResourceString(301), {});  // the importer creates its tables
-  MakeDatabase(dataDir / ResourceString(308), {ZazOzursTable()});
+  MakeDatabase(dataDir / ResourceString(308), ZazOzursTable());
 }
 
 // --- data files -----------------------------------------------------------
@@ -340,45 +301,96 @@ std::string NeighborhoodFile() {
   return f;
 }
 
-std::string ComparableRecord(std::string_view wcid, std::string_view street, int contractDay,
-                             int length) {
+// The main-record field that lands in the column named `column`.
+layouts::Field CompField(std::string_view column) {
   namespace c = layouts::comparables;
-  RecordWriter r(c::kRecordSize);
-  for (const c::Placed& p : c::kFields) {
-    if (p.position == c::kNotStored) continue;
-    switch (p.field.kind) {
-      case layouts::FieldKind::Int16:
-        r.Int16(p.field, static_cast<std::int16_t>(p.position * 3));
-        break;
-      case layouts::FieldKind::Int32:
-        r.Int32(p.field, 245000 + p.position);
-        break;
-      case layouts::FieldKind::Single:
-        r.Single(p.field, 0.25f * static_cast<float>(p.position));
-        break;
-      case layouts::FieldKind::Date:
-        r.Date(p.field, p.position == 20 ? contractDay : 14, 3, 2006);
-        break;
-      case layouts::FieldKind::Text:
-        r.Text(p.field, "G" + std::to_string(p.position));
-        break;
-    }
-  }
-  r.Text(c::kWcid, wcid).Text(c::FieldAt(6), street).Text(c::FieldAt(21), "Beaus\xE9jour");
-  std::string body = r.bytes();
-  body.resize(static_cast<std::size_t>(length), '\0');  // a longer record: surplus padding
-  return LengthPrefix(length) + body;
+  for (int position = 0; position < c::kColumnCount; ++position)
+    if (column == c::kColumns[position].name) return c::FieldAt(position);
+  throw std::logic_error("no comparables column " + std::string(column));
 }
 
+struct Comparable {
+  std::string_view wcid, street, neighborhood, source, comment;
+  int price;
+  int contractDay;  // 0: no contract date
+};
+
+std::string ComparableRecord(const Comparable& s) {
+  RecordWriter r(layouts::comparables::kRecordSize);
+  r.Int16(CompField("SqFt"), 1850)
+      .Int16(CompField("Rooms"), 7)
+      .Int16(CompField("Beds"), 3)
+      .Int16(CompField("Photo1"), 1)
+      .Int16(CompField("YearBuilt"), 1962)
+      .Int32(CompField("Price"), s.price)
+      .Int32(CompField("StreetNo"), 12)
+      .Single(CompField("LotSize"), 7500.5f)
+      .Single(CompField("Assessment"), 198250.0f)
+      .Date(CompField("ContractDate"), s.contractDay, s.contractDay ? 2 : 0, 2006)
+      .Date(CompField("ClosingDate"), 30, 3, 2006)
+      .Date(CompField("Modified"), 4, 4, 2006)
+      .Date(CompField("SystemDate"), 0, 0, 0)
+      .Int32(CompField("UserID"), 17)
+      .Date(CompField("ListingDate"), 9, 11, 2005)
+      .Text(CompField("Photo2"), "Y")
+      .Text(layouts::comparables::kWcid, s.wcid)
+      .Text(CompField("Map"), "Grid 14-C")
+      .Text(CompField("Neighborhood"), s.neighborhood)
+      .Text(CompField("xStreet"), s.street)
+      .Text(CompField("StreetDir"), "N")
+      .Text(CompField("Status"), "S")
+      .Text(CompField("xLot"), "Lot 42", true)
+      .Text(CompField("NewConstruction"), "N")
+      .Text(CompField("Remodeled"), "Y")
+      .Text(CompField("Private"), "N")
+      .Text(layouts::comparables::kFileNumber, "F-2006-117")  // not imported
+      .Text(CompField("Source"), s.source)
+      .Text(CompField("Baths"), "2.1")
+      .Text(CompField("Fin1"), "Conventional")
+      .Text(CompField("Fin2"), "No concess.")
+      .Text(CompField("Site"), "7,500 sf")
+      .Text(CompField("Design"), "Colonial")
+      .Text(CompField("Age"), "44")
+      .Text(CompField("Condition"), "Average")
+      .Text(CompField("Bas1"), "Full")
+      .Text(CompField("Bas2"), "Part fin.")
+      .Text(CompField("Heat"), "FWA/Gas")
+      .Text(CompField("Garage"), "2-car att.")
+      .Text(CompField("Por1"), "Deck")
+      .Text(CompField("Por2"), "Screened")
+      .Text(CompField("Erg1"), "Ins. windows")
+      .Text(CompField("Fireplace"), "1 brick")
+      .Text(CompField("Other1"), "Shed")
+      .Text(CompField("TypeProperty"), "SFR")
+      .Text(CompField("Ext1"), "Vinyl siding", true)
+      .Text(CompField("Ext2"), "Asphalt shingle roof")
+      .Text(CompField("Ext3"), s.comment)
+      .Text(CompField("Location"), "Residential")
+      .Text(CompField("Quality"), "Average")
+      .Text(CompField("Utilities"), "Public")
+      .Text(CompField("Com1"), "Arm's length")
+      .Text(CompField("Lease"), "FS");
+  return r.bytes();
+}
+
+// The second record states a longer length (surplus bytes to skip); the last
+// is cut short by the end of the file, partway through its fields.
 std::string ComparablesFile() {
   namespace c = layouts::comparables;
   std::string f;
-  f += ComparableRecord("WC-1001",
-                        "12 Rue de l'\xC9"
-                        "cole",
-                        9, c::kRecordSize);
-  f += ComparableRecord("wc-1002", "48 O'Neil Ave", 0, c::kRecordSize + 18);
-  f += ComparableRecord("WC-1003", "7 Birch Ln", 21, c::kRecordSize);
+  f += Framed(ComparableRecord({"WC-1001",
+                                "Rue de l'\xC9"
+                                "cole",
+                                "Beaus\xE9jour", "MLS #58231", "Caf\xE9 next door", 245000, 9}));
+  std::string longer = ComparableRecord(
+      {"wc-1002", "O'Neil Ave", "Val-d'Or Est", "Agent D'Amico", "Corner lot", 251500, 0});
+  longer.append(18, '\0');
+  f += Framed(longer);
+  f += LengthPrefix(c::kRecordSize) + ComparableRecord({"WC-1003", "Birch Ln",
+                                                        "Montr\xE9"
+                                                        "al-Nord",
+                                                        "Public record", "", 199900, 21})
+                                          .substr(0, 420);
   return f;
 }
 

@@ -105,6 +105,9 @@ class CSImportEngine {
   // the data type (AppDir of Zev.ini + "Data\" + its file name) when it is
   // missing. True when the database exists afterwards.
   bool CopyOverTemplate();
+  // The host's configuration file: "Zev.ini" in the Windows folder when it
+  // exists there, else the fixed C:\Kestova\Zev.ini. May throw (the caller traps).
+  std::string HostConfigurationFile();
   // Resets the run-wide conflict answers, sets the progress range and runs
   // the importer of the data type over the output-file list.
   bool ImportSourceFiles();
@@ -167,6 +170,20 @@ class CSImportEngine {
   // Common responses of every kind: one table per output file. True when
   // every file was visited; false when an unexpected failure ended it.
   bool ImportCommonResponses();
+  // Appraisal index: every record becomes a new FileIndex row, with a file
+  // progress window per file. The rows added from the last file read; -1
+  // when an unexpected failure ended it.
+  std::int32_t ImportFileIndex();
+  // Lenders, compared by ID. The rows written over all files; -1 when an
+  // unexpected failure ended it.
+  std::int32_t ImportLenderInformation();
+  // Neighborhoods, compared by name, values placed by the host's conversion
+  // file. The rows saved over all files; -1 when it could not start or an
+  // unexpected failure ended it.
+  std::int32_t ImportNeighborhoodInformation();
+  // Comparable sales: main files, then supplement files. The summary count;
+  // -1 when an unexpected failure ended it.
+  std::int32_t ImportZazOzurs();
 
   // --- The conflict question, shared by the comparing importers.
   // Settles a conflict: by the run-wide "to all" answers when one is set,

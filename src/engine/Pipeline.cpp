@@ -215,6 +215,14 @@ bool CSImportEngine::ImportSourceFiles() {
       case 2:
       case 3:
         return ImportCommonResponses();
+      case 4:
+        return ImportFileIndex() >= 0;
+      case 5:
+        return ImportLenderInformation() >= 0;
+      case 6:
+        return ImportNeighborhoodInformation() >= 0;
+      case 7:
+        return ImportZazOzurs() >= 0;
       default:
         return true;  // a type without an importer imports nothing
     }

@@ -18,13 +18,17 @@ std::string WithBackslash(std::string folder) {
 
 }  // namespace
 
+std::string CSImportEngine::HostConfigurationFile() {
+  // The Windows folder first, the fixed path only when that file is missing.
+  std::string ini = WithBackslash(ctx_.env.WindowsFolder()) + "Zev.ini";
+  if (!modFileIO::Exists(ctx_, ini, false, true)) ini = "C:\\Kestova\\Zev.ini";
+  return ini;
+}
+
 bool CSImportEngine::CopyOverTemplate() {
   return Trapped("CopyOverTemplate::CSImportEngine", false, [&] {
     if (modFileIO::Exists(ctx_, outputDatabase_, false, false)) return true;
-    // The host's configuration: the Windows folder first, the fixed path only
-    // when that file is missing.
-    std::string ini = WithBackslash(ctx_.env.WindowsFolder()) + "Zev.ini";
-    if (!modFileIO::Exists(ctx_, ini, false, true)) ini = "C:\\Kestova\\Zev.ini";
+    const std::string ini = HostConfigurationFile();
     std::string appDir = modINIFile::GetINIString(ctx_, ResourceString(res::kDirectoriesSection),
                                                   ResourceString(res::kAppDirKey), "", ini);
     if (appDir.empty()) return false;

@@ -15,6 +15,14 @@ namespace {
 
 constexpr const char* kCrLf = "\r\n";
 
+// The highest data type the command line accepts: 6, or 7 (comparables) for
+// batch use when INGESTOR_ALLOW_COMPARABLES is 1; the host itself imports
+// comparables only from the window.
+std::int32_t LastCommandLineDataType(const platform::Context& ctx) {
+  const auto allow = ctx.env.Variable("INGESTOR_ALLOW_COMPARABLES");
+  return allow && *allow == "1" ? 7 : 6;
+}
+
 // The parameter message: shown, then the program ends without importing.
 bool Refuse(const platform::Context& ctx, const std::string& message) {
   ctx.ui.MessageBox("The specified command line parameter is invalid: \r\n\r\n" + message,
@@ -109,12 +117,14 @@ bool ParseCommandLineUntrapped(const platform::Context& ctx, const std::string& 
     if (!number)
       return Refuse(ctx, "Expected data type to be numeric, but found a string instead.");
     auto type = support::RoundToLong(*number);
-    if (!type || *type < 0 || *type > 6) return Refuse(ctx, "Import data type is invalid.");
+    if (!type || *type < 0 || *type > LastCommandLineDataType(ctx))
+      return Refuse(ctx, "Import data type is invalid.");
   } else if (!args.iniMode) {
     return Refuse(ctx, "Expected data type to import but found no more parameters.");
   }
   return true;
 }
+
 
 }  // namespace
 
@@ -140,6 +150,8 @@ ImportSettings ReadImportSettings(const Arguments& args) {
   return s;
 }
 
+constexpr std::int32_t kNeighborhoodDataType = 6;
+
 bool ImportData(const platform::Context& ctx, const Arguments& args,
                 std::unique_ptr<CSImportEngine>& engine, ImportOutcome& outcome) {
   int step = 1;
@@ -163,6 +175,11 @@ bool ImportData(const platform::Context& ctx, const Arguments& args,
     engine->Configure(settings.dataType, settings.database, settings.outputFolder, settings.source,
                       settings.extractor, logfile, settings.leaveOutputFiles,
                       settings.noComparisons, settings.terminateRecords);
+    // Neighborhoods need the host's configuration file (its AppDir names the
+    // conversion file); only the window used to set it, so no command-line
+    // run could import them.
+    if (settings.dataType == kNeighborhoodDataType)
+      engine->SetAdditionalFile(engine->HostConfigurationFile());
 
     step = 5;
     {
@@ -230,7 +247,8 @@ tail is split at every '/', so paths are written with '\' separators:
   OUTPUT     folder for extracted files and the log (empty: beside ingestor)
   TYPE       0 common responses, 1 private common responses, 2 global
              responses, 3 private global responses, 4 appraisal index,
-             5 lenders, 6 neighborhoods
+             5 lenders, 6 neighborhoods; 7 comparables when the
+             environment has INGESTOR_ALLOW_COMPARABLES=1
   DATABASE   target database (default: the data type's database file in the
              current folder)
   LEAVE      True/False or a number: keep the extracted files (default False)

@@ -6,6 +6,7 @@
 
 #include <string_view>
 
+#include "importers/layouts/ComparablesLayout.h"
 #include "importers/layouts/RecordFraming.h"
 
 namespace layouts::supplement {
@@ -54,5 +55,40 @@ inline constexpr int kNamePositions[] = {1,  3,  7,  22, 28, 31, 53, 54, 55, 56,
                                          18, 66, 67, 68, 69, 70, 76, 57, 58};
 
 static_assert(Tiles(kFields, kRecordSize, [](const TokenField& p) { return p.field; }));
+
+// The field whose value goes to the column of name i (position
+// kNamePositions[i]); nullptr for SalesHistory4, which always gets "".
+constexpr const TokenField* FieldForName(int i) {
+  for (const TokenField& f : kFields)
+    if (f.position == kNamePositions[i]) return &f;
+  return nullptr;
+}
+
+namespace detail {
+namespace c = layouts::comparables;
+// Every name position is fed by exactly one field (SalesHistory4 by none), its
+// column in the created table holds that field's kind, and together with the
+// main record the two passes write every position from 1 to 76 once (WCID,
+// the shared key, twice).
+constexpr bool NamesPairWithFields() {
+  constexpr int kNames = sizeof(kNamePositions) / sizeof(kNamePositions[0]);
+  int written[c::kColumnCount] = {};
+  for (const c::Placed& p : c::kFields)
+    if (p.position != c::kNotStored) ++written[p.position];
+  ++written[c::kUnfedColumn];
+  for (int i = 0; i < kNames; ++i) {
+    const TokenField* f = FieldForName(i);
+    if (f == nullptr && kNamePositions[i] != kSaleHistory4Column) return false;
+    if (f != nullptr && !c::detail::TypeHolds(c::kColumns[f->position].type, f->field.kind))
+      return false;
+    ++written[kNamePositions[i]];
+  }
+  if (written[0] != 0 || written[c::kWcidColumn] != 2) return false;
+  for (int position = 2; position < c::kColumnCount; ++position)
+    if (written[position] != 1) return false;
+  return kNames == static_cast<int>(sizeof(kFields) / sizeof(kFields[0])) + 1;
+}
+}  // namespace detail
+static_assert(detail::NamesPairWithFields());
 
 }  // namespace layouts::supplement

@@ -98,6 +98,18 @@ TEST_F(ParseCommandLine, EveryRefusalHasItsMessage) {
   EXPECT_TRUE(Parse("x.exe/" + data + "//6.5"));
 }
 
+TEST_F(ParseCommandLine, ComparablesAreAcceptedOnlyWhenTheBatchRouteIsSwitchedOn) {
+  const std::string tail = "x.exe/" + world.Program("data") + "//7";
+  world.env.SetVariable("INGESTOR_ALLOW_COMPARABLES", "1");
+  EXPECT_TRUE(Parse(tail));
+  EXPECT_TRUE(world.ui.boxes.empty());
+  EXPECT_FALSE(Parse("x.exe/" + world.Program("data") + "//8"));
+  world.ui.boxes.clear();
+  world.env.SetVariable("INGESTOR_ALLOW_COMPARABLES", "yes");
+  EXPECT_FALSE(Parse(tail));
+  EXPECT_EQ(Message(), "Import data type is invalid.");
+}
+
 TEST_F(ParseCommandLine, FolderCreationFailuresAreReported) {
   world.env.FailAlways("CreateFolder");
   EXPECT_FALSE(Parse("x.exe/" + world.Program("nofolder") + "//5"));

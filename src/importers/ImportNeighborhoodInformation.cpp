@@ -1,0 +1,245 @@
+// Neighborhoods: every output file holds the neighborhoods of one report form;
+// a record's fixed texts go to fixed columns, the values of its field text to
+// the columns that the host's conversion file names for that form. Rows are
+// compared by name, and each new neighborhood also gets a row in the
+// secondary table.
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/CSImportEngine.h"
+#include "engine/DbConnection.h"
+#include "engine/Recordset.h"
+#include "importers/FieldDecoding.h"
+#include "importers/FileReport.h"
+#include "importers/FramedRecords.h"
+#include "importers/ImporterText.h"
+#include "importers/NeighborhoodForms.h"
+#include "importers/RowLanding.h"
+#include "importers/layouts/NeighborhoodLayout.h"
+#include "platform/db/Backend.h"
+#include "startup/ResourceStrings.h"
+#include "support/Conversions.h"
+#include "support/Windows1252.h"
+#include "support/modINIFile.h"
+#include "support/modShow.h"
+#include "ui/CProgressBar.h"
+
+namespace {
+
+namespace layout = layouts::neighborhood;
+
+constexpr const char* kSource = "ImportNeighborhoodInformation::CSImportEngine";
+constexpr const char* kCrLf = "\r\n";
+
+constexpr int kInsertPattern = 503;    // INSERT INTO [%s] (%s) VALUES ('%s')
+constexpr int kQueryPattern = 551;     // SELECT * FROM [%s] ORDER BY %s
+constexpr int kTable = 557;            // Neighborhoods
+constexpr int kOrder = 558;            // NeighborhoodName
+constexpr int kSecondaryTable = 559;   // Neighborhoods2
+constexpr int kNameCriteria = 574;     // NeighborhoodName = '%s'
+constexpr int kFormListSection = 707;  // OldFields
+
+// The 176-byte head, then as many bytes of field text as its last field says;
+// the length prefix is not used to find the next record.
+const importers::Framing kFraming{
+    .headSize = layout::kHeadSize,
+    .minRemaining = layout::kHeadSize,
+    .body = importers::Framing::Body::CountedText,
+    .countField = layout::kFieldTextLength,
+};
+
+std::string WithBackslash(std::string folder) {
+  if (!support::EndsWith(folder, "\\")) folder += '\\';
+  return folder;
+}
+
+// The secondary row of a new neighborhood. The host's statement quotes the
+// name as a literal; here the name is a bound parameter instead, so no name
+// (apostrophes, "%s", anything) can change the statement.
+class SecondaryRows {
+ public:
+  SecondaryRows(DbConnection& connection, const std::string& nameColumn) {
+    std::string sql = importers::ReplacePlaceholders(ResourceString(kInsertPattern), "'%s'", {"?"});
+    sql = importers::ReplacePlaceholders(sql, "%s",
+                                         {ResourceString(kSecondaryTable), "[" + nameColumn + "]"});
+    if (db::Backend* backend = connection.backend())
+      statement_ = backend->Prepare(connection.Translate(sql), error_);
+    else
+      error_ = "The connection is not open.";
+  }
+
+  // False with the reason in `error`.
+  bool Add(const std::string& name, std::string& error) {
+    if (!statement_) {
+      error = error_;
+      return false;
+    }
+    // Bound text is not copied: it must outlive the Reset below.
+    const db::Value value = db::Value::Text(name);
+    bool added = statement_->Bind(1, value) && statement_->Step() == db::StepResult::Done;
+    if (!added) error = statement_->error();
+    // Releases the statement, so the record set's own statements can run.
+    statement_->Reset();
+    return added;
+  }
+
+ private:
+  std::unique_ptr<db::Statement> statement_;
+  std::string error_;
+};
+
+// The conflict box of a neighborhood: the incoming name and the existing row.
+std::string ConflictQuestion(const std::string& name, const Recordset& rs) {
+  return "Importing neighborhood with ID: '" + name + "'" + kCrLf + kCrLf +
+         "There is an existing neighborhood which conflicts with this one:" + kCrLf + kCrLf +
+         "ID: '" + rs.Field(layout::kNameColumn).ToText() + "'" + kCrLf + "Description: '" +
+         rs.Field(layout::kDescriptionColumn).ToText() + "'" + kCrLf + kCrLf +
+         "Do you wish to overwrite the information for this neighborhood?";
+}
+
+constexpr importers::ConflictWording kWording{
+    "Do you wish to KEEP ALL EXISTING report data?",
+    "Do you wish to overwrite ALL conflicting report information?\r\n"
+    "NOTE: This DOES NOT affect your actual reports."};
+
+db::Value HeadText(std::string_view head, layouts::Field field) {
+  return importers::TextValue(importers::CleanView(importers::Slice(head, field)));
+}
+
+}  // namespace
+
+std::int32_t CSImportEngine::ImportNeighborhoodInformation() {
+  return Trapped<std::int32_t>(kSource, -1, [&]() -> std::int32_t {
+    CloseRecordset();
+    if (additionalFile_.empty()) {
+      WriteToLog("Additional file was blank but is required by this operation.", kSource, -1);
+      return -1;
+    }
+    const std::string appDir =
+        modINIFile::GetINIString(ctx_, ResourceString(res::kDirectoriesSection),
+                                 ResourceString(res::kAppDirKey), "", additionalFile_);
+    const std::string conversionFile = WithBackslash(appDir) +
+                                       ResourceString(res::kNeighAddonFolder) +
+                                       ResourceString(res::kNeighTagsIni);
+    if (!modShow::Exists(ctx_, conversionFile)) {
+      WriteToLog("Neighborhood conversion INI file '" + conversionFile + "' DID NOT exist.",
+                 kSource, -1);
+      return -1;
+    }
+
+    const std::string table = ResourceString(kTable);
+    const std::string query = importers::ReplacePlaceholders(ResourceString(kQueryPattern), "%s",
+                                                             {table, ResourceString(kOrder)});
+    std::int32_t rowsSaved = 0;
+    std::unique_ptr<SecondaryRows> secondary;  // prepared on the first new row
+
+    for (const std::string& entry : outputFiles_) {
+      WriteToLog("Attempting to import file: '" + entry + "'.", "", -1);
+
+      const std::optional<std::string> formCode =
+          importers::TranslateFormCode(importers::GetFormName(entry));
+      if (!formCode) {
+        // One misnamed file must not cost the files after it.
+        importers::FileReport(*this, kSource, entry)
+            .FileProblem(
+                "its name gives no neighborhood form code (it must read neigh<form "
+                "code>.<extension>); the file was skipped.");
+      } else if (OpenRecordset(query, true) == 0) {
+        WriteToLog("Could not open table '" + table + "'", kSource, -1);
+      } else {
+        const std::string path = outputFolder_ + entry;
+        if (!modShow::Exists(ctx_, path)) {
+          WriteToLog("Source file was NOT found during import process.", kSource, -1);
+        } else {
+          Recordset& rs = *recordset_;
+          const importers::FormMap formMap =
+              importers::INISectionToCollection(ctx_, conversionFile, *formCode);
+          const std::vector<std::string> tagList = importers::StringToCollection(
+              modINIFile::GetINIString(ctx_, ResourceString(kFormListSection), *formCode, "",
+                                       conversionFile),
+              layout::kTagListSeparator);
+          // The column of each tag, by its place in the list; -1 leaves the
+          // value unwritten (no map entry, or no such column in the table).
+          std::vector<int> tagColumns;
+          for (const std::string& tag : tagList) {
+            const std::optional<std::string> column =
+                formMap.Find(std::string_view(tag).substr(0, tag.find(layout::kExtraValueMark)));
+            tagColumns.push_back(column ? rs.FieldIndex(*column) : -1);
+          }
+
+          importers::FileReport report(*this, kSource, entry);
+          importers::RecordReader reader(ctx_.env.OpenForReading(path));
+          // One transaction per file, committed on every way out of this block.
+          FileTransaction transaction(connection_.get());
+          importers::FramedRecords records(reader, kFraming);
+          importers::Record record;
+          while (records.Next(record)) {
+            const std::string name = support::Windows1252ToUtf8(
+                importers::CleanView(importers::Slice(record.head, layout::kName)));
+
+            importers::LookupRule rule;
+            rule.addWithoutLookup = noComparisons_ || (rs.Bof() && rs.Eof());
+            if (!rule.addWithoutLookup)
+              rule.criteria = importers::ReplacePlaceholders(ResourceString(kNameCriteria), "%s",
+                                                             {importers::DoubleApostrophes(name)});
+            importers::Landing landing = importers::PlaceRecord(rs, rule);
+            if (landing == importers::Landing::Conflict)
+              landing = importers::ResolveConflict(*this, ConflictQuestion(name, rs), kWording,
+                                                   report, record);
+
+            importers::RowWrite row(rs);
+            if (landing == importers::Landing::NewRow ||
+                landing == importers::Landing::ExistingRow) {
+              row.Set(layout::kNameColumn, db::Value::Text(name));
+              row.Set(layout::kCodeColumn, HeadText(record.head, layout::kCode));
+              row.Set(layout::kAreaColumn, HeadText(record.head, layout::kArea));
+              row.Set(layout::kDescriptionColumn, HeadText(record.head, layout::kDescription));
+              row.Set(layout::kZoneColumn, HeadText(record.head, layout::kZone));
+              if (tagList.empty()) {
+                // The fixed columns are saved all the same.
+                WriteToLog("Form map collection was empty.", kSource, -1);
+              } else {
+                const auto values = importers::WalkFieldText(record.body, tagList);
+                for (std::size_t i = 0; i < values.size(); ++i)
+                  if (tagColumns[i] >= 0)
+                    row.Set(tagColumns[i], importers::TextValue(values[i].second));
+              }
+            }
+            if (!row.Finish(landing, report, record)) continue;
+            ++rowsSaved;
+
+            if (landing != importers::Landing::NewRow) continue;
+            if (!secondary)
+              secondary =
+                  std::make_unique<SecondaryRows>(*connection_, rs.FieldName(layout::kNameColumn));
+            std::string why;
+            if (!secondary->Add(name, why)) {
+              WriteToLog("Could not create additional record in secondary neighborhood table.",
+                         kSource, -1);
+              report.FileProblem("record " + std::to_string(record.number) + " at byte " +
+                                 std::to_string(record.offset) + " was added, but its row in " +
+                                 ResourceString(kSecondaryTable) + " was not: " + why);
+            }
+          }
+          if (reader.Failed())
+            report.FileProblem("reading the file failed; the rest of it was not imported.");
+          if (records.FragmentBytes() > 0)
+            report.Fragment(records.FragmentOffset(), records.FragmentBytes());
+          if (!transaction.Commit())
+            report.FileProblem("the database refused to commit the file's rows.");
+          report.Summary();
+        }
+      }
+
+      if (progress_ != nullptr) {
+        progress_->SetValue(progress_->Value() + 1);
+        ctx_.ui.PumpEvents();
+      }
+    }
+    return rowsSaved;
+  });
+}

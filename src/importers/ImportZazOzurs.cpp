@@ -1,0 +1,467 @@
+// Comparable sales. Main records (files whose name has no ".cp2") become new
+// ZazOzurs rows through the record set; supplement records (".cp2" files)
+// then fill further columns of the rows whose WCID a main record of this
+// import carried, or add rows of their own, through two prepared statements.
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <cstdint>
+#include <iterator>
+#include <limits>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/CSImportEngine.h"
+#include "engine/DbConnection.h"
+#include "engine/Recordset.h"
+#include "importers/ComparablesWcidSet.h"
+#include "importers/FieldDecoding.h"
+#include "importers/FileReport.h"
+#include "importers/FramedRecords.h"
+#include "importers/ImporterText.h"
+#include "importers/RowLanding.h"
+#include "importers/layouts/ComparablesLayout.h"
+#include "importers/layouts/SupplementLayout.h"
+#include "startup/ResourceStrings.h"
+#include "support/Conversions.h"
+#include "support/modShow.h"
+#include "ui/CProgressBar.h"
+#include "ui/FileProgressWindow.h"
+
+namespace {
+
+namespace comps = layouts::comparables;
+namespace supp = layouts::supplement;
+
+constexpr const char* kSource = "ImportZazOzurs::CSImportEngine";
+
+constexpr int kSupplementMark = 403;  // .cp2
+constexpr int kCreateIndex = 502;     // CREATE UNIQUE INDEX ID ON %s (ID)
+constexpr int kQueryPattern = 551;    // SELECT * FROM [%s] ORDER BY %s
+constexpr int kTable = 560;           // ZazOzurs
+constexpr int kOrder = 561;           // WCID, FileNo
+
+constexpr int kNameCount = static_cast<int>(std::size(supp::kNamePositions));
+
+// Both kinds read a whole fixed-size record after each length prefix, then
+// continue at the record start plus the stated length.
+const importers::Framing kMainFraming{
+    .headSize = comps::kRecordSize,
+    .minRemaining = 1,
+    .next = importers::Framing::Next::StartPlusLength,
+};
+const importers::Framing kSupplementFraming{
+    .headSize = supp::kRecordSize,
+    .minRemaining = 1,
+    .next = importers::Framing::Next::StartPlusLength,
+};
+
+// The count line, "K of N records imported.", built in one buffer that is
+// re-used record after record. The word follows K, so the line for K = 1
+// reads "1 of N record imported.".
+class CountLine {
+ public:
+  explicit CountLine(std::int64_t total)
+      : many_(" of " + std::to_string(total) + " records imported."),
+        one_(" of " + std::to_string(total) + " record imported.") {}
+  const std::string& For(std::int64_t k) {
+    char digits[24];
+    const auto end = std::to_chars(digits, digits + sizeof digits, k).ptr;
+    line_.assign(digits, end);
+    line_ += k == 1 ? one_ : many_;
+    return line_;
+  }
+
+ private:
+  std::string many_, one_, line_;
+};
+
+// Loads the pass's file progress window at its first file and shows it for
+// `status` with a bar of `total` steps.
+void ShowFileWindow(const platform::Context& ctx, std::unique_ptr<ui::FileProgressWindow>& window,
+                    const std::string& status, std::int64_t total) {
+  if (!window) window = ctx.ui.LoadFileProgress();
+  window->SetStatus(status);
+  window->Bar().SetMax(static_cast<std::int32_t>(
+      std::min<std::int64_t>(total, std::numeric_limits<std::int32_t>::max())));
+  window->Show();
+}
+
+// One record further on the window's bar.
+void AdvanceBar(const platform::Context& ctx, ui::FileProgressWindow& window) {
+  window.Bar().SetValue(window.Bar().Value() + 1);
+  ctx.ui.PumpEvents();
+}
+
+// A main-record field as the value its column receives.
+db::Value MainValue(std::string_view head, layouts::Field field) {
+  const std::string_view bytes = importers::Slice(head, field);
+  switch (field.kind) {
+    case layouts::FieldKind::Int16:
+      return db::Value::Integer(importers::ShortValue(bytes));
+    case layouts::FieldKind::Int32:
+      return db::Value::Integer(importers::LongValue(bytes));
+    case layouts::FieldKind::Single:
+      return db::Value::Real(importers::SingleValue(bytes));
+    case layouts::FieldKind::Date:
+      // An empty date is blank text, which the record set stores as NULL.
+      return db::Value::Text(importers::DateText(bytes));
+    case layouts::FieldKind::Text:
+      break;
+  }
+  return importers::TextValue(importers::CleanView(bytes));
+}
+
+std::string ExpectedLayout() {
+  std::string names;
+  for (const comps::Column& c : comps::kColumns)
+    names += (names.empty() ? "" : ", ") + std::string(c.name);
+  return names;
+}
+
+// What the per-file routines share with the routine that runs the passes.
+struct PassState {
+  CSImportEngine& engine;
+  importers::WcidSet& wcids;
+  std::unique_ptr<ui::FileProgressWindow>& window;
+  int& step;
+};
+
+importers::RecordReader OpenRecordFile(const platform::Context& ctx, const std::string& path,
+                                       const std::string& name) {
+  importers::RecordReader reader(ctx.env.OpenForReading(path));
+  if (reader.Failed()) throw std::runtime_error("The file '" + name + "' could not be opened.");
+  return reader;
+}
+
+// Ends the file after a read failure: what was saved stays saved and is
+// reported, and the failure ends the import.
+[[noreturn]] void ReadFailed(importers::FileReport& report, FileTransaction& transaction,
+                             const std::string& name) {
+  report.FileProblem("reading the file failed; the rest of it was not imported.");
+  if (!transaction.Commit()) report.FileProblem("the database refused to commit the file's rows.");
+  report.Summary();
+  throw std::runtime_error("Reading the file '" + name + "' failed.");
+}
+
+// One main file: every record becomes a new row. The rows saved (and committed).
+std::int64_t ImportMainFile(PassState& pass, const std::string& name, const std::string& path) {
+  const platform::Context& ctx = pass.engine.Context();
+  importers::FileReport report(pass.engine, kSource, name);
+  importers::RecordReader reader = OpenRecordFile(ctx, path, name);
+  importers::FramedRecords records(reader, kMainFraming);
+  const std::int64_t total = records.Count();
+  if (reader.Failed()) throw std::runtime_error("Reading the file '" + name + "' failed.");
+  ShowFileWindow(ctx, pass.window, "Importing data from file: " + name, total);
+  CountLine count(total);
+  pass.wcids.Reserve(pass.wcids.size() + static_cast<std::size_t>(total));
+
+  // One transaction per file, committed on every way out of this function.
+  FileTransaction transaction(pass.engine.Connection());
+  Recordset* rs = pass.engine.CurrentRecordset();
+  std::int64_t saved = 0;
+  importers::Record record;
+  for (std::int64_t k = 0;; ++k) {
+    pass.step = 7;
+    if (!records.Next(record)) break;
+    pass.step = 10;
+    const std::string_view wcid = importers::CleanView(importers::Slice(record.head, comps::kWcid));
+    pass.window->SetProgressText(count.For(k));
+    // A record set that is not open (the table could not be made) ends the import here.
+    if (rs == nullptr) throw std::runtime_error("The record set is not open.");
+    if (!rs->AddNew()) throw std::runtime_error(rs->error());
+
+    pass.step = 11;
+    importers::RowWrite row(*rs);
+    for (const comps::Placed& p : comps::kFields)
+      if (p.position != comps::kNotStored) row.Set(p.position, MainValue(record.head, p.field));
+    row.Set(comps::kUnfedColumn, db::Value::Text(""));
+    pass.step = 12;
+    const bool rowSaved = row.Finish(importers::Landing::NewRow, report, record);
+    pass.wcids.Add(wcid, rowSaved);
+    if (rowSaved) ++saved;
+
+    pass.step = 13;
+    AdvanceBar(ctx, *pass.window);
+  }
+  if (reader.Failed()) ReadFailed(report, transaction, name);
+  pass.step = 14;
+  if (!transaction.Commit()) {
+    // The engine rolled the file back: none of its rows were saved.
+    saved = 0;
+    report.FileProblem("the database refused to commit the file's rows.");
+  }
+  report.Summary();
+  return saved;
+}
+
+// The two statements of one supplement file, prepared once, with the values
+// of the current record bound as parameters (so any text is stored as it is).
+class SupplementStatements {
+ public:
+  SupplementStatements(DbConnection& connection, const std::string& table, const Recordset& rs) {
+    // The names at the positions the tokens are written to, in token order.
+    std::string set, names, marks;
+    for (int i = 0; i < kNameCount; ++i) {
+      const std::string name = "[" + rs.FieldName(supp::kNamePositions[i]) + "]";
+      set += (i ? ", " : "") + name + " = ?";
+      names += (i ? ", " : "") + name;
+      marks += i ? ", ?" : "?";
+    }
+    // The row is found through the column literally named WCID.
+    Prepare(connection, "UPDATE [" + table + "] SET " + set + " WHERE [WCID] = ?", update_,
+            updateError_);
+    Prepare(connection, "INSERT INTO [" + table + "] (" + names + ") VALUES (" + marks + ")",
+            insert_, insertError_);
+  }
+
+  // Decodes the record's values.
+  void Take(std::string_view head) {
+    for (int i = 0; i < kNameCount; ++i) {
+      const supp::TokenField* f = supp::FieldForName(i);
+      const std::string_view bytes = f ? importers::Slice(head, f->field) : std::string_view();
+      if (f == nullptr)
+        values_[i] = db::Value::Text("");
+      else if (f->field.kind == layouts::FieldKind::Int32)
+        values_[i] = db::Value::Integer(importers::LongValue(bytes));
+      else
+        values_[i] = importers::TextValue(importers::CleanView(bytes));
+    }
+  }
+
+  // Writes the values over every row holding one of `spellings` as its WCID.
+  bool Update(const std::vector<std::string>& spellings, std::string& problem) {
+    for (const std::string& spelling : spellings) {
+      values_[kNameCount] = importers::TextValue(spelling);
+      if (!Run(update_.get(), updateError_, kNameCount + 1, problem)) return false;
+    }
+    return true;
+  }
+  bool Insert(std::string& problem) {
+    return Run(insert_.get(), insertError_, kNameCount, problem);
+  }
+
+ private:
+  static void Prepare(DbConnection& connection, const std::string& sql,
+                      std::unique_ptr<db::Statement>& statement, std::string& error) {
+    db::Backend* backend = connection.backend();
+    if (backend == nullptr) {
+      error = "the connection is not open";
+      return;
+    }
+    statement = backend->Prepare(connection.Translate(sql), error);
+  }
+
+  bool Run(db::Statement* statement, const std::string& prepareError, int parameters,
+           std::string& problem) {
+    if (statement == nullptr) {
+      problem = "the database refused the statement: " + OneLine(prepareError);
+      return false;
+    }
+    for (int i = 0; i < parameters; ++i) {
+      if (!statement->Bind(i + 1, values_[i])) {
+        problem = "the database refused a value: " + OneLine(statement->error());
+        statement->Reset();
+        return false;
+      }
+    }
+    const bool ok = statement->Step() != db::StepResult::Error;
+    if (!ok) problem = "the database refused the row: " + OneLine(statement->error());
+    statement->Reset();
+    return ok;
+  }
+
+  std::unique_ptr<db::Statement> update_, insert_;
+  std::string updateError_, insertError_;
+  // Bound texts are not copied by the statements: they live here until the
+  // next record's values replace them. The last one is the UPDATE's key.
+  std::array<db::Value, kNameCount + 1> values_;
+};
+
+// One supplement file. The records saved (and committed).
+std::int64_t ImportSupplementFile(PassState& pass, const std::string& name, const std::string& path,
+                                  const std::string& table) {
+  const platform::Context& ctx = pass.engine.Context();
+  importers::FileReport report(pass.engine, kSource, name);
+  pass.step = 16;
+  importers::RecordReader reader = OpenRecordFile(ctx, path, name);
+  importers::FramedRecords records(reader, kSupplementFraming);
+  pass.step = 17;
+  const std::int64_t total = records.Count();
+  if (reader.Failed()) throw std::runtime_error("Reading the file '" + name + "' failed.");
+  pass.step = 18;
+  ShowFileWindow(ctx, pass.window, "Importing date from file: " + name, total);
+  CountLine count(total);
+  // The statements name the columns the record set reports at the tokens'
+  // positions; without an open record set there are none to name.
+  const Recordset* rs = pass.engine.CurrentRecordset();
+  if (rs == nullptr || rs->State() == 0)
+    throw std::runtime_error("The record set is not open: its column names cannot be read.");
+  SupplementStatements statements(*pass.engine.Connection(), table, *rs);
+
+  FileTransaction transaction(pass.engine.Connection());
+  std::int64_t saved = 0;
+  importers::WcidSet::Match match;
+  std::string problem;
+  importers::Record record;
+  for (std::int64_t k = 0;; ++k) {
+    pass.step = 19;
+    if (!records.Next(record)) break;
+    pass.step = 21;
+    const std::string_view wcid =
+        importers::CleanView(importers::Slice(record.head, supp::kWcid.field));
+    pass.wcids.Find(wcid, match);
+    pass.step = 22;
+    pass.window->SetProgressText(count.For(k));
+
+    pass.step = 23;
+    statements.Take(record.head);
+    pass.step = 24;
+    const bool ok =
+        match.found ? statements.Update(match.spellings, problem) : statements.Insert(problem);
+    report.Read();
+    if (!ok) {
+      report.Rejected(record, problem);
+    } else if (match.found && !match.saved) {
+      report.Rejected(record,
+                      "its main record was not saved, so no row of this import received its "
+                      "details");
+    } else {
+      ++saved;
+      if (record.cutShort)
+        report.Rejected(record,
+                        "the record is cut short by the end of the file; its missing bytes "
+                        "were stored as empty values");
+      else if (match.found)
+        report.Overwritten();
+      else
+        report.Added();
+    }
+    // The UPDATE wrote this record's spelling into every row of the identifier.
+    if (ok && match.found) pass.wcids.Respell(wcid, wcid);
+
+    pass.step = 25;
+    AdvanceBar(ctx, *pass.window);
+  }
+  if (reader.Failed()) ReadFailed(report, transaction, name);
+  pass.step = 26;
+  if (!transaction.Commit()) {
+    saved = 0;
+    report.FileProblem("the database refused to commit the file's rows.");
+  }
+  report.Summary();
+  return saved;
+}
+
+}  // namespace
+
+std::int32_t CSImportEngine::ImportZazOzurs() {
+  int step = 0;
+  std::int32_t result = -1;
+  // Outside the trap, so a failure is logged before the window goes.
+  std::unique_ptr<ui::FileProgressWindow> window;
+  try {
+    step = 1;
+    CloseRecordset();
+    step = 3;
+    std::vector<std::string> mainFiles, supplementFiles;
+    importers::WcidSet wcids;
+
+    step = 4;
+    if (outputFiles_.empty()) throw std::runtime_error("The output-file list is empty.");
+    const std::string mark = support::LowerAscii(ResourceString(kSupplementMark));
+    for (const std::string& entry : outputFiles_) {
+      const std::string lower = support::LowerAscii(entry);
+      std::vector<std::string>& files =
+          lower.find(mark) != std::string::npos ? supplementFiles : mainFiles;
+      // Each file is imported once, as a keyed list would hold it.
+      bool listed = false;
+      for (const std::string& f : files) listed = listed || support::LowerAscii(f) == lower;
+      if (!listed) files.push_back(entry);
+    }
+
+    step = 5;
+    const std::string table = ResourceString(kTable);
+    const std::string query = importers::ReplacePlaceholders(ResourceString(kQueryPattern), "%s",
+                                                             {table, ResourceString(kOrder)});
+    step = 6;
+    if (OpenRecordset(query, true) == 0) {
+      WriteToLog("Table '" + table + "' did not appear to exist.", kSource, -1);
+      step = 7;
+      // The layout the positions assume, with the index the supplement
+      // statements find their rows by.
+      if (ExecuteScript(table, comps::CreateTableScript())) {
+        step = 8;
+        WriteToLog("Created table '" + table + "' successfully.", kSource, -1);
+        ExecuteScript(table, ResourceString(kCreateIndex));
+        ExecuteScript(table, comps::kWcidIndexScript);
+        OpenRecordset(query, true);
+      } else {
+        WriteToLog("Failed to create table '" + table + "'.", kSource, -1);
+      }
+    }
+    // A table of an older layout: the main records go to the positions it
+    // has, but the supplement columns are not where the statements expect.
+    std::string tooFewColumns;
+    if (recordset_ && recordset_->State() == 1 && recordset_->FieldCount() < comps::kColumnCount) {
+      tooFewColumns = "table '" + table + "' has " + std::to_string(recordset_->FieldCount()) +
+                      " columns, not the " + std::to_string(comps::kColumnCount) +
+                      " supplement records are written to";
+      WriteToLog("Table '" + table + "' has " + std::to_string(recordset_->FieldCount()) +
+                     " columns; this import expects " + std::to_string(comps::kColumnCount) +
+                     ", in this order: " + ExpectedLayout() +
+                     ". Main records are written to the columns that exist; supplement files "
+                     "are not imported.",
+                 kSource, -1);
+    }
+
+    PassState pass{*this, wcids, window, step};
+    std::int64_t saved = 0;
+    for (const std::string& name : mainFiles) {
+      step = 5;
+      WriteToLog("Attempting to import file: '" + name + "', this *may* take several minutes...",
+                 "", -1);
+      step = 6;
+      const std::string path = outputFolder_ + name;
+      if (modShow::Exists(ctx_, path)) saved += ImportMainFile(pass, name, path);
+      step = 14;
+      if (progress_ != nullptr) {
+        progress_->SetValue(progress_->Value() + 1);
+        ctx_.ui.PumpEvents();
+      }
+    }
+    window.reset();
+
+    for (const std::string& name : supplementFiles) {
+      WriteToLog("Attempting to import file: '" + name + "', this *may* take several minutes...",
+                 "", -1);
+      step = 15;
+      const std::string path = outputFolder_ + name;
+      if (!tooFewColumns.empty())
+        importers::FileReport(*this, kSource, name)
+            .FileProblem("not imported: " + tooFewColumns + ".");
+      else if (modShow::Exists(ctx_, path))
+        saved += ImportSupplementFile(pass, name, path, table);
+      step = 26;
+      if (progress_ != nullptr) {
+        progress_->SetValue(progress_->Value() + 1);
+        ctx_.ui.PumpEvents();
+      }
+    }
+    window.reset();
+
+    result = static_cast<std::int32_t>(
+        std::min<std::int64_t>(saved, std::numeric_limits<std::int32_t>::max()));
+    WriteToLog(support::GroupedDigits(result) + " records added.", kSource, -1);
+    return result;
+  } catch (const std::exception& e) {
+    LogFailure(kSource, e.what(), static_cast<std::int16_t>(step));
+  } catch (...) {
+    LogFailure(kSource, "Unknown error", static_cast<std::int16_t>(step));
+  }
+  window.reset();
+  return result;
+}

@@ -1,0 +1,336 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "RecordWriter.h"
+#include "doubles/TestWorld.h"
+#include "engine/CSImportEngine.h"
+#include "engine/DbConnection.h"
+#include "engine/Recordset.h"
+#include "importers/layouts/FileIndexLayout.h"
+#include "startup/TemplateDatabase.h"
+#include "ui/CProgressBar.h"
+
+namespace {
+
+namespace fi = layouts::fileindex;
+using samplehost::Framed;
+using samplehost::LengthPrefix;
+using samplehost::RecordWriter;
+using testing_doubles::RecordingOutput;
+using testing_doubles::TestWorld;
+
+constexpr const char* kSource = "ImportFileIndex::CSImportEngine";
+constexpr const char* kFile = "didovuro.dta.tmp";
+// A record of length 288, prefix included.
+constexpr int kPlainSize = layouts::kLengthDigits + fi::kHeadSize;
+
+// A head with a distinct value in every field; dates 5 Jan, 31 Jan, 2 Feb and
+// 6 Jan 2006 in head order (received, due, delivered, assigned).
+RecordWriter FullHead(const std::string& id) {
+  RecordWriter head(fi::kHeadSize);
+  head.Text(fi::kFileId, id)
+      .Text(fi::kTrackingExtra, "  Rush  ", true)
+      .Text(fi::kStreet, "14 Rue de l'\xC9glise")
+      .Text(fi::kCity,
+            "Montr\xE9"
+            "al")
+      .Text(fi::kCensusTract, "0042.01")
+      .Text(fi::kZipCode, "02134-1234")
+      .Text(fi::kLenderId, "FNB")
+      .Text(fi::kLenderCaseNo, "C-88123")
+      .Text(fi::kOwner, "Patrick O'Neil", true)
+      .Text(fi::kFormId, "1004")
+      .Date(fi::kDateReceived, 5, 1, 2006)
+      .Date(fi::kDateDue, 31, 1, 2006)
+      .Date(fi::kDateDelivered, 2, 2, 2006)
+      .Date(fi::kDateAssigned, 6, 1, 2006)
+      .Text(fi::kBuildingType, "Detached")
+      .Text(fi::kBuildingDesign, "Colonial")
+      .Text(fi::kAppraiserId, "RL");
+  return head;
+}
+
+// A record whose head holds only the file ID (every date empty).
+std::string Plain(const std::string& id, const std::string& tail = "") {
+  return Framed(RecordWriter(fi::kHeadSize).Text(fi::kFileId, id).bytes() + tail);
+}
+
+std::string Plain(int n) {
+  return Plain("F" + std::to_string(n));
+}
+
+class FileIndexImportTest : public ::testing::Test {
+ protected:
+  FileIndexImportTest() {
+    engine.SetOutputObject(&output);
+    engine.SetDataType(4);
+    world.Write("out.mdb", "");
+    world.MakeFolder("out");
+    engine.SetOutputDatabase(world.Program("out.mdb"));
+    engine.SetOutputFolder(world.Program("out") + "\\");
+    EXPECT_TRUE(engine.OpenConnection("", "", "", "", false));
+  }
+
+  void MakeTable() { ASSERT_TRUE(engine.Connection()->Execute(templatedb::FileIndexCreateSql())); }
+
+  // Writes the files and runs the importer over `names` (by default the
+  // files in order).
+  std::int32_t Import(const std::vector<std::pair<std::string, std::string>>& files,
+                      std::vector<std::string> names = {}) {
+    const bool listFiles = names.empty();
+    for (const auto& [name, bytes] : files) {
+      world.Write("out/" + name, bytes);
+      if (listFiles) names.push_back(name);
+    }
+    engine.SetOutputFiles(names);
+    output.lines.clear();
+    return engine.ImportFileIndex();
+  }
+  std::int32_t Import(const std::string& bytes) { return Import({{kFile, bytes}}); }
+
+  // Every row of FileIndex in insertion order, columns 1 to 21.
+  std::vector<std::vector<db::Value>> Rows() {
+    Recordset rs(*engine.Connection());
+    EXPECT_TRUE(rs.Open("SELECT * FROM [FileIndex] ORDER BY ID", false));
+    std::vector<std::vector<db::Value>> rows;
+    for (bool ok = !(rs.Bof() && rs.Eof()); ok && !rs.Eof(); ok = rs.MoveNext()) {
+      std::vector<db::Value> row(1);  // position 0 (the ID) left out
+      for (int i = 1; i <= 21; ++i) row.push_back(rs.Field(i));
+      rows.push_back(row);
+    }
+    return rows;
+  }
+
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> texts;
+    for (const std::string& line : output.lines) {
+      auto at = line.find("[Text]");
+      texts.push_back(at == std::string::npos ? line.substr(line.find(" - ") + 3)
+                                              : line.substr(at + 6));
+    }
+    return texts;
+  }
+  bool Logged(const std::string& text) const {
+    for (const std::string& t : Texts())
+      if (t == text) return true;
+    return false;
+  }
+  bool LoggedStart(const std::string& start) const {
+    for (const std::string& t : Texts())
+      if (t.rfind(start, 0) == 0) return true;
+    return false;
+  }
+
+  TestWorld world;
+  RecordingOutput output{platform::OutputObject::Kind::List};
+  CSImportEngine engine{world.ctx};
+};
+
+TEST_F(FileIndexImportTest, EveryColumnTakesItsHeadFieldAndTheTail) {
+  MakeTable();
+  const std::string path = "C:\\R\\A12.rpt";
+  ASSERT_EQ(path.size(), 12u);  // so the first record's length is 300
+  const std::string first = Framed(FullHead("A12").bytes() + path);
+  ASSERT_EQ(first.size(), static_cast<std::size_t>(layouts::kLengthDigits + 300));
+  const std::string second = Framed(RecordWriter(fi::kHeadSize).Text(fi::kFileId, "B7").bytes());
+
+  EXPECT_EQ(Import(first + second), 2);
+  const auto rows = Rows();
+  ASSERT_EQ(rows.size(), 2u);
+  const std::vector<std::string> expected = {
+      "",
+      "A12",
+      "1004",
+      "A12.rpt",
+      path,
+      "Patrick O'Neil",
+      "14 Rue de l'\xC3\x89glise",
+      "Montr\xC3\xA9"
+      "al",
+      "",
+      "02134-1234",
+      "0042.01",
+      "",
+      "Detached",
+      "Colonial",
+      "FNB",
+      "C-88123",
+      "RL",
+      "2006-01-05",  // received
+      "2006-01-06",  // assigned (the head's fourth date)
+      "2006-01-31",  // due
+      "2006-02-02",  // delivered
+      "Rush",
+  };
+  for (int i = 1; i <= 21; ++i) EXPECT_EQ(rows[0][i].ToText(), expected[i]) << "column " << i;
+  EXPECT_FALSE(rows[0][8].IsNull());  // State and Neighborhood are empty text
+  EXPECT_FALSE(rows[0][11].IsNull());
+
+  // Length 288: no path; empty dates are NULL.
+  EXPECT_EQ(rows[1][1].ToText(), "B7");
+  EXPECT_EQ(rows[1][3].ToText(), "B7.rpt");
+  EXPECT_EQ(rows[1][4].ToText(), "");
+  for (int i = 17; i <= 20; ++i) EXPECT_TRUE(rows[1][i].IsNull()) << "column " << i;
+
+  const auto texts = Texts();
+  ASSERT_FALSE(texts.empty());
+  EXPECT_EQ(texts.front(), "Attempting to import file: 'didovuro.dta.tmp'.");
+  EXPECT_TRUE(
+      Logged("File 'didovuro.dta.tmp': 2 read, 2 added, 0 overwritten, 0 kept, 0 "
+             "rejected."));
+  EXPECT_EQ(texts.back(), "2 records added.");
+  EXPECT_NE(output.lines.back().find(std::string("[Source]") + kSource + " [Index]na"),
+            std::string::npos);
+  EXPECT_EQ(engine.RecordsRejected(), 0);
+}
+
+TEST_F(FileIndexImportTest, AnImpossibleDateIsRejectedAndTheRestOfTheRowSaved) {
+  MakeTable();
+  RecordWriter head = FullHead("X1");
+  head.Date(fi::kDateDue, 31, 2, 2006);
+  EXPECT_EQ(Import(Framed(head.bytes()) + Plain(2)), 2);
+  const auto rows = Rows();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_TRUE(rows[0][19].IsNull());
+  EXPECT_EQ(rows[0][17].ToText(), "2006-01-05");
+  EXPECT_EQ(rows[0][20].ToText(), "2006-02-02");
+  EXPECT_EQ(rows[0][21].ToText(), "Rush");
+  EXPECT_TRUE(
+      LoggedStart("Rejected record 1 of file 'didovuro.dta.tmp' at byte 0: column 19 "
+                  "refused its value"));
+  EXPECT_TRUE(
+      Logged("File 'didovuro.dta.tmp': 2 read, 1 added, 0 overwritten, 0 kept, 1 "
+             "rejected."));
+  EXPECT_TRUE(Logged("2 records added."));  // the row itself was saved
+  EXPECT_EQ(engine.RecordsRejected(), 1);
+}
+
+TEST_F(FileIndexImportTest, LongTailsAndRecordsCutShortByTheEndOfTheFile) {
+  MakeTable();
+  // A tail past what a signed 16-bit counter holds, then an ordinary record
+  // that is only found if the whole tail was read.
+  const std::string longPath = "C:\\" + std::string(40000, 'p');
+  std::string file = Plain("L1", longPath) + Plain("L2", "C:\\b.rpt");
+  // A tail cut off by the end of the file after 5 of its 12 bytes.
+  std::string cutTail = Plain("L3", "C:\\R\\A12.rpt");
+  file += cutTail.substr(0, cutTail.size() - 7);
+  ASSERT_EQ(Import(file), 3);
+  auto rows = Rows();
+  ASSERT_EQ(rows.size(), 3u);
+  EXPECT_EQ(rows[0][4].ToText(), longPath);
+  EXPECT_EQ(rows[1][1].ToText(), "L2");
+  EXPECT_EQ(rows[1][4].ToText(), "C:\\b.rpt");
+  EXPECT_EQ(rows[2][4].ToText(), "C:\\R\\");
+  const std::string cutOffset = std::to_string(file.size() - (cutTail.size() - 7));
+  EXPECT_TRUE(LoggedStart("Rejected record 3 of file 'didovuro.dta.tmp' at byte " + cutOffset +
+                          ": the record is cut short"));
+
+  // A last record cut short inside its head: still a row, its missing bytes
+  // empty, and reported.
+  std::string last = Framed(FullHead("Z9").bytes());
+  const std::size_t headBytes = fi::kOwner.offset + 4;  // "Patr" of the owner
+  EXPECT_EQ(Import(Plain(1) + last.substr(0, layouts::kLengthDigits + headBytes)), 2);
+  rows = Rows();
+  ASSERT_EQ(rows.size(), 5u);
+  EXPECT_EQ(rows[4][1].ToText(), "Z9");
+  EXPECT_EQ(rows[4][5].ToText(), "Patr");
+  EXPECT_EQ(rows[4][2].ToText(), "");
+  EXPECT_TRUE(rows[4][17].IsNull());
+  EXPECT_TRUE(LoggedStart("Rejected record 2 of file 'didovuro.dta.tmp' at byte " +
+                          std::to_string(kPlainSize) + ": the record is cut short"));
+  EXPECT_TRUE(
+      Logged("File 'didovuro.dta.tmp': 2 read, 1 added, 0 overwritten, 0 kept, 1 rejected."));
+}
+
+TEST_F(FileIndexImportTest, TheWindowCountsEachRecordOfEachFile) {
+  MakeTable();
+  std::string ten;
+  for (int i = 0; i < 10; ++i) ten += Plain(i);
+  ui::CProgressBar progress;
+  engine.SetProgress(&progress);
+  progress.SetMax(3);
+  // One file of ten, one of one; the middle entry does not exist.
+  EXPECT_EQ(Import({{"ten.tmp", ten}, {"one.dta.tmp", Plain(99)}},
+                   {"ten.tmp", "gone.tmp", "one.dta.tmp"}),
+            1);
+  EXPECT_EQ(progress.Value(), 3);
+  EXPECT_TRUE(Logged("Source file was NOT found during import process."));
+
+  ASSERT_EQ(world.ui.windows.size(), 2u);
+  const auto& w = *world.ui.windows[0];
+  EXPECT_EQ(w.statuses, std::vector<std::string>{"Importing data from file: ten"});
+  ASSERT_EQ(w.counts.size(), 10u);
+  EXPECT_EQ(w.counts[0], "0 of 10 records imported.");
+  EXPECT_EQ(w.counts[3], "3 of 10 records imported.");
+  EXPECT_EQ(w.counts[9], "9 of 10 records imported.");
+  EXPECT_EQ(w.barMax, 10);
+  EXPECT_EQ(w.barValue, 10);
+  EXPECT_TRUE(w.shown);
+  EXPECT_TRUE(w.unloaded);
+  const auto& one = *world.ui.windows[1];
+  EXPECT_EQ(one.statuses, std::vector<std::string>{"Importing data from file: one.dta"});
+  EXPECT_EQ(one.counts, std::vector<std::string>{"0 of 1 record imported."});
+  EXPECT_EQ(one.barMax, 1);
+  EXPECT_TRUE(one.unloaded);
+
+  // Only the last file read counts; the missing file after it does not reset it.
+  EXPECT_EQ(Texts().back(), "1 records added.");
+  EXPECT_EQ(Import({{"ten.tmp", ten}}, {"ten.tmp", "gone.tmp"}), 10);
+  EXPECT_EQ(Texts().back(), "10 records added.");
+  // Running again adds everything again.
+  EXPECT_EQ(Rows().size(), 21u);
+}
+
+TEST_F(FileIndexImportTest, ARowTheDatabaseRefusesIsNotCounted) {
+  MakeTable();
+  ASSERT_TRUE(engine.Connection()->Execute(
+      "CREATE TRIGGER refuse BEFORE INSERT ON FileIndex WHEN NEW.FileID = 'BAD' "
+      "BEGIN SELECT RAISE(ABORT, 'refused'); END"));
+  EXPECT_EQ(Import(Plain(1) + Plain("BAD") + Plain(3)), 2);
+  EXPECT_EQ(Rows().size(), 2u);
+  const auto& w = *world.ui.windows.at(0);
+  EXPECT_EQ(w.counts,
+            (std::vector<std::string>{"0 of 3 records imported.", "1 of 3 records imported.",
+                                      "1 of 3 records imported."}));
+  EXPECT_TRUE(LoggedStart("Rejected record 2 of file 'didovuro.dta.tmp' at byte " +
+                          std::to_string(kPlainSize) + ": the database refused the row"));
+  EXPECT_EQ(Texts().back(), "2 records added.");
+}
+
+TEST_F(FileIndexImportTest, TheAddedLineGroupsThousands) {
+  MakeTable();
+  std::string file;
+  for (int i = 0; i < 1234; ++i) file += Plain(i);
+  EXPECT_EQ(Import(file), 1234);
+  EXPECT_EQ(Texts().back(), "1,234 records added.");
+  EXPECT_EQ(world.ui.windows.at(0)->counts.back(), "1233 of 1234 records imported.");
+}
+
+TEST_F(FileIndexImportTest, AMissingTableOrAFailureEndsAsLogged) {
+  // No table: every file is skipped and nothing is read.
+  EXPECT_EQ(Import(Plain(1)), 0);
+  EXPECT_TRUE(Logged("Could not open table 'FileIndex'"));
+  EXPECT_TRUE(world.ui.windows.empty());
+  EXPECT_EQ(Texts().back(), "0 records added.");
+
+  // An unexpected failure ends the routine at once: -1, logged, later files unread.
+  MakeTable();
+  world.env.ThrowOn("OpenForReading");
+  EXPECT_EQ(Import({{"a.tmp", Plain(1)}, {"b.tmp", Plain(2)}}), -1);
+  world.env.Heal();
+  EXPECT_TRUE(Logged("injected: OpenForReading"));
+  EXPECT_NE(output.lines.back().find(std::string("[Source]") + kSource + " [Index]na"),
+            std::string::npos);
+  EXPECT_FALSE(Logged("Attempting to import file: 'b.tmp'."));
+  EXPECT_TRUE(Rows().empty());
+
+  // A file that cannot be read is reported, and the routine goes on.
+  world.env.FailNth("ReadAt", 1);
+  EXPECT_EQ(Import({{"c.tmp", Plain(1) + Plain(2)}}), 0);
+  world.env.Heal();
+  EXPECT_TRUE(Logged("File 'c.tmp': reading the file failed; the rest of it was not imported."));
+}
+
+}  // namespace
