@@ -221,7 +221,8 @@ class SupplementStatements {
   // Decodes the record's values.
   void Take(std::string_view head) {
     for (int i = 0; i < kNameCount; ++i) {
-      const supp::TokenField* f = supp::FieldForName(i);
+      const int k = supp::FieldForName(i);
+      const supp::TokenField* f = k < 0 ? nullptr : &supp::kFields[k];
       const std::string_view bytes = f ? importers::Slice(head, f->field) : std::string_view();
       if (f == nullptr)
         values_[i] = db::Value::Text("");

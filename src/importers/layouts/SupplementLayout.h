@@ -56,12 +56,14 @@ inline constexpr int kNamePositions[] = {1,  3,  7,  22, 28, 31, 53, 54, 55, 56,
 
 static_assert(Tiles(kFields, kRecordSize, [](const TokenField& p) { return p.field; }));
 
-// The field whose value goes to the column of name i (position
-// kNamePositions[i]); nullptr for SalesHistory4, which always gets "".
-constexpr const TokenField* FieldForName(int i) {
-  for (const TokenField& f : kFields)
-    if (f.position == kNamePositions[i]) return &f;
-  return nullptr;
+// The index in kFields of the field whose value goes to the column of name i
+// (position kNamePositions[i]); -1 for SalesHistory4, which always gets "".
+// An index, not a pointer: comparing a global's address is not a constant
+// expression under every compiler setting.
+constexpr int FieldForName(int i) {
+  for (int k = 0; k < static_cast<int>(sizeof(kFields) / sizeof(kFields[0])); ++k)
+    if (kFields[k].position == kNamePositions[i]) return k;
+  return -1;
 }
 
 namespace detail {
@@ -77,9 +79,10 @@ constexpr bool NamesPairWithFields() {
     if (p.position != c::kNotStored) ++written[p.position];
   ++written[c::kUnfedColumn];
   for (int i = 0; i < kNames; ++i) {
-    const TokenField* f = FieldForName(i);
-    if (f == nullptr && kNamePositions[i] != kSaleHistory4Column) return false;
-    if (f != nullptr && !c::detail::TypeHolds(c::kColumns[f->position].type, f->field.kind))
+    const int k = FieldForName(i);
+    if (k < 0 && kNamePositions[i] != kSaleHistory4Column) return false;
+    if (k >= 0 &&
+        !c::detail::TypeHolds(c::kColumns[kFields[k].position].type, kFields[k].field.kind))
       return false;
     ++written[kNamePositions[i]];
   }
