@@ -206,6 +206,9 @@ class CSImportEngine {
   const platform::Context& Context() const { return ctx_; }
 
  private:
+  // One output file further on the run's progress bar (when there is one).
+  void AdvanceProgress();
+
   // Logs a trapped failure the engine's way: description as text, the routine
   // as source, index as given. Never throws.
   void LogFailure(std::string_view source, const char* description, std::int16_t index = -1);

@@ -232,3 +232,9 @@ bool CSImportEngine::ImportSourceFiles() {
 bool CSImportEngine::GuessImportType(const std::string&) {
   return Trapped("GuessImportType", false, [] { return true; });
 }
+
+void CSImportEngine::AdvanceProgress() {
+  if (progress_ == nullptr) return;
+  progress_->SetValue(progress_->Value() + 1);
+  ctx_.ui.PumpEvents();
+}

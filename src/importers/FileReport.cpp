@@ -1,6 +1,7 @@
 #include "importers/FileReport.h"
 
 #include "engine/CSImportEngine.h"
+#include "engine/DbConnection.h"
 #include "importers/FramedRecords.h"
 
 namespace importers {
@@ -40,6 +41,18 @@ void FileReport::Summary() {
   Log("File '" + file_ + "': " + std::to_string(read_) + " read, " + std::to_string(added_) +
       " added, " + std::to_string(overwritten_) + " overwritten, " + std::to_string(kept_) +
       " kept, " + std::to_string(rejected_) + " rejected.");
+}
+
+bool FinishFile(FileReport& report, const FramedRecords& records, const RecordReader& reader,
+                FileTransaction& transaction) {
+  if (reader.Failed())
+    report.FileProblem("reading the file failed; the rest of it was not imported.");
+  if (records.FragmentBytes() > 0)
+    report.Fragment(records.FragmentOffset(), records.FragmentBytes());
+  const bool committed = transaction.Commit();
+  if (!committed) report.FileProblem("the database refused to commit the file's rows.");
+  report.Summary();
+  return committed;
 }
 
 }  // namespace importers

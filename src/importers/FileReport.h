@@ -16,9 +16,12 @@
 #include <string_view>
 
 class CSImportEngine;
+class FileTransaction;
 
 namespace importers {
 
+class FramedRecords;
+class RecordReader;
 struct Record;
 
 class FileReport {
@@ -56,5 +59,12 @@ class FileReport {
   std::string file_;
   std::int64_t read_ = 0, added_ = 0, overwritten_ = 0, kept_ = 0, rejected_ = 0;
 };
+
+// Ends one output file's import: reports a read failure and a trailing
+// fragment, commits the file's rows and writes the summary line. False when
+// the commit was refused: the file was rolled back and none of its rows were
+// saved.
+bool FinishFile(FileReport& report, const FramedRecords& records, const RecordReader& reader,
+                FileTransaction& transaction);
 
 }  // namespace importers

@@ -182,19 +182,10 @@ bool CSImportEngine::ImportCommonResponses() {
           row.Finish(landing, report, record);
           step = 15;
         }
-        if (reader.Failed())
-          report.FileProblem("reading the file failed; the rest of it was not imported.");
-        if (records.FragmentBytes() > 0)
-          report.Fragment(records.FragmentOffset(), records.FragmentBytes());
-        if (!transaction.Commit())
-          report.FileProblem("the database refused to commit the file's rows.");
-        report.Summary();
+        importers::FinishFile(report, records, reader, transaction);
       }
 
-      if (progress_ != nullptr) {
-        progress_->SetValue(progress_->Value() + 1);
-        ctx_.ui.PumpEvents();
-      }
+      AdvanceProgress();
     }
     return true;
   } catch (const std::exception& e) {

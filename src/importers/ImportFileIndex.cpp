@@ -156,20 +156,11 @@ std::int32_t CSImportEngine::ImportFileIndex() {
           window->Bar().SetValue(window->Bar().Value() + 1);
           ctx_.ui.PumpEvents();
         }
-        if (reader.Failed())
-          report.FileProblem("reading the file failed; the rest of it was not imported.");
-        if (!transaction.Commit()) {
-          // The engine rolled the file back: none of its rows were saved.
-          count = 0;
-          report.FileProblem("the database refused to commit the file's rows.");
-        }
-        report.Summary();
+        // A file rolled back saved none of its rows.
+        if (!importers::FinishFile(report, records, reader, transaction)) count = 0;
       }
 
-      if (progress_ != nullptr) {
-        progress_->SetValue(progress_->Value() + 1);
-        ctx_.ui.PumpEvents();
-      }
+      AdvanceProgress();
     }
 
     WriteToLog(support::GroupedDigits(count) + " records added.", kSource, -1);

@@ -113,12 +113,7 @@ std::int32_t ImportLenderFile(CSImportEngine& engine, const std::string& criteri
       tableEmpty = false;
     }
   }
-  if (reader.Failed())
-    report.FileProblem("reading the file failed; the rest of it was not imported.");
-  if (records.FragmentBytes() > 0)
-    report.Fragment(records.FragmentOffset(), records.FragmentBytes());
-  if (!transaction.Commit()) report.FileProblem("the database refused to commit the file's rows.");
-  report.Summary();
+  importers::FinishFile(report, records, reader, transaction);
   return saved;
 }
 
@@ -148,10 +143,7 @@ std::int32_t CSImportEngine::ImportLenderInformation() {
         written += ImportLenderFile(*this, criteria, contacts, entry, path, opened == 1);
       }
 
-      if (progress_ != nullptr) {
-        progress_->SetValue(progress_->Value() + 1);
-        ctx_.ui.PumpEvents();
-      }
+      AdvanceProgress();
     }
     return written;
   });

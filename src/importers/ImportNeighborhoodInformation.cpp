@@ -225,20 +225,11 @@ std::int32_t CSImportEngine::ImportNeighborhoodInformation() {
                                  ResourceString(kSecondaryTable) + " was not: " + why);
             }
           }
-          if (reader.Failed())
-            report.FileProblem("reading the file failed; the rest of it was not imported.");
-          if (records.FragmentBytes() > 0)
-            report.Fragment(records.FragmentOffset(), records.FragmentBytes());
-          if (!transaction.Commit())
-            report.FileProblem("the database refused to commit the file's rows.");
-          report.Summary();
+          importers::FinishFile(report, records, reader, transaction);
         }
       }
 
-      if (progress_ != nullptr) {
-        progress_->SetValue(progress_->Value() + 1);
-        ctx_.ui.PumpEvents();
-      }
+      AdvanceProgress();
     }
     return rowsSaved;
   });

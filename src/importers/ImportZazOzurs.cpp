@@ -137,14 +137,14 @@ importers::RecordReader OpenRecordFile(const platform::Context& ctx, const std::
   return reader;
 }
 
-// Ends the file after a read failure: what was saved stays saved and is
-// reported, and the failure ends the import.
-[[noreturn]] void ReadFailed(importers::FileReport& report, FileTransaction& transaction,
-                             const std::string& name) {
-  report.FileProblem("reading the file failed; the rest of it was not imported.");
-  if (!transaction.Commit()) report.FileProblem("the database refused to commit the file's rows.");
-  report.Summary();
-  throw std::runtime_error("Reading the file '" + name + "' failed.");
+// Ends the file: what was saved is committed and reported. A read failure then
+// ends the import. The rows the file saved, 0 when it was rolled back.
+std::int64_t EndFile(importers::FileReport& report, const importers::FramedRecords& records,
+                     const importers::RecordReader& reader, FileTransaction& transaction,
+                     const std::string& name, std::int64_t saved) {
+  const bool committed = importers::FinishFile(report, records, reader, transaction);
+  if (reader.Failed()) throw std::runtime_error("Reading the file '" + name + "' failed.");
+  return committed ? saved : 0;
 }
 
 // One main file: every record becomes a new row. The rows saved (and committed).
@@ -187,15 +187,7 @@ std::int64_t ImportMainFile(PassState& pass, const std::string& name, const std:
     pass.step = 13;
     AdvanceBar(ctx, *pass.window);
   }
-  if (reader.Failed()) ReadFailed(report, transaction, name);
-  pass.step = 14;
-  if (!transaction.Commit()) {
-    // The engine rolled the file back: none of its rows were saved.
-    saved = 0;
-    report.FileProblem("the database refused to commit the file's rows.");
-  }
-  report.Summary();
-  return saved;
+  return EndFile(report, records, reader, transaction, name, saved);
 }
 
 // The two statements of one supplement file, prepared once, with the values
@@ -347,14 +339,7 @@ std::int64_t ImportSupplementFile(PassState& pass, const std::string& name, cons
     pass.step = 25;
     AdvanceBar(ctx, *pass.window);
   }
-  if (reader.Failed()) ReadFailed(report, transaction, name);
-  pass.step = 26;
-  if (!transaction.Commit()) {
-    saved = 0;
-    report.FileProblem("the database refused to commit the file's rows.");
-  }
-  report.Summary();
-  return saved;
+  return EndFile(report, records, reader, transaction, name, saved);
 }
 
 }  // namespace
@@ -429,10 +414,7 @@ std::int32_t CSImportEngine::ImportZazOzurs() {
       const std::string path = outputFolder_ + name;
       if (modShow::Exists(ctx_, path)) saved += ImportMainFile(pass, name, path);
       step = 14;
-      if (progress_ != nullptr) {
-        progress_->SetValue(progress_->Value() + 1);
-        ctx_.ui.PumpEvents();
-      }
+      AdvanceProgress();
     }
     window.reset();
 
@@ -447,10 +429,7 @@ std::int32_t CSImportEngine::ImportZazOzurs() {
       else if (modShow::Exists(ctx_, path))
         saved += ImportSupplementFile(pass, name, path, table);
       step = 26;
-      if (progress_ != nullptr) {
-        progress_->SetValue(progress_->Value() + 1);
-        ctx_.ui.PumpEvents();
-      }
+      AdvanceProgress();
     }
     window.reset();
 

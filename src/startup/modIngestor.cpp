@@ -125,7 +125,6 @@ bool ParseCommandLineUntrapped(const platform::Context& ctx, const std::string& 
   return true;
 }
 
-
 }  // namespace
 
 bool ParseCommandLine(const platform::Context& ctx, const std::string& tail, Arguments& args) {

@@ -9,6 +9,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -79,6 +80,14 @@ inline std::string TailPath(std::string native) {
   for (char& c : native)
     if (c == '/') c = '\\';
   return native;
+}
+
+// The text of the run's log file in `folder` ("...-logfile.txt"); "" when
+// there is none.
+inline std::string LogIn(const std::string& folder) {
+  for (const auto& e : std::filesystem::directory_iterator(folder))
+    if (e.path().string().ends_with("-logfile.txt")) return Slurp(e.path());
+  return "";
 }
 
 }  // namespace e2e

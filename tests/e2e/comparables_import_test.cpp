@@ -36,11 +36,7 @@ class ComparablesRun : public ::testing::Test {
     all.insert(all.end(), env.begin(), env.end());
     return e2e::Run(kIngestor, {tail}, all);
   }
-  std::string Log(const std::string& out) {
-    for (const auto& e : fs::directory_iterator(world.Native(out)))
-      if (e.path().string().ends_with("-logfile.txt")) return e2e::Slurp(e.path());
-    return "";
-  }
+  std::string Log(const std::string& out) { return e2e::LogIn(world.Native(out)); }
   // Selected columns of every ZazOzurs row, by WCID.
   std::map<std::string, std::vector<std::string>> Rows() {
     std::vector<std::string> errors;

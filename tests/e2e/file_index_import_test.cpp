@@ -4,7 +4,6 @@
 // status.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -14,7 +13,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using e2e::TailPath;
 
 const std::string kIngestor = INGESTOR_BINARY;
@@ -34,11 +32,7 @@ class FileIndexRun : public ::testing::Test {
                              TailPath(world.Native("Appraisals.mdb")) + "/False/False";
     return e2e::Run(kIngestor, {tail}, {"WINDIR=" + world.Native("host")});
   }
-  std::string Log(const std::string& out) {
-    for (const auto& e : fs::directory_iterator(world.Native(out)))
-      if (e.path().string().ends_with("-logfile.txt")) return e2e::Slurp(e.path());
-    return "";
-  }
+  std::string Log(const std::string& out) { return e2e::LogIn(world.Native(out)); }
   // The columns named, of every FileIndex row in insertion order; NULL as "<null>".
   std::vector<std::vector<std::string>> Rows(const std::string& columns, int count) {
     std::vector<std::string> errors;

@@ -4,7 +4,6 @@
 // can answer keeps every existing lender.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 
 #include "doubles/TestWorld.h"
 #include "e2e/RunProgram.h"
@@ -12,7 +11,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using e2e::TailPath;
 
 const std::string kIngestor = INGESTOR_BINARY;
@@ -32,11 +30,7 @@ class LenderRun : public ::testing::Test {
                              TailPath(world.Native("Lenders.mdb")) + "/False/" + noComparisons;
     return e2e::Run(kIngestor, {tail}, {"WINDIR=" + world.Native("host")});
   }
-  std::string Log(const std::string& out) {
-    for (const auto& e : fs::directory_iterator(world.Native(out)))
-      if (e.path().string().ends_with("-logfile.txt")) return e2e::Slurp(e.path());
-    return "";
-  }
+  std::string Log(const std::string& out) { return e2e::LogIn(world.Native(out)); }
   // LenderDBID, LenderName, CityStateZip, ContactFirst, ContactLast,
   // Reference, Email and ContactNote of every row.
   std::vector<std::vector<std::string>> Rows() {

@@ -3,7 +3,6 @@
 // as the window's run does through its settings.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 
 #include "doubles/TestWorld.h"
 #include "e2e/RunProgram.h"
@@ -11,7 +10,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using e2e::TailPath;
 
 const std::string kIngestor = INGESTOR_BINARY;
@@ -36,11 +34,7 @@ class NeighborhoodRun : public ::testing::Test {
         kIngestor, {tail},
         {"WINDIR=" + world.Native(windows), "INGESTOR_DRIVE_C=" + world.Native("empty")});
   }
-  std::string Log(const std::string& out) {
-    for (const auto& e : fs::directory_iterator(world.Native(out)))
-      if (e.path().string().ends_with("-logfile.txt")) return e2e::Slurp(e.path());
-    return "";
-  }
+  std::string Log(const std::string& out) { return e2e::LogIn(world.Native(out)); }
   std::vector<std::vector<std::string>> Query(const std::string& sql) {
     std::vector<std::string> errors;
     auto db = env.OpenDatabase(

@@ -3,7 +3,6 @@
 // rows, and the exit status tells a script whether every record was written.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <fstream>
 #include <regex>
 
@@ -13,7 +12,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using e2e::TailPath;
 
 const std::string kIngestor = INGESTOR_BINARY;
@@ -34,11 +32,7 @@ class ResponsesRun : public ::testing::Test {
                              "/" + TailPath(world.Native("CommonResponses.mdb")) + "/False/False";
     return e2e::Run(kIngestor, {tail}, {"WINDIR=" + world.Native("host")});
   }
-  std::string Log(const std::string& out) {
-    for (const auto& e : fs::directory_iterator(world.Native(out)))
-      if (e.path().string().ends_with("-logfile.txt")) return e2e::Slurp(e.path());
-    return "";
-  }
+  std::string Log(const std::string& out) { return e2e::LogIn(world.Native(out)); }
   // (Line, Across, FunctionKey, Title, Data) of every row of `table`.
   std::vector<std::vector<std::string>> Rows(const std::string& table) {
     std::vector<std::string> errors;

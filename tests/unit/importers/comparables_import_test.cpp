@@ -16,6 +16,7 @@
 #include "importers/layouts/SupplementLayout.h"
 #include "startup/ResourceStrings.h"
 #include "ui/CProgressBar.h"
+#include "unit/importers/ImporterFixture.h"
 
 namespace {
 
@@ -24,7 +25,7 @@ namespace s = layouts::supplement;
 using samplehost::Framed;
 using samplehost::LengthPrefix;
 using samplehost::RecordWriter;
-using testing_doubles::RecordingOutput;
+using testing_doubles::ImporterFixture;
 using testing_doubles::TestWorld;
 
 constexpr const char* kSource = "ImportZazOzurs::CSImportEngine";
@@ -111,29 +112,17 @@ std::string SupplementRecord(const Extra& e) {
   return r.bytes();
 }
 
-class ComparablesImportTest : public ::testing::Test {
+class ComparablesImportTest : public ImporterFixture {
  protected:
-  ComparablesImportTest() {
-    engine.SetOutputObject(&output);
-    engine.SetDataType(7);
-    world.Write("out.mdb", "");
-    world.MakeFolder("out");
-    engine.SetOutputDatabase(world.Program("out.mdb"));
-    engine.SetOutputFolder(world.Program("out") + "\\");
-    EXPECT_TRUE(engine.OpenConnection("", "", "", "", false));
-  }
+  ComparablesImportTest() : ImporterFixture(7) {}
 
   // Writes the files and runs the importer over them in this order.
   std::int32_t Import(const std::vector<std::pair<std::string, std::string>>& files,
                       const std::vector<std::string>& alsoListed = {}) {
     std::vector<std::string> names;
-    for (const auto& [name, bytes] : files) {
-      world.Write("out/" + name, bytes);
-      names.push_back(name);
-    }
+    for (const auto& file : files) names.push_back(file.first);
     names.insert(names.end(), alsoListed.begin(), alsoListed.end());
-    engine.SetOutputFiles(names);
-    output.lines.clear();
+    SetOutputFiles(files, names);
     return engine.ImportZazOzurs();
   }
 
@@ -158,32 +147,9 @@ class ComparablesImportTest : public ::testing::Test {
     return rows;
   }
 
-  std::vector<std::string> Texts() const {
-    std::vector<std::string> texts;
-    for (const std::string& line : output.lines) {
-      auto at = line.find("[Text]");
-      texts.push_back(at == std::string::npos ? line.substr(line.find(" - ") + 3)
-                                              : line.substr(at + 6));
-    }
-    return texts;
-  }
-  bool Logged(const std::string& text) const {
-    const auto t = Texts();
-    return std::find(t.begin(), t.end(), text) != t.end();
-  }
-  bool LoggedStart(const std::string& start) const {
-    for (const std::string& t : Texts())
-      if (t.rfind(start, 0) == 0) return true;
-    return false;
-  }
-
   void CreateTable(const std::string& script) {
     ASSERT_TRUE(engine.ExecuteScript("ZazOzurs", script));
   }
-
-  TestWorld world;
-  RecordingOutput output{platform::OutputObject::Kind::List};
-  CSImportEngine engine{world.ctx};
 };
 
 TEST_F(ComparablesImportTest, CreatesTheTableAndEveryMainPositionRoundTrips) {

@@ -11,6 +11,7 @@
 #include "importers/layouts/FileIndexLayout.h"
 #include "startup/TemplateDatabase.h"
 #include "ui/CProgressBar.h"
+#include "unit/importers/ImporterFixture.h"
 
 namespace {
 
@@ -18,7 +19,7 @@ namespace fi = layouts::fileindex;
 using samplehost::Framed;
 using samplehost::LengthPrefix;
 using samplehost::RecordWriter;
-using testing_doubles::RecordingOutput;
+using testing_doubles::ImporterFixture;
 using testing_doubles::TestWorld;
 
 constexpr const char* kSource = "ImportFileIndex::CSImportEngine";
@@ -61,17 +62,9 @@ std::string Plain(int n) {
   return Plain("F" + std::to_string(n));
 }
 
-class FileIndexImportTest : public ::testing::Test {
+class FileIndexImportTest : public ImporterFixture {
  protected:
-  FileIndexImportTest() {
-    engine.SetOutputObject(&output);
-    engine.SetDataType(4);
-    world.Write("out.mdb", "");
-    world.MakeFolder("out");
-    engine.SetOutputDatabase(world.Program("out.mdb"));
-    engine.SetOutputFolder(world.Program("out") + "\\");
-    EXPECT_TRUE(engine.OpenConnection("", "", "", "", false));
-  }
+  FileIndexImportTest() : ImporterFixture(4) {}
 
   void MakeTable() { ASSERT_TRUE(engine.Connection()->Execute(templatedb::FileIndexCreateSql())); }
 
@@ -79,13 +72,7 @@ class FileIndexImportTest : public ::testing::Test {
   // files in order).
   std::int32_t Import(const std::vector<std::pair<std::string, std::string>>& files,
                       std::vector<std::string> names = {}) {
-    const bool listFiles = names.empty();
-    for (const auto& [name, bytes] : files) {
-      world.Write("out/" + name, bytes);
-      if (listFiles) names.push_back(name);
-    }
-    engine.SetOutputFiles(names);
-    output.lines.clear();
+    SetOutputFiles(files, std::move(names));
     return engine.ImportFileIndex();
   }
   std::int32_t Import(const std::string& bytes) { return Import({{kFile, bytes}}); }
@@ -102,30 +89,6 @@ class FileIndexImportTest : public ::testing::Test {
     }
     return rows;
   }
-
-  std::vector<std::string> Texts() const {
-    std::vector<std::string> texts;
-    for (const std::string& line : output.lines) {
-      auto at = line.find("[Text]");
-      texts.push_back(at == std::string::npos ? line.substr(line.find(" - ") + 3)
-                                              : line.substr(at + 6));
-    }
-    return texts;
-  }
-  bool Logged(const std::string& text) const {
-    for (const std::string& t : Texts())
-      if (t == text) return true;
-    return false;
-  }
-  bool LoggedStart(const std::string& start) const {
-    for (const std::string& t : Texts())
-      if (t.rfind(start, 0) == 0) return true;
-    return false;
-  }
-
-  TestWorld world;
-  RecordingOutput output{platform::OutputObject::Kind::List};
-  CSImportEngine engine{world.ctx};
 };
 
 TEST_F(FileIndexImportTest, EveryColumnTakesItsHeadFieldAndTheTail) {

@@ -13,6 +13,7 @@
 #include "startup/ResourceStrings.h"
 #include "support/modINIFile.h"
 #include "ui/CProgressBar.h"
+#include "unit/importers/ImporterFixture.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ using samplehost::Framed;
 using samplehost::LengthPrefix;
 using samplehost::RecordWriter;
 using std::string_literals::operator""s;
-using testing_doubles::RecordingOutput;
+using testing_doubles::ImporterFixture;
 using testing_doubles::TestWorld;
 
 constexpr const char* kSource = "ImportLenderInformation::CSImportEngine";
@@ -52,18 +53,11 @@ std::string Rec(const Lender& lender) {
   return Framed(LenderBytes(lender));
 }
 
-class LenderImportTest : public ::testing::Test {
+class LenderImportTest : public ImporterFixture {
  protected:
-  LenderImportTest() {
+  LenderImportTest() : ImporterFixture(5) {
     modINIFile::ClearINICache();
-    engine.SetOutputObject(&output);
-    engine.SetDataType(5);
-    world.Write("out.mdb", "");
-    world.MakeFolder("out");
-    engine.SetOutputDatabase(world.Program("out.mdb"));
-    engine.SetOutputFolder(world.Program("out") + "\\");
     engine.SetSource(world.Program("host") + "\\");
-    EXPECT_TRUE(engine.OpenConnection("", "", "", "", false));
   }
   ~LenderImportTest() override { modINIFile::ClearINICache(); }
 
@@ -86,13 +80,7 @@ class LenderImportTest : public ::testing::Test {
 
   // Writes the output files and runs the lender import over them: its result.
   std::int32_t Import(const std::vector<std::pair<std::string, std::string>>& files) {
-    std::vector<std::string> names;
-    for (const auto& [name, bytes] : files) {
-      world.Write("out/" + name, bytes);
-      names.push_back(name);
-    }
-    engine.SetOutputFiles(names);
-    output.lines.clear();
+    SetOutputFiles(files);
     return engine.ImportLenderInformation();
   }
 
@@ -109,36 +97,12 @@ class LenderImportTest : public ::testing::Test {
     return rows;
   }
 
-  std::vector<std::string> Texts() const {
-    std::vector<std::string> texts;
-    for (const std::string& line : output.lines) {
-      // "<time> - [Source]s [Index]i [Text]text", or "<time> - text" without a source.
-      auto at = line.find("[Text]");
-      texts.push_back(at != std::string::npos ? line.substr(at + 6)
-                                              : line.substr(line.find(" - ") + 3));
-    }
-    return texts;
-  }
-  bool Logged(const std::string& text) const {
-    for (const std::string& t : Texts())
-      if (t == text) return true;
-    return false;
-  }
-  bool LoggedStarting(const std::string& start) const {
-    for (const std::string& t : Texts())
-      if (t.rfind(start, 0) == 0) return true;
-    return false;
-  }
   bool LoggedLine(const std::string& source, const std::string& text) const {
     for (const std::string& line : output.lines)
       if (line.find("[Source]" + source + " [Index]na [Text]" + text) != std::string::npos)
         return true;
     return false;
   }
-
-  TestWorld world;
-  RecordingOutput output{platform::OutputObject::Kind::List};
-  CSImportEngine engine{world.ctx};
 };
 
 TEST(LenderContactUtf8, SplitsOnCodePageCharactersAndReturnsUtf8) {
@@ -398,8 +362,8 @@ TEST_F(LenderImportTest, RefusedRowsAreNotCountedAndLaterRecordsAreStillCompared
   EXPECT_EQ(Import({{"a.tmp", first + Rec({"B", "Bad"}) + Rec({"A", "Again"})}}), 1);
   EXPECT_EQ(Rows().size(), 1u);
   EXPECT_EQ(world.ui.boxes.size(), 2u);
-  EXPECT_TRUE(LoggedStarting("Rejected record 2 of file 'a.tmp' at byte " +
-                             std::to_string(first.size()) + ": the database refused the row"));
+  EXPECT_TRUE(LoggedStart("Rejected record 2 of file 'a.tmp' at byte " +
+                          std::to_string(first.size()) + ": the database refused the row"));
   EXPECT_TRUE(Logged("File 'a.tmp': 3 read, 1 added, 0 overwritten, 1 kept, 1 rejected."));
   EXPECT_EQ(engine.RecordsRejected(), 1);
 }
@@ -418,8 +382,8 @@ TEST_F(LenderImportTest, LengthFieldIgnoredShortLastRecordsAndFragments) {
   EXPECT_EQ(rows[1][1], "Junk");
   EXPECT_EQ(rows[3][0], "D");
   EXPECT_EQ(rows[3][9], "REF-");  // "REF-22" cut after its fourth byte
-  EXPECT_TRUE(LoggedStarting("Rejected record 4 of file 'a.tmp' at byte " +
-                             std::to_string(3 * l::kRecordPitch) + ": the record is cut short"));
+  EXPECT_TRUE(LoggedStart("Rejected record 4 of file 'a.tmp' at byte " +
+                          std::to_string(3 * l::kRecordPitch) + ": the record is cut short"));
 
   // A remainder shorter than a record is no record: only its own line.
   ASSERT_TRUE(engine.Connection()->Execute("DELETE FROM Lenders"));

@@ -15,6 +15,7 @@
 #include "startup/ResourceStrings.h"
 #include "support/modINIFile.h"
 #include "ui/CProgressBar.h"
+#include "unit/importers/ImporterFixture.h"
 
 namespace {
 
@@ -23,7 +24,7 @@ using platform::MsgAnswer;
 using samplehost::Framed;
 using samplehost::LengthPrefix;
 using samplehost::RecordWriter;
-using testing_doubles::RecordingOutput;
+using testing_doubles::ImporterFixture;
 using testing_doubles::TestWorld;
 
 constexpr const char* kSource = "ImportNeighborhoodInformation::CSImportEngine";
@@ -72,17 +73,10 @@ const char* kTagsIni =
     "[bors]\r\n"
     "LOC=Location\r\n";
 
-class NeighborhoodImportTest : public ::testing::Test {
+class NeighborhoodImportTest : public ImporterFixture {
  protected:
-  NeighborhoodImportTest() {
+  NeighborhoodImportTest() : ImporterFixture(6) {
     modINIFile::ClearINICache();
-    engine.SetOutputObject(&output);
-    engine.SetDataType(6);
-    world.Write("out.mdb", "");
-    world.MakeFolder("out");
-    engine.SetOutputDatabase(world.Program("out.mdb"));
-    engine.SetOutputFolder(world.Program("out") + "\\");
-    EXPECT_TRUE(engine.OpenConnection("", "", "", "", false));
     // AppDir without its closing "\": the importer adds it.
     world.Write("Zev.ini", "[Directories]\r\nAppDir=" + world.Program("host") + "\r\n");
     world.Write("host/Addons/Neighbor/NeighTags.ini", kTagsIni);
@@ -122,15 +116,9 @@ class NeighborhoodImportTest : public ::testing::Test {
   // Writes the output files and runs the importer over them in this order;
   // the run-wide answers start afresh, as in a run.
   std::int32_t Import(const std::vector<std::pair<std::string, std::string>>& files) {
-    std::vector<std::string> names;
-    for (const auto& [name, bytes] : files) {
-      world.Write("out/" + name, bytes);
-      names.push_back(name);
-    }
-    engine.SetOutputFiles(names);
+    SetOutputFiles(files);
     engine.SetOverwriteAllConflicts(false);
     engine.SetKeepAllExisting(false);
-    output.lines.clear();
     return engine.ImportNeighborhoodInformation();
   }
 
@@ -172,17 +160,6 @@ class NeighborhoodImportTest : public ::testing::Test {
   bool Logged(const std::string& text, const std::string& source = kSource) const {
     return CountLogged(text, source) > 0;
   }
-  bool LoggedStart(const std::string& start) const {
-    for (const std::string& line : output.lines) {
-      auto at = line.find("[Text]");
-      if (at != std::string::npos && line.compare(at + 6, start.size(), start) == 0) return true;
-    }
-    return false;
-  }
-
-  TestWorld world;
-  RecordingOutput output{platform::OutputObject::Kind::List};
-  CSImportEngine engine{world.ctx};
 };
 
 TEST_F(NeighborhoodImportTest, FixedAndTagColumnsByFormCodeOfTheFileName) {

@@ -12,13 +12,14 @@
 #include "importers/layouts/ResponsesLayout.h"
 #include "startup/ResourceStrings.h"
 #include "ui/CProgressBar.h"
+#include "unit/importers/ImporterFixture.h"
 
 namespace {
 
 using platform::MsgAnswer;
 using samplehost::ResponseRecord;
 using std::string_literals::operator""s;
-using testing_doubles::RecordingOutput;
+using testing_doubles::ImporterFixture;
 using testing_doubles::TestWorld;
 
 constexpr const char* kSource = "ImportCommonResponses::CSImportEngine";
@@ -29,27 +30,13 @@ std::string Resp(int line, int across, int code, const std::string& title, const
   return ResponseRecord(line, across, code, title, false, flags, text, 0);
 }
 
-class ResponsesImportTest : public ::testing::Test {
+class ResponsesImportTest : public ImporterFixture {
  protected:
-  ResponsesImportTest() {
-    engine.SetOutputObject(&output);
-    engine.SetDataType(0);
-    world.Write("out.mdb", "");
-    world.MakeFolder("out");
-    engine.SetOutputDatabase(world.Program("out.mdb"));
-    engine.SetOutputFolder(world.Program("out") + "\\");
-    EXPECT_TRUE(engine.OpenConnection("", "", "", "", false));
-  }
+  ResponsesImportTest() : ImporterFixture(0) {}
 
   // Writes the output files and runs the import stage over them in this order.
   bool Import(const std::vector<std::pair<std::string, std::string>>& files) {
-    std::vector<std::string> names;
-    for (const auto& [name, bytes] : files) {
-      world.Write("out/" + name, bytes);
-      names.push_back(name);
-    }
-    engine.SetOutputFiles(names);
-    output.lines.clear();
+    SetOutputFiles(files);
     return engine.ImportSourceFiles();
   }
 
@@ -68,19 +55,6 @@ class ResponsesImportTest : public ::testing::Test {
   }
 
   // The log lines' texts (after "[Text]"), in order.
-  std::vector<std::string> Texts() const {
-    std::vector<std::string> texts;
-    for (const std::string& line : output.lines) {
-      auto at = line.find("[Text]");
-      texts.push_back(at == std::string::npos ? line : line.substr(at + 6));
-    }
-    return texts;
-  }
-  bool Logged(const std::string& text) const {
-    for (const std::string& t : Texts())
-      if (t == text) return true;
-    return false;
-  }
 
   void MakeTableWithRow(const std::string& table, int line, int across, int key,
                         const std::string& title) {
@@ -90,10 +64,6 @@ class ResponsesImportTest : public ::testing::Test {
         "Vendor) VALUES (" + std::to_string(line) + ", " + std::to_string(across) + ", " +
         std::to_string(key) + ", 0, -1, '" + title + "', 'old text', -1)"));
   }
-
-  TestWorld world;
-  RecordingOutput output{platform::OutputObject::Kind::List};
-  CSImportEngine engine{world.ctx};
 };
 
 TEST(ResponsesTableName, TheThreeTextSetsShareOneTable) {
