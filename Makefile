@@ -3,6 +3,7 @@
 #   make test    install missing Debian packages (as root), build, run every suite
 #                (starts its own PostgreSQL server for the database suites)
 #   make demo    build and run the program on sample data
+#   make screenshots  pictures of the windows under a virtual X server
 #   make format  clang-format every source file
 
 PRESET      ?= default
@@ -11,9 +12,9 @@ JOBS        ?= $(shell nproc)
 # Debian packages the build and the tests need.
 PACKAGES    := cmake ninja-build g++ pkg-config libgtest-dev googletest clang-format \
                libsqlite3-dev unixodbc-dev libsqliteodbc odbc-postgresql postgresql \
-               libbenchmark-dev
+               libbenchmark-dev qt6-base-dev xvfb xauth fonts-dejavu-core
 
-.PHONY: all build test demo deps format clean
+.PHONY: all build test demo screenshots deps format clean
 
 all: build
 
@@ -45,6 +46,9 @@ test: build
 
 demo: build
 	@tools/demo.sh $(BUILD_DIR)
+
+screenshots: build
+	tools/screenshots.sh $(BUILD_DIR)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i

@@ -8,7 +8,14 @@
 #include <string>
 #include <system_error>
 
+#include "support/VersionBlock.h"
+
 namespace fs = std::filesystem;
+
+// What the ingestor's version report states about this program.
+INGESTOR_VERSION_BLOCK(INGESTOR_COMPANY_NAME, "Sample extraction program", INGESTOR_VERSION_TEXT,
+                       "sample-extractor", INGESTOR_LEGAL_COPYRIGHT, "sample-extractor",
+                       "Ingestor sample tools", INGESTOR_VERSION_TEXT);
 
 namespace {
 

@@ -16,6 +16,25 @@ enum class MsgButtons { OK, OKCancel, YesNo, YesNoCancel };
 enum class MsgIcon { None, Information, Question, Exclamation, Critical };
 enum class MsgAnswer { OK, Cancel, Yes, No };
 
+// What the file-open dialog is asked to show. Paths are in program form.
+struct OpenDialogOptions {
+  std::string initialFolder;
+  // Pairs of description and pattern list, each part ended by a NUL
+  // ("All files" NUL "*.*" NUL).
+  std::string filter;
+  int filterIndex = 1;  // 1-based pair to select first
+  std::string title;
+  bool multiSelect = false;
+};
+
+// What the file-open dialog gave back.
+struct OpenDialogResult {
+  // Empty when cancelled. One file: its path. Several: the folder, then each
+  // name, each part ended by a NUL, then one more NUL.
+  std::string buffer;
+  int filterIndex = 1;  // the pair the user ended with
+};
+
 // Where log lines are also shown. A list keeps every line; a text shows only
 // the latest; any other kind receives nothing.
 class OutputObject {
@@ -43,6 +62,11 @@ class UserInterface {
   // Loads the per-file progress window (a status line, a bar and a count
   // line); destroying it unloads it. Never nullptr.
   virtual std::unique_ptr<ui::FileProgressWindow> LoadFileProgress() = 0;
+  // Shows the file-open dialog and waits for the choice. Where there is no
+  // window system the dialog is cancelled at once.
+  virtual OpenDialogResult ShowOpenDialog(const OpenDialogOptions& options) {
+    return OpenDialogResult{{}, options.filterIndex};
+  }
 };
 
 }  // namespace platform

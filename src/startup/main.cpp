@@ -1,5 +1,7 @@
 // The ingestor executable: the command tail is argv[1..] joined with single
-// spaces, as the host passes it.
+// spaces, as the host passes it. With a usable display the window system
+// provides the user interface (and INI mode's main window); otherwise the
+// console does.
 #include <cstdio>
 #include <string>
 
@@ -7,6 +9,20 @@
 #include "platform/Context.h"
 #include "platform/PosixEnv.h"
 #include "startup/modIngestor.h"
+#include "support/VersionBlock.h"
+
+#ifdef INGESTOR_WITH_GUI
+#include <QApplication>
+#include <memory>
+
+#include "ui/qt/GuiStartup.h"
+#include "ui/qt/QtMainWindowHost.h"
+#include "ui/qt/QtUserInterface.h"
+#endif
+
+// What the main window's version box, and anyone reading this binary's
+// version, finds.
+INGESTOR_PROGRAM_VERSION_BLOCK();
 
 int main(int argc, char** argv) {
   std::string tail;
@@ -23,8 +39,18 @@ int main(int argc, char** argv) {
     return 0;
   }
   platform::PosixEnv env;
-  platform::ConsoleUi ui = platform::ConsoleUi::ForProcess();
+  platform::ConsoleUi console = platform::ConsoleUi::ForProcess();
   platform::FileChannels files;
-  platform::Context ctx{env, ui, files};
+#ifdef INGESTOR_WITH_GUI
+  bool interactive = false;
+  std::unique_ptr<QApplication> app = ui::qt::StartGui(argc, argv, interactive);
+  if (app) {
+    QtUserInterface windows(env, interactive, console);
+    platform::Context ctx{env, windows, files};
+    QtMainWindowHost mainWindow(ctx, windows);
+    return modIngestor::Main(ctx, tail, &mainWindow);
+  }
+#endif
+  platform::Context ctx{env, console, files};
   return modIngestor::Main(ctx, tail);
 }

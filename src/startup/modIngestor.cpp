@@ -210,7 +210,7 @@ bool ImportData(const platform::Context& ctx, const Arguments& args,
   return false;
 }
 
-int Main(const platform::Context& ctx, const std::string& tail) {
+int Main(const platform::Context& ctx, const std::string& tail, MainWindowHost* window) {
   return support::Trap(ctx.ui, "Main::modIngestor", false, int{kExitIncomplete}, [&]() -> int {
     if (tail.empty()) {
       ShowStandAloneMessage(ctx);
@@ -220,11 +220,13 @@ int Main(const platform::Context& ctx, const std::string& tail) {
     if (!ParseCommandLine(ctx, tail, args)) return kExitParameterError;
     auto engine = std::make_unique<CSImportEngine>(ctx);
     if (args.count == 3) {
-      // Window mode: the host opens the main window with its INI file.
+      // INI mode: the host opens the main window with its configuration file.
+      if (window != nullptr) return window->Run(args, engine);
       ctx.ui.MessageBox(
-          "The main window is not available in this version of Ingestor. Run an unattended "
-          "import instead by adding the data type to the command line, for example: "
-          "extractor/source\\/output\\/5",
+          "The main window needs a display, and none is usable (DISPLAY and WAYLAND_DISPLAY are "
+          "unset or point to no running display server). Start Ingestor from a desktop session, "
+          "or run an unattended import by adding the data type to the command line, for "
+          "example: extractor/source\\/output\\/5",
           ResourceString(res::kTitle), platform::MsgButtons::OK, platform::MsgIcon::Information);
       return kExitParameterError;
     }

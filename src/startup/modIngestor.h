@@ -53,8 +53,20 @@ struct ImportOutcome {
   std::int64_t recordsRejected = 0;  // records that did not land exactly
 };
 
-// Runs the program for one command tail and returns the exit status.
-int Main(const platform::Context& ctx, const std::string& tail);
+// The main window of INI mode, provided by the user interface when a display
+// is usable.
+class MainWindowHost {
+ public:
+  virtual ~MainWindowHost() = default;
+  // Loads and shows the window with the parsed arguments and the process's
+  // engine, and returns when the window is gone (the engine released).
+  virtual int Run(const Arguments& args, std::unique_ptr<CSImportEngine>& engine) = 0;
+};
+
+// Runs the program for one command tail and returns the exit status. INI
+// mode needs `window`; without one (no display) it says so and ends with
+// kExitParameterError.
+int Main(const platform::Context& ctx, const std::string& tail, MainWindowHost* window = nullptr);
 
 // Splits and validates the tail into `args`. A refused piece shows the
 // parameter message box and gives false; fewer than three pieces give false

@@ -2,8 +2,8 @@
 
 namespace support {
 
-void ShowErrorBox(platform::UserInterface& ui, std::string_view routine, std::string_view description,
-                  std::string_view suffix) noexcept {
+void ShowErrorBox(platform::UserInterface& ui, std::string_view routine,
+                  std::string_view description, std::string_view suffix) noexcept {
   try {
     std::string title = "Error in \"";
     title.append(routine).append("\"").append(suffix);

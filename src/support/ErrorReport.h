@@ -15,8 +15,8 @@ namespace support {
 
 // `routine` is "Name::module"; `suffix` follows the closing quote (for example
 // " at (3)").
-void ShowErrorBox(platform::UserInterface& ui, std::string_view routine, std::string_view description,
-                  std::string_view suffix = "") noexcept;
+void ShowErrorBox(platform::UserInterface& ui, std::string_view routine,
+                  std::string_view description, std::string_view suffix = "") noexcept;
 
 // Runs `body`. An exception escaping it is shown as the error box of `routine`
 // (unless `silent`) and `failure` is returned instead.

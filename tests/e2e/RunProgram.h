@@ -32,7 +32,16 @@ inline std::string Slurp(const std::string& path) {
   return s.str();
 }
 
-// `extraEnv` entries ("NAME=value") are added to this process's environment.
+// True for the variables that would let the program find a display; children
+// run headless unless a test passes them in `extraEnv`.
+inline bool NamesDisplay(const std::string& entry) {
+  for (const char* name : {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="})
+    if (entry.rfind(name, 0) == 0) return true;
+  return false;
+}
+
+// `extraEnv` entries ("NAME=value") are added to this process's environment,
+// less the display variables.
 inline RunResult Run(const std::string& program, const std::vector<std::string>& args,
                      const std::vector<std::string>& extraEnv = {}) {
   char outName[] = "/tmp/ingestor-e2e-out-XXXXXX";
@@ -51,7 +60,8 @@ inline RunResult Run(const std::string& program, const std::vector<std::string>&
   for (auto& a : argStore) argv.push_back(a.data());
   argv.push_back(nullptr);
   std::vector<std::string> envStore;
-  for (char** e = environ; *e != nullptr; ++e) envStore.emplace_back(*e);
+  for (char** e = environ; *e != nullptr; ++e)
+    if (!NamesDisplay(*e)) envStore.emplace_back(*e);
   envStore.insert(envStore.end(), extraEnv.begin(), extraEnv.end());
   std::vector<char*> envp;
   for (auto& e : envStore) envp.push_back(e.data());

@@ -102,7 +102,7 @@ TEST_F(CommandLine, IniFileAsSourceSelectsTheWindowOrIsRefused) {
   std::string ini = TailPath(world.Native("Cfg/Zev.INI"));
   auto window = e2e::Run(kIngestor, {"sample-extractor/" + ini + "/" + Folder("out")});
   EXPECT_EQ(window.status, 2);
-  EXPECT_NE(window.err.find("main window is not available"), std::string::npos) << window.err;
+  EXPECT_NE(window.err.find("The main window needs a display"), std::string::npos) << window.err;
   auto refused = e2e::Run(kIngestor, {"sample-extractor/" + ini + "/" + Folder("out") + "/5"});
   EXPECT_EQ(refused.status, 2);
   EXPECT_NE(refused.err.find("Expected source file / folder but found INI file instead."),

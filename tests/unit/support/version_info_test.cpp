@@ -1,0 +1,319 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "doubles/TestWorld.h"
+#include "support/ElfVersionBlock.h"
+#include "support/PeVersionResource.h"
+#include "support/VersionBlock.h"
+#include "support/modVersion.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+// A file held in memory, for cutting images at every length cheaply.
+class MemoryFile final : public platform::ReadableFile {
+ public:
+  explicit MemoryFile(std::string bytes) : bytes_(std::move(bytes)) {}
+  std::uint64_t Size() const override { return bytes_.size(); }
+  std::int64_t ReadAt(std::uint64_t offset, char* buffer, std::size_t n) override {
+    if (offset >= bytes_.size()) return 0;
+    n = std::min<std::size_t>(n, bytes_.size() - offset);
+    std::memcpy(buffer, bytes_.data() + offset, n);
+    return static_cast<std::int64_t>(n);
+  }
+
+ private:
+  std::string bytes_;
+};
+
+void Put(std::string& s, std::size_t at, std::uint32_t v, int width) {
+  if (s.size() < at + width) s.resize(at + width);
+  for (int i = 0; i < width; ++i) s[at + i] = static_cast<char>(v >> (8 * i));
+}
+
+std::string Utf16(std::u16string_view text) {
+  std::string out;
+  for (char16_t c : text) Put(out, out.size(), c, 2);
+  return out;
+}
+
+void Pad4(std::string& s) {
+  s.resize((s.size() + 3) & ~std::size_t{3});
+}
+
+// One version node; wLength covers the node up to its last child.
+std::string Node(std::u16string_view key, std::string value, std::uint16_t valueLength, bool text,
+                 const std::vector<std::string>& children = {}) {
+  std::string node(6, '\0');
+  node += Utf16(key) + "\0\0"s;
+  Pad4(node);
+  node += value;
+  for (const auto& child : children) {
+    Pad4(node);
+    node += child;
+  }
+  Put(node, 0, node.size(), 2);
+  Put(node, 2, valueLength, 2);
+  Put(node, 4, text ? 1 : 0, 2);
+  return node;
+}
+
+std::string Text(std::u16string_view name, std::u16string_view value) {
+  return Node(name, Utf16(value) + "\0\0"s, value.size() + 1, true);
+}
+
+// A VS_VERSIONINFO with one translation and the given string tables.
+std::string Block(std::uint16_t language, std::uint16_t codePage,
+                  const std::map<std::u16string, std::vector<std::string>>& tables) {
+  std::vector<std::string> stringTables;
+  for (const auto& [key, strings] : tables) stringTables.push_back(Node(key, "", 0, true, strings));
+  std::string translation;
+  Put(translation, 0, language, 2);
+  Put(translation, 2, codePage, 2);
+  return Node(u"VS_VERSION_INFO", std::string(52, '\x01'), 52, false,
+              {Node(u"StringFileInfo", "", 0, true, stringTables),
+               Node(u"VarFileInfo", "", 0, true, {Node(u"Translation", translation, 4, false)})});
+}
+
+// Offsets of the pieces of the image below, from the start of the file.
+constexpr std::size_t kSectionAt = 0x200;
+constexpr std::size_t kNameDirectory = kSectionAt + 0x18;
+constexpr std::size_t kBlockAt = kSectionAt + 0x58;
+
+// A PE32 (or PE32+) image with one .rsrc section at RVA 0x1000 holding type
+// 16 -> name 1 -> language 0x409 -> `block`, which ends the file.
+std::string PeImage(const std::string& block, bool plus = false) {
+  std::string f(kSectionAt, '\0');
+  f[0] = 'M', f[1] = 'Z';
+  Put(f, 0x3C, 0x40, 4);
+  f.replace(0x40, 4, "PE\0\0"s);
+  std::uint32_t optionalSize = plus ? 240 : 224, directories = plus ? 112 : 96;
+  Put(f, 0x44, plus ? 0x8664 : 0x14C, 2);  // machine
+  Put(f, 0x46, 1, 2);                      // one section
+  Put(f, 0x54, optionalSize, 2);
+  Put(f, 0x58, plus ? 0x20B : 0x10B, 2);
+  Put(f, 0x58 + directories - 4, 16, 4);  // data directory count
+  std::uint32_t sectionSize = 0x58 + block.size();
+  Put(f, 0x58 + directories + 16, 0x1000, 4);
+  Put(f, 0x58 + directories + 20, sectionSize, 4);
+  std::size_t table = 0x58 + optionalSize;
+  f.replace(table, 5, ".rsrc");
+  Put(f, table + 8, sectionSize, 4);
+  Put(f, table + 12, 0x1000, 4);
+  Put(f, table + 16, sectionSize, 4);
+  Put(f, table + 20, kSectionAt, 4);
+  // Each directory: 16-byte header with one id entry, then the entry.
+  auto directory = [&](std::size_t at, std::uint32_t id, std::uint32_t target) {
+    Put(f, at + 14, 1, 2);
+    Put(f, at + 16, id, 4);
+    Put(f, at + 20, target, 4);
+  };
+  directory(kSectionAt, 16, 0x80000018);
+  directory(kNameDirectory, 1, 0x80000030);
+  directory(kSectionAt + 0x30, 0x409, 0x48);
+  Put(f, kSectionAt + 0x48, 0x1058, 4);
+  Put(f, kSectionAt + 0x4C, block.size(), 4);
+  f.resize(kBlockAt);
+  return f + block;
+}
+
+std::vector<std::string> Strings(std::u16string_view company, std::u16string_view product) {
+  return {Text(u"CompanyName", company),          Text(u"FileDescription", u"Data tool"),
+          Text(u"FileVersion", u"2.5.0.17"),      Text(u"InternalName", u"dtool"),
+          Text(u"LegalCopyright", u"(C) Norvel"), Text(u"OriginalFileName", u"DTOOL.EXE"),
+          Text(u"ProductName", u"Data Tools"),    Text(u"ProductVersion", product)};
+}
+
+std::string Expected(const std::string& company, const std::string& version,
+                     const std::string& path) {
+  return "Company Name:    " + company +
+         "\r\nFile Description:    Data tool\r\nFile Version:    2.5.0.17\r\n"
+         "Internal Name:    dtool\r\nLegal Copyright:    (C) Norvel\r\n"
+         "Original FileName:    DTOOL.EXE\r\nProduct Name:    Data Tools\r\n"
+         "Product Version:    " +
+         version + "\r\nInstalled path:    " + path;
+}
+
+class VersionInfoTest : public ::testing::Test {
+ protected:
+  // GetFileInformation of `bytes` written to a file; the entry it appended.
+  bool Info(const std::string& bytes, std::string& entry) {
+    world.Write("f.exe", bytes);
+    std::vector<std::string> lines{"earlier"};
+    bool found = modVersion::GetFileInformation(world.ctx, world.Program("f.exe"), lines);
+    EXPECT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines.at(0), "earlier");
+    entry = lines.back();
+    return found;
+  }
+  // True when `bytes` as a file states no version and nothing was shown.
+  bool HasNoInformation(const std::string& bytes) {
+    std::string entry;
+    return !Info(bytes, entry) && entry == modVersion::kNoVersionInformation &&
+           world.ui.boxes.empty();
+  }
+
+  testing_doubles::TestWorld world;
+};
+
+TEST_F(VersionInfoTest, ReportsStringsOfTheFirstTranslation) {
+  std::string entry;
+  auto block = Block(0x0409, 0x04B0, {{u"040904B0", Strings(u"Norvel \u00A9 \U0001F600", u"2.5")}});
+  ASSERT_TRUE(Info(PeImage(block), entry));
+  EXPECT_EQ(entry, Expected("Norvel \u00A9 \U0001F600", "2.5", world.Program("f.exe")));
+
+  // A key that needs padding: language 7, code page 0x4E4. The other table
+  // is not the first translation's and is ignored.
+  EXPECT_EQ(support::TranslationKey({0x0007, 0x04E4}), "000704E4");
+  block = Block(0x0007, 0x04E4,
+                {{u"040904B0", Strings(u"Wrong", u"9.9")}, {u"000704E4", Strings(u"Right", u"3")}});
+  ASSERT_TRUE(Info(PeImage(block, true), entry));
+  EXPECT_EQ(entry, Expected("Right", "3", world.Program("f.exe")));
+  EXPECT_TRUE(world.ui.boxes.empty());
+}
+
+TEST_F(VersionInfoTest, ValuesAreCutAt127CharactersAndAtTheirFirstNul) {
+  std::u16string company(200, u'x');
+  company[126] = u'\u00E9';
+  auto strings = Strings(company, u"1.0");
+  strings[2] = Node(u"FileVersion", Utf16(u"4.1") + "\0\0junk"s, 8, true);
+  std::string entry;
+  ASSERT_TRUE(Info(PeImage(Block(0x0409, 0x04B0, {{u"040904B0", strings}})), entry));
+  std::string cut = std::string(126, 'x') + "\u00E9";
+  EXPECT_NE(entry.find("Company Name:    " + cut + "\r\n"), std::string::npos) << entry;
+  EXPECT_NE(entry.find("File Version:    4.1\r\n"), std::string::npos) << entry;
+}
+
+TEST_F(VersionInfoTest, BlankOrMissingProductVersionIsNoInformation) {
+  std::string blank = PeImage(Block(0x0409, 0x04B0, {{u"040904B0", Strings(u"Norvel", u"   ")}}));
+  EXPECT_TRUE(HasNoInformation(blank));
+  // The other texts were there to read.
+  MemoryFile file(blank);
+  auto resource = support::PeVersionResource::Read(file);
+  ASSERT_TRUE(resource.has_value());
+  EXPECT_EQ(resource->QueryText("\\StringFileInfo\\040904B0\\CompanyName"), "Norvel");
+  EXPECT_EQ(resource->QueryText("\\stringfileinfo\\040904b0\\productversion"), "   ");
+  EXPECT_EQ(resource->QueryText("\\StringFileInfo\\040904B0\\Comments"), std::nullopt);
+
+  auto strings = Strings(u"Norvel", u"1");
+  strings.pop_back();
+  EXPECT_TRUE(HasNoInformation(PeImage(Block(0x0409, 0x04B0, {{u"040904B0", strings}}))));
+  // The translation names a table the file lacks.
+  EXPECT_TRUE(HasNoInformation(PeImage(Block(0x0409, 0x04E4, {{u"040904B0", strings}}))));
+}
+
+TEST_F(VersionInfoTest, FilesWithoutVersionData) {
+  EXPECT_TRUE(HasNoInformation("just some text\n"));
+  EXPECT_TRUE(HasNoInformation(""));
+  EXPECT_TRUE(HasNoInformation("MZ"));
+  std::vector<std::string> lines{"a", "b"};
+  EXPECT_FALSE(modVersion::GetFileInformation(world.ctx, world.Program("missing.exe"), lines));
+  EXPECT_EQ(lines, (std::vector<std::string>{"a", "b", modVersion::kNoVersionInformation}));
+
+  // A read error is no version data; an exception is the routine's error box.
+  world.Write("g.exe", PeImage(Block(0x0409, 0x04B0, {{u"040904B0", Strings(u"N", u"1")}})));
+  world.env.FailAlways("ReadAt");
+  EXPECT_FALSE(modVersion::GetFileInformation(world.ctx, world.Program("g.exe"), lines));
+  EXPECT_EQ(lines.back(), modVersion::kNoVersionInformation);
+  EXPECT_TRUE(world.ui.boxes.empty());
+  world.env.Heal();
+  world.env.ThrowOn("ReadAt");
+  lines.clear();
+  EXPECT_FALSE(modVersion::GetFileInformation(world.ctx, world.Program("g.exe"), lines));
+  EXPECT_TRUE(lines.empty());
+  ASSERT_EQ(world.ui.boxes.size(), 1u);
+  EXPECT_EQ(world.ui.boxes[0].title, "Error in \"GetFileInformation::modVersion\"");
+  EXPECT_EQ(world.ui.boxes[0].text, "The following error(s) occurred: \r\n\r\ninjected: ReadAt");
+}
+
+TEST_F(VersionInfoTest, MalformedImagesGiveNothing) {
+  const std::string good =
+      PeImage(Block(0x0409, 0x04B0, {{u"040904B0", Strings(u"Norvel", u"1.0")}}));
+  MemoryFile whole(good);
+  ASSERT_TRUE(support::PeVersionResource::Read(whole).has_value());
+  for (std::size_t n = 0; n < good.size(); ++n) {
+    MemoryFile cut(good.substr(0, n));
+    EXPECT_FALSE(support::PeVersionResource::Read(cut).has_value()) << "cut at " << n;
+  }
+  auto patched = [&](std::size_t at, std::uint32_t value, int width) {
+    std::string bytes = good;
+    Put(bytes, at, value, width);
+    return bytes;
+  };
+  EXPECT_TRUE(HasNoInformation(patched(kBlockAt, 0xFFFF, 2)));  // root past the end
+  // StringFileInfo (after the root's header, key and fixed value) past its parent.
+  EXPECT_TRUE(HasNoInformation(patched(kBlockAt + 92, 0xFFF0, 2)));
+  EXPECT_TRUE(HasNoInformation(patched(kNameDirectory + 20, 0x80000018, 4)));  // itself
+  EXPECT_TRUE(HasNoInformation(patched(kSectionAt + 20, 0x80000000, 4)));      // the root
+  EXPECT_TRUE(HasNoInformation(patched(kSectionAt + 0x48, 0xFFFFFFF0, 4)));    // data RVA
+  EXPECT_TRUE(HasNoInformation(patched(0x3C, 0xFFFFFFF0, 4)));                 // e_lfanew
+  EXPECT_TRUE(HasNoInformation(patched(0x46, 0xFFFF, 2)));  // more sections than the file
+  EXPECT_TRUE(HasNoInformation(patched(0x58, 0x10C, 2)));   // unknown optional header
+}
+
+TEST_F(VersionInfoTest, SampleExtractorCarriesItsBlock) {
+  std::string path = INGESTOR_SAMPLE_EXTRACTOR;
+  for (char& c : path)
+    if (c == '/') c = '\\';
+  modVersion::ProgramVersion own = modVersion::OwnVersion();
+  EXPECT_EQ(own.title, "Ingestor");
+  std::string version = std::to_string(own.major) + "." + std::to_string(own.minor) + "." +
+                        std::to_string(own.revision);
+  std::vector<std::string> lines;
+  ASSERT_TRUE(modVersion::GetFileInformation(world.ctx, path, lines));
+  EXPECT_EQ(lines.at(0), "Company Name:    " + own.companyName +
+                             "\r\nFile Description:    Sample extraction program"
+                             "\r\nFile Version:    " +
+                             version + "\r\nInternal Name:    sample-extractor" +
+                             "\r\nLegal Copyright:    " + own.legalCopyright +
+                             "\r\nOriginal FileName:    sample-extractor"
+                             "\r\nProduct Name:    Ingestor sample tools"
+                             "\r\nProduct Version:    " +
+                             version + "\r\nInstalled path:    " + path);
+
+  // Damaged copies of the binary read as none.
+  std::ifstream in(INGESTOR_SAMPLE_EXTRACTOR, std::ios::binary);
+  const std::string binary{std::istreambuf_iterator<char>(in), {}};
+  MemoryFile whole(binary);
+  ASSERT_TRUE(support::ReadElfVersionBlock(whole).has_value());
+  std::size_t end = binary.find("\0\0"s, binary.find(support::kVersionBlockTag));
+  ASSERT_NE(end, std::string::npos);
+  auto none = [](std::string bytes) {
+    MemoryFile file(std::move(bytes));
+    return !support::ReadElfVersionBlock(file).has_value();
+  };
+  auto damaged = [&](std::size_t at, std::uint32_t value, int width) {
+    std::string bytes = binary;
+    Put(bytes, at, value, width);
+    return none(bytes);
+  };
+  // The block's ending entry and any padding after it in the section (a
+  // sanitizer build pads its globals) overwritten.
+  std::string unended = binary;
+  unended.replace(end + 1, 1024, 1024, 'x');
+  EXPECT_TRUE(none(unended));
+  EXPECT_TRUE(damaged(binary.find(support::kVersionBlockTag), 'i', 1));  // another tag
+  EXPECT_TRUE(damaged(4, 1, 1));                                         // 32-bit class
+  EXPECT_TRUE(damaged(0x28, binary.size() - 8, 4));  // section headers past the end
+  EXPECT_TRUE(damaged(0x3A, 32, 2));                 // section header too short
+  EXPECT_TRUE(damaged(0x3E, 0xFFFF, 2));             // no section-name table
+}
+
+TEST(VersionBlock, EntriesNeedTheTagAndTheEndingEntry) {
+  std::string tag(support::kVersionBlockTag);
+  auto parsed = support::ParseVersionBlock(tag + "\0A=1\0noequals\0B=x=y\0\0pad"s);
+  ASSERT_TRUE(parsed.has_value());
+  EXPECT_EQ(*parsed, (support::VersionEntries{{"A", "1"}, {"B", "x=y"}}));
+  EXPECT_FALSE(support::ParseVersionBlock(tag + "\0A=1\0"s).has_value());
+  EXPECT_FALSE(support::ParseVersionBlock("Other\0A=1\0\0"s).has_value());
+  EXPECT_FALSE(support::ParseVersionBlock(tag).has_value());
+}
+
+}  // namespace
