@@ -189,7 +189,8 @@ std::optional<std::vector<Term>> ParseCondition(std::string_view s) {
 
 }  // namespace
 
-Recordset::Recordset(DbConnection& connection) : connection_(connection) {}
+Recordset::Recordset(DbConnection& connection, KeyHashIndex::HashFunction hash)
+    : connection_(connection), hash_(hash) {}
 
 Recordset::~Recordset() {
   Close();
@@ -210,6 +211,8 @@ void Recordset::Close() {
   positionByName_.clear();
   rows_.clear();
   indexes_.clear();
+  locatorIndexes_.clear();
+  byLocator_ = false;
   filtered_.reset();
   current_.reset();
   pending_.clear();
@@ -241,6 +244,7 @@ bool Recordset::Open(const std::string& source, bool writable) {
   table_ = *table;
   tail_ = std::string(s);
   locator_ = backend->RowLocator();
+  byLocator_ = !locator_.empty();
   writable_ = writable;
 
   db::Statement* select = Prepared("SELECT * FROM " + Bracketed(table_) + " " + tail_);
@@ -555,6 +559,7 @@ bool Recordset::InsertPending() {
     allRowsLoaded_ = false;
     addedUnlisted_ = true;
   }
+  IndexByLocator(*row, nullptr);
   current_ = row;
   return true;
 }
@@ -589,16 +594,27 @@ std::string Recordset::RowCondition(const Row& row, std::vector<db::Value>& bind
 }
 
 bool Recordset::Refresh(Row& row) const {
+  bool found = false;
+  return Reread(row, found) && found;
+}
+
+bool Recordset::Reread(Row& row, bool& found) const {
+  found = false;
   std::vector<db::Value> bindings;
   std::string where = RowCondition(row, bindings);
   db::Statement* select = Prepared("SELECT * FROM " + Bracketed(table_) + where);
   if (select == nullptr) return false;
-  for (std::size_t i = 0; i < bindings.size(); ++i)
-    select->Bind(static_cast<int>(i) + 1, bindings[i]);
-  bool found = select->Step() == db::StepResult::Row;
+  for (std::size_t i = 0; i < bindings.size(); ++i) {
+    if (!select->Bind(static_cast<int>(i) + 1, bindings[i])) {
+      select->Reset();
+      return Fail(select->error());
+    }
+  }
+  const db::StepResult r = select->Step();
+  found = r == db::StepResult::Row;
   if (found) ReadRow(*select, row);
   select->Reset();
-  return found;
+  return r != db::StepResult::Error || Fail(select->error());
 }
 
 bool Recordset::UpdateCurrent() {
@@ -628,9 +644,13 @@ bool Recordset::UpdateCurrent() {
 
   // Keep the key maps current: the row may have moved to another key.
   RowPtr shared = current_ ? current_ : View()[position_];
-  if (shared && allRowsLoaded_) UnindexRow(shared);
+  std::vector<db::Value> before = std::move(row->values);
   row->values = pending_;
-  if (shared && allRowsLoaded_) IndexRow(shared);
+  if (shared && allRowsLoaded_) RekeyRow(shared, before);
+  IndexByLocator(*row, &before);
+  // Filtered rows were read on their own, not from the listing: it now holds
+  // an old copy of this one.
+  if (byLocator_ && filtered_ && !current_ && !rows_.empty()) addedUnlisted_ = true;
   return true;
 }
 
@@ -679,12 +699,17 @@ void Recordset::IndexRow(const RowPtr& row) {
   }
 }
 
-void Recordset::UnindexRow(const RowPtr& row) {
+void Recordset::RekeyRow(const RowPtr& row, const std::vector<db::Value>& before) {
   for (auto& index : indexes_) {
-    auto it = index.rows.find(KeyOf(index.columns, row->values));
-    if (it == index.rows.end()) continue;
-    std::erase(it->second, row);
-    if (it->second.empty()) index.rows.erase(it);
+    Key old = KeyOf(index.columns, before);
+    Key key = KeyOf(index.columns, row->values);
+    // A row keeps its place among the rows of an unchanged key.
+    if (old == key) continue;
+    if (auto it = index.rows.find(old); it != index.rows.end()) {
+      std::erase(it->second, row);
+      if (it->second.empty()) index.rows.erase(it);
+    }
+    index.rows[std::move(key)].push_back(row);
   }
 }
 
@@ -708,6 +733,13 @@ bool Recordset::SetFilter(const std::string& condition) {
     columns.push_back(position);
     probe[position] = value;
   }
+  if (byLocator_) {
+    if (LocatorIndex* index = LocatorIndexFor(columns))
+      return FilterByLocator(*index, columns, probe);
+    // Still by locator: the index could not be built. Otherwise the rows
+    // came without locators, and the key map serves instead.
+    if (byLocator_) return false;
+  }
   if (!allRowsLoaded_ || addedUnlisted_) {
     if (!LoadAllRows()) return false;
   }
@@ -723,4 +755,86 @@ void Recordset::ClearFilter() {
   filtered_.reset();
   current_.reset();
   position_ = 0;
+}
+
+Recordset::LocatorIndex* Recordset::LocatorIndexFor(const std::vector<int>& columns) {
+  for (auto& index : locatorIndexes_)
+    if (index.columns == columns) return &index;
+  // One pass over the locator and the key columns, in record-set order so
+  // that rows of one key keep it.
+  std::string names;
+  for (int c : columns) names += ", " + Bracketed(columns_[c]);
+  db::Statement* select =
+      Prepared("SELECT " + locator_ + names + " FROM " + Bracketed(table_) + " " + tail_);
+  if (select == nullptr) return nullptr;
+  LocatorIndex index;
+  index.columns = columns;
+  std::vector<db::Value> values(columns_.size());
+  for (;;) {
+    const db::StepResult r = select->Step();
+    if (r == db::StepResult::Done) break;
+    if (r == db::StepResult::Error) {
+      select->Reset();
+      Fail(select->error());
+      return nullptr;
+    }
+    db::Value locator = select->Column(0);
+    if (!locator.IsInteger()) {
+      // Not a locator this index can hold: filters fall back to the key map.
+      select->Reset();
+      byLocator_ = false;
+      locatorIndexes_.clear();
+      return nullptr;
+    }
+    for (std::size_t k = 0; k < columns.size(); ++k)
+      values[columns[k]] = select->Column(static_cast<int>(k) + 1);
+    index.locators.Append(hash_(KeyOf(columns, values)), locator.integer());
+  }
+  select->Reset();
+  index.locators.Seal();
+  return &locatorIndexes_.emplace_back(std::move(index));
+}
+
+void Recordset::IndexByLocator(Row& row, const std::vector<db::Value>* before) {
+  if (locatorIndexes_.empty()) return;
+  if (!row.locator.IsInteger()) {
+    // The row cannot be filed: build the indexes again when next needed.
+    locatorIndexes_.clear();
+    return;
+  }
+  for (auto& index : locatorIndexes_) {
+    if (!KnowsColumns(row, index.columns)) Refresh(row);
+    const Key key = KeyOf(index.columns, row.values);
+    if (before != nullptr) {
+      const Key old = KeyOf(index.columns, *before);
+      // A row keeps its place among the rows of an unchanged key.
+      if (old == key) continue;
+      index.locators.Remove(hash_(old), row.locator.integer());
+    }
+    index.locators.Add(hash_(key), row.locator.integer());
+  }
+}
+
+bool Recordset::FilterByLocator(const LocatorIndex& index, const std::vector<int>& columns,
+                                const std::vector<db::Value>& probe) {
+  const Key key = KeyOf(columns, probe);
+  candidates_.clear();
+  index.locators.Find(hash_(key), candidates_);
+  std::vector<RowPtr> matches;
+  for (KeyHashIndex::Locator locator : candidates_) {
+    auto row = std::make_shared<Row>();
+    row->locator = db::Value::Integer(locator);
+    bool found = false;
+    if (!Reread(*row, found)) return false;
+    // Gone (rolled back), another key of the same hash, or listed twice.
+    if (!found || KeyOf(columns, row->values) != key) continue;
+    if (std::any_of(matches.begin(), matches.end(),
+                    [&](const RowPtr& m) { return m->locator == row->locator; }))
+      continue;
+    matches.push_back(std::move(row));
+  }
+  filtered_ = std::move(matches);
+  current_.reset();
+  position_ = 0;
+  return true;
 }

@@ -5,9 +5,16 @@
 //
 // Invariants:
 // - A row added through the record set is seen by a later Filter on it.
-// - Filter lookups cost no table scan per call: the first Filter on a set of
-//   columns reads the rows once into a key map, which AddNew/Update keep
-//   current. n lookups against m rows cost O(n + m).
+// - Filter lookups cost no table scan per call, and n lookups against m rows
+//   cost O(n + m): the first Filter on a set of columns indexes the rows once,
+//   and AddNew/Update keep that index current.
+// - Memory does not grow with the table where the engine names rows by a
+//   locator (the embedded engine's rowid): the index then holds a hash of
+//   each row's key and its locator (16 bytes a row), and a Filter reads only
+//   the rows under its hash, keeping those whose key really matches. Only the
+//   filtered rows and the current one are held. Without a locator the index
+//   holds every row, all columns. Moving through all rows (MoveNext without a
+//   filter) reads them all in either case.
 // - Statements are prepared once per record set and shape, and re-used.
 // - Values reach the database only as bound parameters.
 #pragma once
@@ -21,6 +28,7 @@
 #include <vector>
 
 #include "engine/DbConnection.h"
+#include "engine/KeyHashIndex.h"
 #include "platform/db/Backend.h"
 
 class Recordset {
@@ -30,7 +38,10 @@ class Recordset {
   static constexpr int kEditInProgress = 1;
   static constexpr int kEditAdd = 2;
 
-  explicit Recordset(DbConnection& connection);
+  // `hash` hashes filter keys where rows are indexed by locator; any function
+  // gives the same rows (colliding keys are told apart by reading the rows).
+  explicit Recordset(DbConnection& connection,
+                     KeyHashIndex::HashFunction hash = &KeyHashIndex::HashOf);
   ~Recordset();
   Recordset(const Recordset&) = delete;
   Recordset& operator=(const Recordset&) = delete;
@@ -103,6 +114,11 @@ class Recordset {
     std::vector<int> columns;
     std::unordered_map<Key, std::vector<RowPtr>> rows;
   };
+  // Row locators by the hash of the values of a set of columns.
+  struct LocatorIndex {
+    std::vector<int> columns;
+    KeyHashIndex locators;
+  };
 
   bool Fail(std::string message) const;
   const std::vector<RowPtr>& View() const { return filtered_ ? *filtered_ : rows_; }
@@ -112,12 +128,25 @@ class Recordset {
   bool ReadRow(db::Statement& statement, Row& row) const;
   // Fills the columns of a row the engine chose itself (auto-numbers, defaults).
   bool Refresh(Row& row) const;
+  // Reads `row` again by its locator (or values): false when the read failed
+  // (error() says why); `found` false when there is no such row.
+  bool Reread(Row& row, bool& found) const;
   db::Statement* Prepared(const std::string& hostSql) const;
   Key KeyOf(const std::vector<int>& columns, const std::vector<db::Value>& values) const;
   KeyIndex& IndexFor(const std::vector<int>& columns);
   static bool KnowsColumns(const Row& row, const std::vector<int>& columns);
   void IndexRow(const RowPtr& row);
-  void UnindexRow(const RowPtr& row);
+  // Moves `row` to its new key in every key map (`before`: its values until now).
+  void RekeyRow(const RowPtr& row, const std::vector<db::Value>& before);
+  // The filter of SetFilter where rows are indexed by locator.
+  bool FilterByLocator(const LocatorIndex& index, const std::vector<int>& columns,
+                       const std::vector<db::Value>& probe);
+  // nullptr when the index cannot be built (error() says why), or when the
+  // rows' locators are not numbers (byLocator_ is then false).
+  LocatorIndex* LocatorIndexFor(const std::vector<int>& columns);
+  // Files a row added or changed through the record set under its new key
+  // (`before`: its values until now, or nullptr for a new row).
+  void IndexByLocator(Row& row, const std::vector<db::Value>* before);
   db::Statement* PrepareInsert();
   bool InsertPending();
   bool UpdateCurrent();
@@ -142,8 +171,16 @@ class Recordset {
   // import of new rows holds no rows in memory.
   std::vector<RowPtr> rows_;
   bool allRowsLoaded_ = false;
-  bool addedUnlisted_ = false;  // rows were added that rows_ does not hold
-  std::vector<KeyIndex> indexes_;
+  // rows_ misses rows added, or changes made to rows filtered, through the
+  // record set; the next MoveFirst reads the rows again.
+  bool addedUnlisted_ = false;
+  std::vector<KeyIndex> indexes_;  // without a locator
+  // With a locator; dropped (and built again when needed) should a row come
+  // without one.
+  std::vector<LocatorIndex> locatorIndexes_;
+  bool byLocator_ = false;  // filters use locatorIndexes_
+  KeyHashIndex::HashFunction hash_;
+  std::vector<KeyHashIndex::Locator> candidates_;  // re-used by every filter
 
   std::optional<std::vector<RowPtr>> filtered_;  // the rows a filter selected
   std::size_t position_ = 0;                     // index into the view
