@@ -73,8 +73,11 @@ bool DbConnection::CommitTransaction() {
 }
 
 FileTransaction::FileTransaction(DbConnection* connection) : connection_(connection) {
-  open_ =
-      connection_ != nullptr && !connection_->InTransaction() && connection_->BeginTransaction();
+  if (connection_ == nullptr || connection_->InTransaction()) return;
+  open_ = connection_->BeginTransaction();
+  beginFailed_ = !open_;
+  if (beginFailed_ && !connection_->Errors().empty())
+    beginError_ = OneLine(connection_->Errors().front());
 }
 
 FileTransaction::~FileTransaction() {

@@ -68,8 +68,15 @@ class FileTransaction {
   FileTransaction& operator=(const FileTransaction&) = delete;
   // Commits now; false when the commit failed (the reason is in Errors()).
   bool Commit();
+  // True when the database refused to start the transaction: the rows are
+  // then written one by one, and a crash could leave part of the file.
+  bool BeginFailed() const { return beginFailed_; }
+  // The database's reason when BeginFailed().
+  const std::string& BeginError() const { return beginError_; }
 
  private:
   DbConnection* connection_;
   bool open_ = false;
+  bool beginFailed_ = false;
+  std::string beginError_;
 };

@@ -59,11 +59,14 @@ void CSImportEngine::BackupSourceFiles() {
     if (SourceIsFolder(source_)) {
       WriteToLog("Backing up source FILES...", kBackupSource, -1);
       for (const std::string& name : sourceFiles_)
-        modFileIO::CopyFile(ctx_, source_ + name, folder + name, true, true);
+        if (!modFileIO::CopyFile(ctx_, source_ + name, folder + name, true, true))
+          WriteToLog("Could not back up source file '" + name + "'.", kBackupSource, -1);
     } else {
       WriteToLog("Backing up source FILE...", kBackupSource, -1);
-      modFileIO::CopyFile(ctx_, source_, folder + modFileIO::GetFilenameFromPath(source_), true,
-                          true);
+      const std::string name = modFileIO::GetFilenameFromPath(source_);
+      // A run without its undo copy must say so: the copy is the only way back.
+      if (!modFileIO::CopyFile(ctx_, source_, folder + name, true, true))
+        WriteToLog("Could not back up source file '" + name + "'.", kBackupSource, -1);
     }
     WriteToLog("Backing up source database...", kBackupSource, -1);
     bool copied =

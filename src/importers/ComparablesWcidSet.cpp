@@ -92,7 +92,7 @@ void WcidSet::Add(std::string_view wcid, bool saved) {
   Reserve(count_ + 1);
   Slot& s = slots_[Locate(wcid)];
   if (!(s.flags & kUsed)) {
-    std::memcpy(s.text, wcid.data(), wcid.size());
+    std::copy(wcid.begin(), wcid.end(), s.text);  // an empty view may hold no pointer
     s.length = static_cast<std::uint8_t>(wcid.size());
     s.flags = kUsed;
     ++count_;
@@ -103,7 +103,16 @@ void WcidSet::Add(std::string_view wcid, bool saved) {
       s.flags |= kMoreSpellings;
     }
   }
-  if (saved) s.flags |= kSaved;
+  // Saved only once the file's commit is known (SettleFile).
+  if (saved && !(s.flags & kSaved)) s.flags |= kPendingSave;
+}
+
+void WcidSet::SettleFile(bool committed) {
+  for (Slot& s : slots_) {
+    if (!(s.flags & kPendingSave)) continue;
+    s.flags &= static_cast<std::uint8_t>(~kPendingSave);
+    if (committed) s.flags |= kSaved;
+  }
 }
 
 void WcidSet::Find(std::string_view wcid, Match& match) const {
@@ -131,7 +140,7 @@ void WcidSet::Respell(std::string_view wcid, std::string_view spelling) {
   Slot& s = slots_[Locate(wcid)];
   // Only a spelling of the same identifier keeps the slot where it is.
   if (!(s.flags & kUsed) || !SameIgnoringCase1252(wcid, spelling)) return;
-  std::memcpy(s.text, spelling.data(), spelling.size());
+  std::copy(spelling.begin(), spelling.end(), s.text);
   s.length = static_cast<std::uint8_t>(spelling.size());
   if (s.flags & kMoreSpellings) {
     more_.erase(Folded(wcid));

@@ -30,8 +30,12 @@ class WcidSet {
 
   // Adds one main record's identifier (cleaned record bytes); `saved` says
   // whether its row was saved. Adding an identifier already present adds
-  // nothing but a new spelling.
+  // nothing but a new spelling. A save counts once its file is settled.
   void Add(std::string_view wcid, bool saved);
+  // Ends the current file: its saves count when `committed`, and are
+  // forgotten when the file's rows were rolled back. One pass over the
+  // table per file, so no per-file list of identifiers is kept.
+  void SettleFile(bool committed);
 
   struct Match {
     bool found = false;
@@ -54,10 +58,10 @@ class WcidSet {
   struct Slot {
     char text[kMaxLength];
     std::uint8_t length;
-    std::uint8_t flags;  // kUsed, kSaved, kMoreSpellings
+    std::uint8_t flags;  // kUsed, kSaved, kMoreSpellings, kPendingSave
   };
   static_assert(sizeof(Slot) <= 16);
-  static constexpr std::uint8_t kUsed = 1, kSaved = 2, kMoreSpellings = 4;
+  static constexpr std::uint8_t kUsed = 1, kSaved = 2, kMoreSpellings = 4, kPendingSave = 8;
 
   static std::uint64_t Hash(std::string_view text);
   // Where the probe for `wcid` starts.

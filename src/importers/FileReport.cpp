@@ -45,6 +45,9 @@ void FileReport::Summary() {
 
 bool FinishFile(FileReport& report, const FramedRecords& records, const RecordReader& reader,
                 FileTransaction& transaction) {
+  if (transaction.BeginFailed())
+    report.FileProblem("the database refused to start a transaction (" + transaction.BeginError() +
+                       "), so the file's rows were written one by one.");
   if (reader.Failed())
     report.FileProblem("reading the file failed; the rest of it was not imported.");
   if (records.FragmentBytes() > 0)

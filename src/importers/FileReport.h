@@ -60,8 +60,9 @@ class FileReport {
   std::int64_t read_ = 0, added_ = 0, overwritten_ = 0, kept_ = 0, rejected_ = 0;
 };
 
-// Ends one output file's import: reports a read failure and a trailing
-// fragment, commits the file's rows and writes the summary line. False when
+// Ends one output file's import: reports a transaction that never began, a
+// read failure and a trailing fragment, commits the file's rows and writes
+// the summary line. False when
 // the commit was refused: the file was rolled back and none of its rows were
 // saved.
 bool FinishFile(FileReport& report, const FramedRecords& records, const RecordReader& reader,

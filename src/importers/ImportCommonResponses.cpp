@@ -103,6 +103,10 @@ bool CSImportEngine::ImportCommonResponses() {
           WriteToLog("Failed to create table '" + table + "'.", kSource, -1);
           skip = true;
         }
+        // None of the file's records can land: the run must not end as a success.
+        if (skip)
+          importers::FileReport(*this, kSource, entry)
+              .FileProblem("not imported: its table could not be opened.");
       }
 
       const std::string path = outputFolder_ + entry;

@@ -92,6 +92,9 @@ std::int32_t CSImportEngine::ImportFileIndex() {
       const std::string path = outputFolder_ + entry;
       if (OpenRecordset(query, true) == 0) {
         WriteToLog("Could not open table '" + table + "'", kSource, -1);
+        // None of the file's records can land: the run must not end as a success.
+        importers::FileReport(*this, kSource, entry)
+            .FileProblem("not imported: its table could not be opened.");
       } else if (!modShow::Exists(ctx_, path)) {
         WriteToLog("Source file was NOT found during import process.", kSource, -1);
       } else {

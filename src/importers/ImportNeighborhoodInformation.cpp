@@ -150,6 +150,9 @@ std::int32_t CSImportEngine::ImportNeighborhoodInformation() {
                 "code>.<extension>); the file was skipped.");
       } else if (OpenRecordset(query, true) == 0) {
         WriteToLog("Could not open table '" + table + "'", kSource, -1);
+        // None of the file's records can land: the run must not end as a success.
+        importers::FileReport(*this, kSource, entry)
+            .FileProblem("not imported: its table could not be opened.");
       } else {
         const std::string path = outputFolder_ + entry;
         if (!modShow::Exists(ctx_, path)) {

@@ -187,7 +187,10 @@ std::int64_t ImportMainFile(PassState& pass, const std::string& name, const std:
     pass.step = 13;
     AdvanceBar(ctx, *pass.window);
   }
-  return EndFile(report, records, reader, transaction, name, saved);
+  const std::int64_t landed = EndFile(report, records, reader, transaction, name, saved);
+  // Rows rolled back with the file were not saved.
+  pass.wcids.SettleFile(landed == saved);
+  return landed;
 }
 
 // The two statements of one supplement file, prepared once, with the values
@@ -412,7 +415,10 @@ std::int32_t CSImportEngine::ImportZazOzurs() {
                  "", -1);
       step = 6;
       const std::string path = outputFolder_ + name;
-      if (modShow::Exists(ctx_, path)) saved += ImportMainFile(pass, name, path);
+      if (modShow::Exists(ctx_, path))
+        saved += ImportMainFile(pass, name, path);
+      else
+        WriteToLog("Source file was NOT found during import process.", kSource, -1);
       step = 14;
       AdvanceProgress();
     }
@@ -428,6 +434,8 @@ std::int32_t CSImportEngine::ImportZazOzurs() {
             .FileProblem("not imported: " + tooFewColumns + ".");
       else if (modShow::Exists(ctx_, path))
         saved += ImportSupplementFile(pass, name, path, table);
+      else
+        WriteToLog("Source file was NOT found during import process.", kSource, -1);
       step = 26;
       AdvanceProgress();
     }

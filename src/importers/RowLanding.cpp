@@ -7,7 +7,8 @@ namespace importers {
 Landing PlaceRecord(Recordset& rs, const LookupRule& rule) {
   if (!rule.addWithoutLookup && !rule.alwaysAdd) {
     rs.ClearFilter();
-    if (rs.SetFilter(rule.criteria) && !(rs.Bof() && rs.Eof())) return Landing::Conflict;
+    if (!rs.SetFilter(rule.criteria)) return Landing::LookupFailed;
+    if (!(rs.Bof() && rs.Eof())) return Landing::Conflict;
   }
   return rs.AddNew() ? Landing::NewRow : Landing::Refused;
 }
@@ -42,6 +43,9 @@ bool RowWrite::Finish(Landing landing, FileReport& report, const Record& record)
     case Landing::Refused:
     case Landing::Conflict:  // never written without an answer
       report.Rejected(record, "the database would not start a new row: " + rs_.error());
+      return false;
+    case Landing::LookupFailed:
+      report.Rejected(record, "looking for its existing row failed: " + rs_.error());
       return false;
     case Landing::NewRow:
     case Landing::ExistingRow:

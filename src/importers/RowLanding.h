@@ -18,11 +18,12 @@ class CSImportEngine;
 namespace importers {
 
 enum class Landing {
-  NewRow,       // AddNew was called: the record becomes a new row
-  Conflict,     // a row with the record's key exists and is current
-  ExistingRow,  // the conflict was answered "overwrite": the current row is written
-  Kept,         // the conflict was answered "keep": nothing is written
-  Refused,      // the record set would not start a new row (error() says why)
+  NewRow,        // AddNew was called: the record becomes a new row
+  Conflict,      // a row with the record's key exists and is current
+  ExistingRow,   // the conflict was answered "overwrite": the current row is written
+  Kept,          // the conflict was answered "keep": nothing is written
+  Refused,       // the record set would not start a new row (error() says why)
+  LookupFailed,  // the search for an existing row failed (error() says why)
 };
 
 struct LookupRule {
@@ -43,7 +44,8 @@ struct ConflictWording {
 
 // Positions `rs` for a record: clears the filter and filters by the key when
 // the rule says to look; NewRow after AddNew when nothing matched, Conflict
-// with the first match current otherwise.
+// with the first match current otherwise, LookupFailed when the search could
+// not be made (adding the record then could duplicate an existing row).
 Landing PlaceRecord(Recordset& rs, const LookupRule& rule);
 
 // Answers a conflict through the engine's run-wide answers and its question

@@ -82,12 +82,25 @@ IniFile IniFile::Parse(std::string_view bytes) {
     file.sections_.back().keys.push_back(
         {std::string(name), std::string(Unquote(Trim(line.substr(eq + 1))))});
   }
+  for (std::size_t i = 0; i < file.sections_.size(); ++i)
+    file.byRoughKey_[RoughKey(file.sections_[i].name)].push_back(i);
   return file;
 }
 
+std::string IniFile::RoughKey(std::string_view name) {
+  std::string key(name);
+  for (char& c : key) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (static_cast<unsigned char>(c) >= 0x80) c = '\x80';
+  }
+  return key;
+}
+
 const IniSection* IniFile::FindSection(std::string_view name) const {
-  for (const IniSection& s : sections_)
-    if (EqualsIgnoringCase(s.name, name)) return &s;
+  auto it = byRoughKey_.find(RoughKey(name));
+  if (it == byRoughKey_.end()) return nullptr;
+  for (std::size_t i : it->second)
+    if (EqualsIgnoringCase(sections_[i].name, name)) return &sections_[i];
   return nullptr;
 }
 

@@ -13,6 +13,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/Env.h"
@@ -42,7 +43,15 @@ class IniFile {
   const std::vector<IniSection>& sections() const { return sections_; }
 
  private:
+  // Same for every two names equal without regard to case (letters lowered,
+  // each byte of a multi-byte character as one mark: the letters that fold
+  // together have UTF-8 sequences of the same length).
+  static std::string RoughKey(std::string_view name);
+
   std::vector<IniSection> sections_;  // in file order, duplicates included
+  // The sections by rough key, in file order, so a lookup in a file of many
+  // sections compares only a few names.
+  std::unordered_map<std::string, std::vector<std::size_t>> byRoughKey_;
 };
 
 // The parsed file at `path` (program form). A file name without a folder is

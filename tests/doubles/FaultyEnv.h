@@ -1,5 +1,8 @@
 // An Env that forwards to a real one and can be told to fail chosen
 // operations (the Nth call, or every call), and to report a fixed clock.
+// Files opened for reading fail their reads as "ReadAt" is told to, and
+// databases fail as "Prepare", "Step", "Execute", "Begin" and "Commit" are
+// told to (the message is "injected: <operation>").
 #pragma once
 
 #include <functional>
@@ -96,7 +99,9 @@ class FaultyEnv final : public platform::Env {
       errors.push_back("injected: OpenDatabase");
       return nullptr;
     }
-    return real_.OpenDatabase(connectionString, errors);
+    auto backend = real_.OpenDatabase(connectionString, errors);
+    if (backend == nullptr) return nullptr;
+    return std::make_unique<FaultyBackend>(std::move(backend), *this);
   }
   std::string CurrentFolder() override {
     MaybeThrow("CurrentFolder");
@@ -153,6 +158,71 @@ class FaultyEnv final : public platform::Env {
 
    private:
     std::unique_ptr<platform::ReadableFile> real_;
+    FaultyEnv& env_;
+  };
+
+  // A statement whose runs (first step or next row) fail as "Step" is told to.
+  class FaultyStatement final : public db::Statement {
+   public:
+    FaultyStatement(std::unique_ptr<db::Statement> real, FaultyEnv& env)
+        : real_(std::move(real)), env_(env) {}
+    bool Bind(int position, const db::Value& value) override {
+      return real_->Bind(position, value);
+    }
+    db::StepResult Step() override {
+      if (env_.Fails("Step")) {
+        injected_ = true;
+        return db::StepResult::Error;
+      }
+      injected_ = false;
+      return real_->Step();
+    }
+    bool Reset() override { return real_->Reset(); }
+    int ColumnCount() override { return real_->ColumnCount(); }
+    std::string ColumnName(int column) override { return real_->ColumnName(column); }
+    db::ColumnKind ColumnType(int column) override { return real_->ColumnType(column); }
+    db::Value Column(int column) override { return real_->Column(column); }
+    std::string error() const override { return injected_ ? "injected: Step" : real_->error(); }
+
+   private:
+    std::unique_ptr<db::Statement> real_;
+    FaultyEnv& env_;
+    bool injected_ = false;
+  };
+
+  // A database that fails as its operations are told to. A failed Begin or
+  // Commit does nothing, as a refused one would.
+  class FaultyBackend final : public db::Backend {
+   public:
+    FaultyBackend(std::unique_ptr<db::Backend> real, FaultyEnv& env)
+        : real_(std::move(real)), env_(env) {}
+    db::Dialect dialect() const override { return real_->dialect(); }
+    std::unique_ptr<db::Statement> Prepare(const std::string& sql, std::string& error) override {
+      if (Injected("Prepare", error)) return nullptr;
+      auto statement = real_->Prepare(sql, error);
+      if (statement == nullptr) return nullptr;
+      return std::make_unique<FaultyStatement>(std::move(statement), env_);
+    }
+    bool Execute(const std::string& sql, std::string& error) override {
+      return !Injected("Execute", error) && real_->Execute(sql, error);
+    }
+    bool Begin(std::string& error) override {
+      return !Injected("Begin", error) && real_->Begin(error);
+    }
+    bool Commit(std::string& error) override {
+      return !Injected("Commit", error) && real_->Commit(error);
+    }
+    bool Rollback(std::string& error) override { return real_->Rollback(error); }
+    std::string RowLocator() const override { return real_->RowLocator(); }
+    db::Value LastInsertLocator() override { return real_->LastInsertLocator(); }
+
+   private:
+    bool Injected(const std::string& op, std::string& error) {
+      if (!env_.Fails(op)) return false;
+      error = "injected: " + op;
+      return true;
+    }
+    std::unique_ptr<db::Backend> real_;
     FaultyEnv& env_;
   };
 

@@ -22,8 +22,21 @@ class Pipeline : public ::testing::Test {
   Pipeline() {
     world.Write("host/lender.dta", "lender data");
     world.Write("host/notes.txt", "not a source");
-    world.Write("Lenders.mdb", "");  // an empty file is an empty database
+    LendersDatabase("Lenders.mdb");
     world.MakeFolder("out");
+  }
+  // An empty database holding the table the lender importer reads; a run
+  // without that table does not end as a success.
+  void LendersDatabase(const std::string& relative) {
+    world.Write(relative, "");  // an empty file is an empty database
+    std::vector<std::string> errors;
+    auto db = world.real.OpenDatabase(
+        "DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" + world.Native(relative) + ";", errors);
+    std::string error;
+    EXPECT_TRUE(db && db->Execute("CREATE TABLE Lenders (ID INTEGER PRIMARY KEY, LenderDBID "
+                                  "TEXT, LenderName TEXT)",
+                                  error))
+        << error;
   }
   std::string Tail(const std::string& extractor, const std::string& rest = "") {
     return TailPath(extractor) + "/" + TailPath(world.Native("host")) + "\\/" +
@@ -158,7 +171,7 @@ TEST_F(Pipeline, AMissingDatabaseIsCopiedFromTheHostsTemplate) {
   fs::remove(world.Native("Lenders.mdb"));
   world.Write("windows/Zev.ini",
               "[Directories]\r\nAppDir=" + TailPath(world.Native("app")) + "\r\n");
-  world.Write("app/Data/Lenders.mdb", "");
+  LendersDatabase("app/Data/Lenders.mdb");
   auto r = e2e::Run(kIngestor, {Tail(kExtractor)}, {"WINDIR=" + world.Native("windows")});
   EXPECT_EQ(r.status, 0) << r.err;
   auto lines = LogLines();

@@ -419,6 +419,9 @@ TEST(WcidSet, ComparesWithoutRegardToCaseAndKeepsEverySpelling) {
   set.Add("\xC9t\xE9-\x8A", false);
   set.Add("\xE9T\xC9-\x9A", true);
   set.Add("\xC9t\xE9-\x8A", false);
+  set.Find("ID-4998", m);
+  EXPECT_FALSE(m.saved);  // not until the file is settled
+  set.SettleFile(true);
   EXPECT_EQ(set.size(), 5001u);
   set.Find("id-4999", m);
   EXPECT_TRUE(m.found);
@@ -434,10 +437,39 @@ TEST(WcidSet, ComparesWithoutRegardToCaseAndKeepsEverySpelling) {
   EXPECT_EQ(m.spellings, std::vector<std::string>{"\xE9t\xE9-\x9A"});
   set.Find("ID-5000", m);
   EXPECT_FALSE(m.found);
+  // A file rolled back: its identifiers are known, its saves forgotten; saves
+  // of earlier files stand.
+  set.Add("R-1", true);
+  set.Add("ID-4999", true);
+  set.Add("ID-4998", true);
+  set.SettleFile(false);
+  set.Find("r-1", m);
+  EXPECT_TRUE(m.found);
+  EXPECT_FALSE(m.saved);
+  set.Find("ID-4999", m);
+  EXPECT_FALSE(m.saved);
+  set.Find("ID-4998", m);
+  EXPECT_TRUE(m.saved);
   // × and ÷ are not letters: no case to ignore.
   set.Add("\xD7", true);
   set.Find("\xF7", m);
   EXPECT_FALSE(m.found);
+}
+
+TEST(WcidSet, AnEmptyIdentifierIsOneLikeAnyOther) {
+  // A record cut short before its WCID gives a view with no bytes (and no pointer).
+  importers::WcidSet set;
+  importers::WcidSet::Match m;
+  set.Add(std::string_view(), true);
+  set.Add("", false);
+  set.SettleFile(true);
+  EXPECT_EQ(set.size(), 1u);
+  set.Find(std::string_view(), m);
+  EXPECT_TRUE(m.found);
+  EXPECT_TRUE(m.saved);
+  set.Respell(std::string_view(), std::string_view());
+  set.Find("", m);
+  EXPECT_TRUE(m.found);
 }
 
 }  // namespace
