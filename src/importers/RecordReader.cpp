@@ -33,7 +33,10 @@ bool RecordReader::Fill(std::size_t n) {
   const std::int64_t want = std::min<std::int64_t>(static_cast<std::int64_t>(n), Remaining());
   const std::int64_t windowEnd = windowStart_ + static_cast<std::int64_t>(windowLength_);
   if (position_ >= windowStart_ && position_ + want <= windowEnd) return true;
-  const std::size_t capacity = std::max(kWindowSize, static_cast<std::size_t>(want));
+  // No bigger than what is left of the file: a small file costs a small window.
+  const std::size_t capacity =
+      std::max<std::size_t>({std::min(kWindowSize, static_cast<std::size_t>(Remaining())),
+                             static_cast<std::size_t>(want), 1});
   if (window_.size() < capacity) window_.resize(capacity);
   const std::size_t length = static_cast<std::size_t>(
       std::min<std::int64_t>(static_cast<std::int64_t>(capacity), size_ - position_));

@@ -228,6 +228,9 @@ std::optional<RegStore> RegStore::Parse(std::string_view text) {
     value->data.assign(data);
     if (!data.empty() && data.front() != '"' && EndsWithContinuation(data)) continued = value;
   }
+  // A value the end of the text cut off after a continuation ends with the
+  // empty line it is written back with, so a re-read finds the same data.
+  if (continued) continued->data.append("\r\n");
   return store;
 }
 

@@ -46,6 +46,22 @@ TEST(RegStore, RepeatedKeysMergeAndTheLastValueCounts) {
   EXPECT_EQ(again->Serialize(), text);
 }
 
+TEST(RegStore, AValueCutOffAfterAContinuationReadsTheSameWhenWrittenBack) {
+  // The text ends inside hex data whose last line asks for one more line.
+  for (const char* end : {"", "\r\n", "\n"}) {
+    auto store = support::RegStore::Parse(std::string(kHeader) +
+                                          "[HKEY_CURRENT_USER\\A]\r\n\"M\"=hex(7):41,00,\\" + end);
+    ASSERT_TRUE(store.has_value()) << end;
+    const std::string text = store->Serialize();
+    auto again = support::RegStore::Parse(text);
+    ASSERT_TRUE(again.has_value()) << end;
+    ASSERT_EQ(again->keys().size(), 1u);
+    ASSERT_EQ(again->keys()[0].values.size(), 1u);
+    EXPECT_EQ(again->keys()[0].values[0].data, store->keys()[0].values[0].data) << end;
+    EXPECT_EQ(again->Serialize(), text) << end;
+  }
+}
+
 TEST(RegStore, ValueTypes) {
   auto number = [](std::string data) { return support::RegNumber({"n", std::move(data)}); };
   auto text = [](std::string data) { return support::RegText({"t", std::move(data)}); };

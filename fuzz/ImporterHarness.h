@@ -1,0 +1,72 @@
+// One engine, one embedded database and one output folder for the whole
+// process. The database is laid down once from a schema; every input then
+// starts from those same bytes, so inputs do not see each other's rows.
+// Every question is answered from a short script, then No (OK for a
+// plain message), so nothing ever waits.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "doubles/RecordingUi.h"
+#include "doubles/TestWorld.h"
+#include "engine/CSImportEngine.h"
+
+namespace fuzzing {
+
+// Reads an input from the front: flag bytes, lengths, then the rest. Past the
+// end every read gives zero.
+class InputReader {
+ public:
+  InputReader(const std::uint8_t* data, std::size_t size)
+      : bytes_(reinterpret_cast<const char*>(data), size) {}
+  std::uint8_t Byte() {
+    if (bytes_.empty()) return 0;
+    const auto b = static_cast<std::uint8_t>(bytes_.front());
+    bytes_.remove_prefix(1);
+    return b;
+  }
+  std::uint16_t Word() { return static_cast<std::uint16_t>(Byte() | (Byte() << 8)); }
+  // Up to `n` bytes.
+  std::string_view Take(std::size_t n) {
+    const std::string_view part = bytes_.substr(0, n);
+    bytes_.remove_prefix(part.size());
+    return part;
+  }
+  std::string_view Rest() { return Take(bytes_.size()); }
+
+ private:
+  std::string_view bytes_;
+};
+
+class ImporterHarness {
+ public:
+  // An engine of `dataType` over "out.mdb", whose tables `schema` creates
+  // (statements in the host's SQL dialect).
+  ImporterHarness(std::int32_t dataType, const std::vector<std::string>& schema);
+
+  // Restores the database, writes `files` into the output folder and lists
+  // `names` as the extraction's output (the files in order when empty).
+  // `answers` scripts the questions: bit i set answers question i Yes, for
+  // the first four questions. False when the database could not be restored.
+  bool Prepare(const std::vector<std::pair<std::string, std::string_view>>& files,
+               std::vector<std::string> names, std::uint8_t answers);
+  // Closes the database and releases what the input left behind (log lines,
+  // boxes, windows, file lists), so that an input frees what it allocates and
+  // the fuzzer's leak check has nothing to chase between inputs.
+  void Finish();
+
+  testing_doubles::TestWorld world;
+  testing_doubles::RecordingOutput output{platform::OutputObject::Kind::List};
+  CSImportEngine engine{world.ctx};
+
+ private:
+  std::string database_;  // the bytes every input starts from
+  std::vector<std::string> written_;
+};
+
+}  // namespace fuzzing

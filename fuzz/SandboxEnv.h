@@ -1,0 +1,75 @@
+// An Env for inputs that name arbitrary paths: queries go to the real system
+// (they only read), while everything that would change the disk stays in
+// memory or fails. A folder "created" here exists only for this Env, so a
+// fuzzed command line can never litter the file system.
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/Env.h"
+#include "platform/PosixEnv.h"
+
+namespace fuzzing {
+
+class SandboxEnv final : public platform::Env {
+ public:
+  // `programFolder` (program form) is what ProgramFolder reports.
+  explicit SandboxEnv(std::string programFolder) : programFolder_(std::move(programFolder)) {}
+
+  // Forgets the folders created so far.
+  void Reset() { createdFolders_.clear(); }
+  const std::set<std::string>& CreatedFolders() const { return createdFolders_; }
+  // Replaces the real executable check (nullptr restores it).
+  void SetExecutableCheck(std::function<bool(const std::string&)> check) {
+    executable_ = std::move(check);
+  }
+
+  std::optional<platform::FileInfo> Stat(const std::string& path) override;
+  bool CanOpenForReading(const std::string& path) override;
+  bool OpenOrCreate(const std::string& path) override;
+  bool CanEnterFolder(const std::string& path) override;
+  bool CopyFile(const std::string&, const std::string&, bool) override { return false; }
+  bool DeleteFile(const std::string&) override { return false; }
+  platform::FolderResult CreateFolder(const std::string& path) override;
+  std::optional<std::vector<platform::DirEntry>> ListFolder(const std::string& path) override;
+  std::optional<std::string> ReadWholeFile(const std::string& path) override;
+  bool ReplaceFile(const std::string&, std::string_view) override { return false; }
+  std::unique_ptr<platform::ReadableFile> OpenForReading(const std::string& path) override;
+  std::unique_ptr<platform::WritableFile> OpenForWriting(const std::string&) override {
+    return nullptr;
+  }
+  std::unique_ptr<db::Backend> OpenDatabase(const std::string&,
+                                            std::vector<std::string>& errors) override;
+  std::string CurrentFolder() override { return programFolder_; }
+  std::string ProgramFolder() override { return programFolder_; }
+  std::string WindowsFolder() override { return programFolder_; }
+  std::string SystemFolder() override { return programFolder_; }
+  std::optional<std::string> Variable(const std::string& name) override;
+  bool IsExecutableFile(const std::string& path) override;
+  std::optional<int> RunProcess(const std::string&, const std::vector<std::string>&,
+                                bool) override {
+    return std::nullopt;
+  }
+  double MonotonicSeconds() override { return 0; }
+  platform::LocalTime LocalNow() override { return {2006, 1, 5, 12, 0, 0}; }
+
+ private:
+  // The key a created folder is remembered by: lower case, '\' separators,
+  // no trailing separator.
+  static std::string FolderKey(const std::string& path);
+
+  platform::PosixEnv real_;
+  std::string programFolder_;
+  std::set<std::string> createdFolders_;
+  std::function<bool(const std::string&)> executable_;
+};
+
+// Maps every drive prefix ("C:" ... "Z:") to `nativeRoot` for the whole
+// process, so that a path with a drive names something inside that folder.
+void MapDrivesTo(const std::string& nativeRoot);
+
+}  // namespace fuzzing

@@ -1,0 +1,22 @@
+// Common responses: the input is one extracted responses file. Flag byte:
+// bits 0-1 pick the file name (and so the table, including the text sets
+// that share one), bit 2 lists the file twice (the second pass compares
+// with the rows of the first), bits 4-7 answer the first questions.
+#include <cstddef>
+#include <cstdint>
+
+#include "ImporterHarness.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  static fuzzing::ImporterHarness harness(0, {});
+  static const char* const kNames[] = {"resp.dat.tmp", "text.tmp", "TEXTB.tmp", "global"};
+  fuzzing::InputReader in(data, size);
+  const std::uint8_t flags = in.Byte();
+  const std::string name = kNames[flags & 3];
+  std::vector<std::string> names{name};
+  if (flags & 4) names.push_back(name);
+  if (!harness.Prepare({{name, in.Rest()}}, names, static_cast<std::uint8_t>(flags >> 4))) return 0;
+  harness.engine.ImportCommonResponses();
+  harness.Finish();
+  return 0;
+}
