@@ -28,101 +28,57 @@ sizes=("$@")
 [ ${#sizes[@]} -gt 0 ] || sizes=(50000 200000)
 runs=${RUNS:-3}
 
-die() {
-  echo "comparables_import: $*" >&2
-  exit 2
-}
-
-[ -d "$build" ] || die "no build folder '$build' (configure and build first, e.g. make build)"
-cmake --build "$build" --target ingestor sample-extractor make-sample-host comparables_data_bench \
-  >/dev/null || die "building the programs failed"
-bin="$build/src/startup/ingestor"
-gen="$build/bench/comparables_data_bench"
-[ -x /usr/bin/time ] || die "GNU time (/usr/bin/time, Debian package time) is needed for peak RSS"
-
-if ! command -v sqlite3 >/dev/null; then
-  if [ "$(id -u)" = 0 ] && command -v apt-get >/dev/null; then
-    echo "Installing sqlite3 for the baseline..." >&2
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq sqlite3 >/dev/null 2>&1 || true
-  fi
-fi
-have_sqlite=false
-command -v sqlite3 >/dev/null && have_sqlite=true
-$have_sqlite || echo "sqlite3 is not installed: the baseline is skipped." >&2
-
+bench_name=comparables_import
 work=$(mktemp -d "${TMPDIR:-/tmp}/comparables-bench.XXXXXX")
 trap 'rm -rf "$work"' EXIT
-"$build/tools/make-sample-host" "$work/host" >/dev/null
+# shellcheck source=bench/lib.sh
+. "$(dirname "$0")/lib.sh"
 
-to_tail_path() { printf '%s' "$1" | tr '/' '\\'; }
-calc() { awk "BEGIN { print $1 }"; }
+[ -d "$build" ] || bench_die "no build folder '$build' (configure and build first, e.g. make build)"
+bench_build ingestor sample-extractor make-sample-host db-summary comparables_data_bench
+gen="$build/bench/comparables_data_bench"
+bench_prepare
 
-# ingestor SOURCE: imports SOURCE (a file or folder) into a fresh empty
-# database; prints "<import seconds> <peak RSS KB>".
-run_ingestor() {
-  local source=$1 out="$work/out" database="$work/comps.mdb"
-  rm -rf "$out" "$database"
-  mkdir -p "$out"
-  : >"$database"
-  local tail_text status
-  tail_text="sample-extractor/$(to_tail_path "$source")/$(to_tail_path "$out")\\/7/$(to_tail_path "$database")/False/False"
-  set +e
-  WINDIR="$work/host" INGESTOR_ALLOW_COMPARABLES=1 /usr/bin/time -f '%M' -o "$work/rss" \
-    "$bin" "$tail_text" </dev/null 2>"$work/stderr"
-  status=$?
-  set -e
-  local log
-  log=$(ls "$out"/*-logfile.txt)
-  [ "$status" = 0 ] || die "ingestor ended with status $status; log: $(tr -d '\r' <"$log" | tail -n 5)"
-  local seconds
-  seconds=$(tr -d '\r' <"$log" | sed -n 's/.*ET for import process was: \([0-9.]*\)s\..*/\1/p')
-  echo "$seconds $(tail -n 1 "$work/rss")"
-}
+have_sqlite=false
+bench_have_sqlite && have_sqlite=true
+$have_sqlite || echo "sqlite3 is not installed: the baseline is skipped." >&2
 
-# sqlite3 DIR: .import of DIR/main.csv into a fresh database with DIR/schema.sql;
-# prints "<seconds> <peak RSS KB>".
-run_sqlite() {
-  local dir=$1 database="$work/baseline.db"
+# fresh_import SOURCE READ ADDED OVERWRITTEN: imports SOURCE (a file or
+# folder) into a fresh empty database (the import creates the table) and
+# checks what the log says it did.
+fresh_import() {
+  local database="$work/comps.mdb"
   rm -f "$database"
-  sqlite3 "$database" <"$dir/schema.sql"
-  local t0 t1
-  t0=$(date +%s.%N)
-  /usr/bin/time -f '%M' -o "$work/rss" sqlite3 "$database" -cmd '.mode csv' \
-    ".import $dir/main.csv ZazOzurs"
-  t1=$(date +%s.%N)
-  echo "$(calc "$t1 - $t0") $(tail -n 1 "$work/rss")"
+  : >"$database"
+  bench_import 7 "$1" "$database" True
+  bench_expect_counts "$2" "$3" "$4"
 }
-
-# best SECONDS_RSS_LINES: the smallest time and the largest RSS of the lines.
-best() { sort -n | awk 'NR == 1 { t = $1 } { if ($2 > r) r = $2 } END { print t, r }'; }
 
 printf '%-8s %-7s %12s %12s %12s %7s %10s %10s %14s\n' N runs "main rows/s" "sqlite3 r/s" \
   "ratio" "RSS MB" "full s" "RSS MB" "supp rows/s"
 for n in "${sizes[@]}"; do
   m=$((n / 4))
   data="$work/data-$n"
-  "$gen" "$data" "$n" "$m"
-  main=$(for ((i = 0; i < runs; i++)); do run_ingestor "$data/src/xcomps.dat"; done | best)
-  full=$(for ((i = 0; i < runs; i++)); do run_ingestor "$data/src"; done | best)
-  base="0 0"
-  if $have_sqlite; then
-    base=$(for ((i = 0; i < runs; i++)); do run_sqlite "$data"; done | best)
-  fi
-  read -r main_s main_rss <<<"$main"
-  read -r full_s full_rss <<<"$full"
-  read -r base_s _ <<<"$base"
+  "$gen" "$data" "$n" "$m" || bench_die "comparables_data_bench failed"
+  # Nine supplement records in ten update a main row, the tenth adds one.
+  updated=$((m - m / 10))
+  bench_best "$runs" fresh_import "$data/src/xcomps.dat" "$n" "$n" 0
+  main_s=$best_seconds main_rss=$best_rss_kb
+  bench_best "$runs" fresh_import "$data/src" $((n + m)) $((n + m - updated)) "$updated"
+  full_s=$best_seconds full_rss=$best_rss_kb
   main_rate=$(calc "$n / $main_s")
   supp_s=$(calc "$full_s - $main_s")
   supp_rate=$(calc "($supp_s > 0) ? $m / $supp_s : 0")
   if $have_sqlite; then
-    base_rate=$(calc "$n / $base_s")
+    bench_best "$runs" bench_sqlite_import "$data"
+    base_rate=$(calc "$n / $best_seconds")
     ratio=$(calc "$main_rate / $base_rate")
   else
     base_rate=0
     ratio=0
   fi
   printf '%-8s %-7s %12.0f %12.0f %12.2f %7.1f %10.2f %10.1f %14.0f\n' "$n" "$runs" \
-    "$main_rate" "$base_rate" "$ratio" "$(calc "$main_rss / 1024")" "$full_s" \
-    "$(calc "$full_rss / 1024")" "$supp_rate"
+    "$main_rate" "$base_rate" "$ratio" "$(mb "$main_rss")" "$full_s" \
+    "$(mb "$full_rss")" "$supp_rate"
   rm -rf "$data"
 done
