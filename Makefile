@@ -1,8 +1,12 @@
 # Ingestor: build, test and demo entry points.
 #   make build   configure and build (Release with debug info)
 #   make test    install missing Debian packages (as root), build, run every suite
-#                (starts its own PostgreSQL server for the database suites)
+#                (starts its own PostgreSQL server for the database suites), then
+#                the same suites under AddressSanitizer + UndefinedBehaviorSanitizer
+#                and a short run of every fuzz target
 #   make demo    build and run the program on sample data
+#   make bench   one table of every importer's speed and memory
+#   make fuzz    run every fuzz target for FUZZ_SECONDS (default 60) each
 #   make screenshots  pictures of the windows under a virtual X server
 #   make format  clang-format every source file
 
@@ -12,9 +16,13 @@ JOBS        ?= $(shell nproc)
 # Debian packages the build and the tests need.
 PACKAGES    := cmake ninja-build g++ pkg-config libgtest-dev googletest clang-format \
                libsqlite3-dev unixodbc-dev libsqliteodbc odbc-postgresql postgresql \
-               libbenchmark-dev qt6-base-dev xvfb xauth fonts-dejavu-core
+               libbenchmark-dev qt6-base-dev xvfb xauth fonts-dejavu-core \
+               clang libclang-rt-14-dev sqlite3 time
 
-.PHONY: all build test demo screenshots deps format clean
+FUZZ_SECONDS ?= 60
+
+.PHONY: all build test test-suites test-sanitize fuzz-smoke demo bench fuzz screenshots deps \
+        format clean
 
 all: build
 
@@ -40,15 +48,34 @@ build: deps $(BUILD_DIR)/build.ninja
 
 # Every suite runs against the embedded database and, through a private ODBC
 # configuration, SQLite over ODBC and a throw-away PostgreSQL server.
-test: build
+# With the default preset the sanitizer suite and the fuzz smoke runs follow.
+test: test-suites
+ifeq ($(PRESET),default)
+	$(MAKE) --no-print-directory test-sanitize
+	$(MAKE) --no-print-directory fuzz-smoke
+endif
+
+test-suites: build
 	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp \
 	tests/db/with-databases.sh ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
-demo: build
-	@tools/demo.sh $(BUILD_DIR)
+test-sanitize:
+	$(MAKE) --no-print-directory test-suites PRESET=sanitize
+
+fuzz-smoke: deps
+	fuzz/run.sh --build 3
+
+fuzz: deps
+	fuzz/run.sh --build $(FUZZ_SECONDS)
+
+bench: build
+	bench/run-all.sh $(BUILD_DIR)
 
 screenshots: build
 	tools/screenshots.sh $(BUILD_DIR)
+
+demo: build
+	@tools/demo.sh $(BUILD_DIR)
 
 format:
 	@git ls-files '*.cpp' '*.h' | xargs clang-format -i
