@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "support/FileBytes.h"
+#include "support/Windows1252.h"
 
 namespace support {
 
@@ -219,24 +220,6 @@ std::optional<Node> FindNode(std::string_view block, std::string_view subBlock) 
     if (!key.empty()) node = FindChild(block, *node, key);
   }
   return node;
-}
-
-void AppendUtf8(char32_t cp, std::string& out) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 // UTF-16LE up to the first NUL (or an odd last byte) as UTF-8.

@@ -25,4 +25,7 @@ std::string_view Utf8Prefix(std::string_view text, std::size_t count);
 // compares INI and registry names.
 bool EqualsIgnoringCase(std::string_view a, std::string_view b);
 
+// Appends the UTF-8 encoding of one code point (at most U+10FFFF).
+void AppendUtf8(char32_t cp, std::string& out);
+
 }  // namespace support
