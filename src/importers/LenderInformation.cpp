@@ -1,5 +1,6 @@
 #include "importers/LenderInformation.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 
@@ -61,14 +62,15 @@ char32_t Next(std::string_view s, std::size_t& i) {
 // out. The case rules only pair ASCII letters with ASCII letters and code-page
 // letters with code-page letters, so names equal without regard to case share
 // this form; the candidates are then compared with the rules themselves.
-std::string IndexForm(std::string_view name) {
-  std::string form;
-  form.reserve(name.size());
+// The form is hashed as it is made (FNV-1a), so no text is kept per key.
+std::uint64_t IndexForm(std::string_view name) {
+  std::uint64_t hash = 14695981039346656037ull;
   for (char c : name) {
     if (static_cast<unsigned char>(c) >= 0x80) continue;
-    form += c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+    const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
+    hash = (hash ^ static_cast<unsigned char>(lower)) * 1099511628211ull;
   }
-  return form;
+  return hash;
 }
 
 }  // namespace
@@ -101,14 +103,20 @@ std::string LenderConfiguration::Lookup(std::string_view key) {
     parsed_ = std::move(ini);
     keys_.clear();
     found_ = parsed_->FindSection(section_);
-    if (found_ != nullptr)
-      for (const support::IniKey& k : found_->keys) keys_[IndexForm(k.name)].push_back(&k);
+    if (found_ != nullptr) {
+      keys_.reserve(found_->keys.size());
+      for (const support::IniKey& k : found_->keys) keys_.emplace_back(IndexForm(k.name), &k);
+      // Stable: the first of several matching keys is the one the file names first.
+      std::stable_sort(keys_.begin(), keys_.end(),
+                       [](const auto& a, const auto& b) { return a.first < b.first; });
+    }
   }
-  auto candidates = keys_.find(IndexForm(key));
-  if (candidates == keys_.end()) return {};
-  for (const support::IniKey* k : candidates->second)
-    if (support::EqualsIgnoringCase(k->name, key))
-      return std::string(support::Utf8Prefix(k->value, modINIFile::kMaxValue));
+  const std::uint64_t hash = IndexForm(key);
+  auto at = std::lower_bound(keys_.begin(), keys_.end(), hash,
+                             [](const auto& entry, std::uint64_t h) { return entry.first < h; });
+  for (; at != keys_.end() && at->first == hash; ++at)
+    if (support::EqualsIgnoringCase(at->second->name, key))
+      return std::string(support::Utf8Prefix(at->second->value, modINIFile::kMaxValue));
   return {};
 }
 
