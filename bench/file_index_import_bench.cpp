@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "RecordWriter.h"
+#include "BenchRecords.h"
 #include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
 #include "importers/layouts/FileIndexLayout.h"
@@ -61,30 +61,7 @@ class QuietUi final : public platform::UserInterface {
 std::string IndexFile(int count) {
   std::string file;
   file.reserve(static_cast<std::size_t>(count) * 330);
-  for (int i = 0; i < count; ++i) {
-    const std::string id = "F" + std::to_string(i);
-    samplehost::RecordWriter head(fi::kHeadSize);
-    head.Text(fi::kFileId, id)
-        .Text(fi::kTrackingExtra, "Rush - call before visit", true)
-        .Text(fi::kStreet, std::to_string(i % 900 + 1) + " Harbor View Rd")
-        .Text(fi::kCity,
-              "Montr\xE9"
-              "al")
-        .Text(fi::kCensusTract, "0042.01")
-        .Text(fi::kZipCode, "02134")
-        .Text(fi::kLenderId, "FNB")
-        .Text(fi::kLenderCaseNo, "C-" + std::to_string(i))
-        .Text(fi::kOwner, "Patrick O'Neil", true)
-        .Text(fi::kFormId, "1004")
-        .Date(fi::kDateReceived, i % 28 + 1, i % 12 + 1, 2006)
-        .Date(fi::kDateDue, i % 28 + 1, (i + 1) % 12 + 1, 2006)
-        .Date(fi::kDateDelivered, i % 3 == 0 ? 0 : 15, 6, 2006)
-        .Date(fi::kDateAssigned, 6, 1, 2006)
-        .Text(fi::kBuildingType, "Detached")
-        .Text(fi::kBuildingDesign, "Colonial")
-        .Text(fi::kAppraiserId, "RL");
-    file += samplehost::Framed(head.bytes() + "C:\\Reports\\2006\\" + id + ".rpt");
-  }
+  for (int i = 0; i < count; ++i) file += bench::FileIndexRecord(i);
   return file;
 }
 

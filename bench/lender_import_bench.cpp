@@ -18,7 +18,7 @@
 #include <fstream>
 #include <string>
 
-#include "RecordWriter.h"
+#include "BenchRecords.h"
 #include "doubles/RecordingUi.h"
 #include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
@@ -32,29 +32,11 @@ namespace {
 namespace fs = std::filesystem;
 namespace l = layouts::lender;
 
-std::string Id(int n) {
-  char id[16];
-  std::snprintf(id, sizeof id, "L%07d", n);
-  return id;
-}
-
 // `count` lenders with IDs from `first`.
 std::string LenderFile(int first, int count) {
   std::string file;
   file.reserve(static_cast<std::size_t>(count) * l::kRecordPitch);
-  for (int n = first; n < first + count; ++n) {
-    samplehost::RecordWriter r(l::kRecordSize);
-    r.Text(l::kLenderId, Id(n))
-        .Text(l::kName, "Lender number " + std::to_string(n))
-        .Text(l::kAddress1, "Loan Servicing Dept.")
-        .Text(l::kAddress2, "100 Main Street, Suite " + std::to_string(n % 500), true)
-        .Text(l::kCityStateZip, "Boston, MA 02108")
-        .Text(l::kPhone, "(617) 555-0100")
-        .Text(l::kContactFirst, "Jane")
-        .Text(l::kContactLast, "O'Neil")
-        .Text(l::kReference, "REF-" + std::to_string(n % 1000));
-    file += samplehost::Framed(r.bytes());
-  }
+  for (int n = first; n < first + count; ++n) file += bench::LenderRecord(n);
   return file;
 }
 
@@ -112,7 +94,7 @@ Figures Measure(const fs::path& dir, int records) {
   // lender.ini: an entry for every lender of both files.
   std::string ini = "[IP]\r\n";
   for (int n = 0; n < 2 * records; ++n)
-    ini += Id(n) + "=Contact " + std::to_string(n) + "/desk" + std::to_string(n) +
+    ini += bench::LenderId(n) + "=Contact " + std::to_string(n) + "/desk" + std::to_string(n) +
            "@lender.example\r\n";
 
   // The table's existing rows, imported once without comparisons.

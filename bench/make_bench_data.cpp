@@ -27,6 +27,7 @@
 #include <string_view>
 #include <vector>
 
+#include "BenchRecords.h"
 #include "RecordWriter.h"
 #include "importers/NeighborhoodForms.h"
 #include "importers/layouts/FileIndexLayout.h"
@@ -38,6 +39,9 @@
 namespace {
 
 namespace fs = std::filesystem;
+using bench::FileIndexRecord;
+using bench::LenderId;
+using bench::LenderRecord;
 using samplehost::Framed;
 using samplehost::RecordWriter;
 
@@ -95,54 +99,6 @@ std::string ResponseRecord(std::int64_t n) {
                                     "Response text of entry " + std::to_string(n) +
                                         ", as the report forms hold it; " + kWords[n % kWordCount],
                                     static_cast<int>(n % 7));
-}
-
-std::string FileIndexRecord(std::int64_t n) {
-  namespace fi = layouts::fileindex;
-  const std::string id = "F" + std::to_string(n);
-  const int day = static_cast<int>(n % 28) + 1, month = static_cast<int>(n % 12) + 1;
-  RecordWriter head(fi::kHeadSize);
-  head.Text(fi::kFileId, id)
-      .Text(fi::kTrackingExtra, "Rush - call before visit", true)
-      .Text(fi::kStreet, std::to_string(n % 900 + 1) + " Harbor View Rd")
-      .Text(fi::kCity,
-            "Montr\xE9"
-            "al")
-      .Text(fi::kCensusTract, "0042.01")
-      .Text(fi::kZipCode, "02134")
-      .Text(fi::kLenderId, "FNB")
-      .Text(fi::kLenderCaseNo, "C-" + std::to_string(n % 1000000))
-      .Text(fi::kOwner, "Patrick O'Neil", true)
-      .Text(fi::kFormId, kNeighForm)
-      .Date(fi::kDateReceived, day, month, 2006)
-      .Date(fi::kDateDue, day, month % 12 + 1, 2006)
-      .Date(fi::kDateDelivered, n % 3 == 0 ? 0 : 15, 6, 2006)
-      .Date(fi::kDateAssigned, 6, 1, 2006)
-      .Text(fi::kBuildingType, "Detached")
-      .Text(fi::kBuildingDesign, "Colonial")
-      .Text(fi::kAppraiserId, "RL");
-  return Framed(head.bytes() + "C:\\Reports\\2006\\" + id + ".rpt");
-}
-
-std::string LenderId(std::int64_t n) {
-  char id[32];
-  std::snprintf(id, sizeof id, "L%07lld", static_cast<long long>(n));
-  return id;
-}
-
-std::string LenderRecord(std::int64_t n) {
-  namespace l = layouts::lender;
-  RecordWriter r(l::kRecordSize);
-  r.Text(l::kLenderId, LenderId(n))
-      .Text(l::kName, "Lender number " + std::to_string(n))
-      .Text(l::kAddress1, "Loan Servicing Dept.")
-      .Text(l::kAddress2, "100 Main Street, Suite " + std::to_string(n % 500), true)
-      .Text(l::kCityStateZip, "Boston, MA 02108")
-      .Text(l::kPhone, "(617) 555-0100")
-      .Text(l::kContactFirst, "Jane")
-      .Text(l::kContactLast, "O'Neil")
-      .Text(l::kReference, "REF-" + std::to_string(n % 1000));
-  return Framed(r.bytes());
 }
 
 std::string LenderIniLine(std::int64_t n) {

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "engine/DbConnection.h"
 
@@ -44,6 +45,14 @@ void ImporterHarness::Finish() {
   world.ui.answers.clear();
   for (const std::string& name : written_) std::remove(world.Native("out/" + name).c_str());
   release(written_);
+}
+
+bool ImporterHarness::PrepareOneFile(InputReader& in, const char* const (&names)[4]) {
+  const std::uint8_t flags = in.Byte();
+  const std::string name = names[flags & 3];
+  std::vector<std::string> listed{name};
+  if (flags & 4) listed.push_back(name);
+  return Prepare({{name, in.Rest()}}, std::move(listed), static_cast<std::uint8_t>(flags >> 4));
 }
 
 bool ImporterHarness::Prepare(const std::vector<std::pair<std::string, std::string_view>>& files,

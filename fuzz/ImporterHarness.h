@@ -55,6 +55,10 @@ class ImporterHarness {
   // the first four questions. False when the database could not be restored.
   bool Prepare(const std::vector<std::pair<std::string, std::string_view>>& files,
                std::vector<std::string> names, std::uint8_t answers);
+  // The usual input of a one-file importer: a flag byte, then the file. Bits
+  // 0-1 pick its name from `names`, bit 2 lists it twice, bits 4-7 script
+  // the answers; the rest of the input is the file.
+  bool PrepareOneFile(InputReader& in, const char* const (&names)[4]);
   // Closes the database and releases what the input left behind (log lines,
   // boxes, windows, file lists), so that an input frees what it allocates and
   // the fuzzer's leak check has nothing to chase between inputs.

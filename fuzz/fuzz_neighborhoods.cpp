@@ -80,11 +80,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                        "neighbors.tmp"};
   fuzzing::ImporterHarness& harness = Harness();
   fuzzing::InputReader in(data, size);
-  const std::uint8_t flags = in.Byte();
-  const std::string name = kNames[flags & 3];
-  std::vector<std::string> names{name};
-  if (flags & 4) names.push_back(name);
-  if (!harness.Prepare({{name, in.Rest()}}, names, static_cast<std::uint8_t>(flags >> 4))) return 0;
+  if (!harness.PrepareOneFile(in, kNames)) return 0;
   harness.engine.ImportNeighborhoodInformation();
   harness.Finish();
   return 0;

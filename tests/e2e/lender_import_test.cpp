@@ -4,7 +4,6 @@
 // can answer keeps every existing lender.
 #include <gtest/gtest.h>
 
-
 #include "doubles/TestWorld.h"
 #include "e2e/RunProgram.h"
 #include "platform/PosixEnv.h"

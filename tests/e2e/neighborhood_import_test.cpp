@@ -3,7 +3,6 @@
 // as the window's run does through its settings.
 #include <gtest/gtest.h>
 
-
 #include "doubles/TestWorld.h"
 #include "e2e/RunProgram.h"
 #include "platform/PosixEnv.h"

@@ -44,14 +44,14 @@ constexpr int kApplicationNameKey = 757;
 constexpr int kShellFoldersKey = 1001;
 constexpr int kPersonalValue = 1002;
 
-struct OptionSpec {
+struct OptionLayout {
   const char* caption;
   int left, top, width;
   bool hidden;
 };
 
 // By option index, which is the engine's data-type number.
-constexpr OptionSpec kOptions[frmMain::kOptionCount] = {
+constexpr OptionLayout kOptions[frmMain::kOptionCount] = {
     {"Common responses", 250, 300, 3650, false},
     {"Private common responses", 250, 600, 3650, false},
     {"Global responses", 250, 900, 3650, false},
@@ -141,11 +141,11 @@ void frmMain::BuildControls() {
       QString("QGroupBox::title { color: %1; }").arg(ToQColor(kCaptionColour).name()));
   optionGroup_ = new QButtonGroup(this);
   for (int i = 0; i < kOptionCount; ++i) {
-    const OptionSpec& spec = kOptions[i];
-    auto* option = new QRadioButton(spec.caption, fraImportDataType_);
+    const OptionLayout& layout = kOptions[i];
+    auto* option = new QRadioButton(layout.caption, fraImportDataType_);
     // Positions inside the frame are relative to the frame.
-    option->setGeometry(Pixels(spec.left), Pixels(spec.top), Pixels(spec.width), Pixels(255));
-    if (spec.hidden) {
+    option->setGeometry(Pixels(layout.left), Pixels(layout.top), Pixels(layout.width), Pixels(255));
+    if (layout.hidden) {
       option->setVisible(false);
       option->setEnabled(false);
     }
