@@ -7,6 +7,8 @@
 #   make demo    build and run the program on sample data
 #   make bench   one table of every importer's speed and memory
 #   make fuzz    run every fuzz target for FUZZ_SECONDS (default 60) each
+#   make mutation  apply MUTANTS (default 40) seeded random faults (SEED, default 1)
+#                to src/ one at a time and count those the suites catch
 #   make screenshots  pictures of the windows under a virtual X server
 #   make format  clang-format every source file
 
@@ -20,8 +22,10 @@ PACKAGES    := cmake ninja-build g++ pkg-config libgtest-dev googletest clang-fo
                clang libclang-rt-14-dev sqlite3 time
 
 FUZZ_SECONDS ?= 60
+MUTANTS      ?= 40
+SEED         ?= 1
 
-.PHONY: all build test test-suites test-sanitize fuzz-smoke demo bench fuzz screenshots deps \
+.PHONY: all build test test-suites test-sanitize fuzz-smoke demo bench fuzz mutation screenshots deps \
         format clean
 
 all: build
@@ -71,6 +75,10 @@ fuzz-smoke: deps
 
 fuzz: deps
 	fuzz/run.sh --build $(FUZZ_SECONDS)
+
+# Works on a private copy of the tree in build/mutation; the sources are never touched.
+mutation: deps
+	tests/db/with-databases.sh tools/mutation.py --mutants $(MUTANTS) --seed $(SEED) --jobs $(JOBS)
 
 bench: build
 	bench/run-all.sh $(BUILD_DIR)
