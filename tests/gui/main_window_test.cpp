@@ -439,6 +439,11 @@ class MainWindowTest : public QObject {
       window.cmdImport()->click();
 
       QVERIFY2(boxes.texts.size() == asked, what);
+      if (route.answer != kNone)
+        QVERIFY2(boxes.texts.back().startsWith(
+                     "Please be aware that because of the number of comparisons\nand their") &&
+                     boxes.texts.back().endsWith("Do you still wish to continue with this import?"),
+                 what);
       QVERIFY2(s.world.ui.boxes.empty(), what);
       QVERIFY2(window.cmdImport()->isEnabled(), what);
       const QString status = window.lblProgress()->text();
