@@ -108,6 +108,9 @@ bool CSImportEngine::SourceIsFolder(const std::string& path) {
   return Trapped("SourceIsFolder::CSImportEngine", false, [&] {
     if (path.empty()) return false;
     if (modFileIO::FolderExists(ctx_, path, true)) return true;
+    // A file that is there is a single source, with or without an extension
+    // (host files copied from elsewhere may have none).
+    if (auto info = ctx_.env.Stat(path); info && !info->isFolder) return false;
     // A missing path without an extension is a folder still to be created.
     return path.find('.') == std::string::npos;
   });

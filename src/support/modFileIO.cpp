@@ -182,6 +182,9 @@ bool CreateDirectoryStructure(const platform::Context& ctx, const std::string& p
     if (IsWindows9x()) return CreateDirectoryStructure_9x(ctx, path, silent);
     std::string full = ResolvedOrAsGiven(ctx, path, silent);
     if (full.empty()) return false;
+    // A name that is already there counts as done, whatever it names: a
+    // caller that needs a folder must ask FolderExists afterwards.
+    if (ctx.env.Stat(full)) return true;
     SplitPath split = Split(full);
     if (split.parts.empty()) return ctx.env.CanEnterFolder(full);
     // From the root down; folders that are already there are left alone.

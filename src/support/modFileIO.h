@@ -43,12 +43,15 @@ bool Remove(const platform::Context& ctx, const std::string& pattern, bool files
 // Copies `source` to `destination` (each resolved first); true on success.
 bool CopyFile(const platform::Context& ctx, const std::string& source,
               const std::string& destination, bool failIfExists, bool silent = false);
-// Creates the folder and every missing parent; true when it exists afterwards.
-// A path of kMaxFolderPath characters or more gives false without touching the disk.
+// Creates the folder and every missing parent; true when it exists afterwards
+// and also when the name is already taken, by a folder or by a file (so true
+// says "the name exists", not "it is a folder"). A path of kMaxFolderPath
+// characters or more gives false without touching the disk.
 bool CreateDirectoryStructure(const platform::Context& ctx, const std::string& path,
                               bool silent = false);
 // The component-by-component variant over the path as given (not resolved
-// first); same result. Neither variant changes the current directory.
+// first); an existing file in its way gives false. Neither variant changes
+// the current directory.
 bool CreateDirectoryStructure_9x(const platform::Context& ctx, const std::string& path,
                                  bool silent = false);
 // True when `path` is a file that can be opened for reading; with

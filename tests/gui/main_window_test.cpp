@@ -1,6 +1,7 @@
 // The main window against a sample host installation, offscreen: options and
-// the file list, browsing, Clear, the hidden keys, the saved window place, the
-// long-import warning, whole imports and the controls locked during a run.
+// the file list, browsing, Clear, the hidden keys, the saved window place,
+// every way of starting an import run to its end, and the controls locked
+// during a run.
 #include <sqlite3.h>
 
 #include <QApplication>
@@ -261,16 +262,6 @@ class MainWindowTest : public QObject {
     for (int i = 0; i < frmMain::kOptionCount; ++i) QVERIFY(!window.optDataType(i)->isChecked());
     QCOMPARE(s.engine->DataType(), frmMain::kGuessDataType);
 
-    // Convert's settings step without an option: no database name, no box,
-    // the single file stays the source.
-    QVERIFY(window.GetImportSettings(true));
-    QCOMPARE(s.engine->OutputDatabase(), s.world.Program("host/data") + "\\");
-    QCOMPARE(s.engine->Source(), s.ui.answer);
-    // Choosing an option keeps the single file as the source.
-    window.optDataType(5)->click();
-    QCOMPARE(s.engine->Source(), s.ui.answer);
-    QCOMPARE(s.world.ui.boxes.size(), std::size_t{0});
-
     window.cmdClear()->click();
     QVERIFY(window.lblFile()->text().isEmpty());
     QCOMPARE(window.lstFiles()->count(), 0);
@@ -360,31 +351,119 @@ class MainWindowTest : public QObject {
     }
   }
 
-  void longImportWarningAndAWholeImport() {
-    Session s;
-    frmMain window(s.ctx, s.args, s.engine);
-    window.show();
-    window.optDataType(5)->click();
-    const std::string database = s.world.Native("host/data/Lenders.mdb");
-    BoxAnswerer boxes;
-    boxes.Queue(QMessageBox::No);
-    QVERIFY(!window.ImportData());
-    QCOMPARE(boxes.texts.size(), 1);
-    QVERIFY(boxes.texts[0].startsWith(
-        "Please be aware that because of the number of comparisons\nand their complexity"));
-    QVERIFY(boxes.texts[0].endsWith("Do you still wish to continue with this import?"));
-    QVERIFY(!std::filesystem::exists(database));
-    QVERIFY(window.cmdImport()->isEnabled());
+  // Every way of starting an import from the window, by its buttons, to the
+  // end of the run: what the status line and the log end with, and the rows.
+  void everyRouteRunsToTheEndOfAnImport() {
+    enum class Then { Convert, ClearFirst, ChosenFileGone, SourceBlocked };
+    constexpr auto kNone = QMessageBox::NoButton, kYes = QMessageBox::Yes;
+    const char* const kDone = "Import finished successfully!";
+    const std::string kResponses = "host/data/CommonResponses.mdb";
+    const std::string kPrivate = "docs/My Kestova/CommonResponses.mdb";
+    const std::string kLenders = "host/data/Lenders.mdb";
+    struct Route {
+      const char* browse;  // the host file chosen with the folder button
+      int option;          // clicked afterwards; -1 for none
+      Then then;
+      QMessageBox::StandardButton answer;  // to the long-import question
+      const char* said;                    // the status line's end; nullptr: left as it was
+      bool logged;                         // `said` also ends the run's log; false: no log
+      std::string database;
+      const char* table;
+      int rows;  // -1: no database
+    };
+    const Route routes[] = {
+        {nullptr, 0, Then::Convert, kNone, kDone, true, kResponses, "resp", 4},
+        {nullptr, 1, Then::Convert, kNone, kDone, true, kPrivate, "global", 2},
+        {nullptr, 2, Then::Convert, kNone, kDone, true, kResponses, "global", 2},
+        {nullptr, 3, Then::Convert, kNone, kDone, true, kPrivate, "global", 2},
+        {nullptr, 4, Then::Convert, kYes, kDone, true, "host/data/Appraisals.mdb", "FileIndex", 3},
+        {nullptr, 5, Then::Convert, kYes, kDone, true, kLenders, "Lenders", 3},
+        {nullptr, 7, Then::Convert, kYes, kDone, true, "host/data/Comparables.mdb", "ZazOzurs", 4},
+        {nullptr, 5, Then::Convert, QMessageBox::No, "Import cancelled; nothing was imported.",
+         true, kLenders, "Lenders", -1},
+        // One file: it stays the source whatever option follows; its database
+        // is the host's, private types included.
+        {"host/data/resp.dat", 0, Then::Convert, kNone, kDone, true, kResponses, "resp", 4},
+        {"host/private/resp.dat", 1, Then::Convert, kNone, kDone, true, kResponses, "resp", 4},
+        {"host/data/global.dat", 2, Then::Convert, kNone, kDone, true, kResponses, "global", 2},
+        {"host/private/global.dat", 3, Then::Convert, kNone, kDone, true, kResponses, "global", 2},
+        {"host/data/didovuro.dta", 4, Then::Convert, kYes, kDone, true, "host/data/Appraisals.mdb",
+         "FileIndex", 3},
+        {"host/data/lender.dta", 5, Then::Convert, kYes, kDone, true, kLenders, "Lenders", 3},
+        {"host/data/xcomps.dat", 7, Then::Convert, kYes, kDone, true, "host/data/Comparables.mdb",
+         "ZazOzurs", 3},
+        // No option: no database name, so the run ends before the guess.
+        {"host/data/lender.dta", -1, Then::Convert, kNone, "Import operation failed.", true,
+         kLenders, "Lenders", -1},
+        {"host/data/lender.dta", 5, Then::ChosenFileGone, kNone, "Source file DOES NOT exist: '",
+         false, kLenders, "Lenders", -1},
+        // Clear keeps the data type: the empty list extracts nothing.
+        {nullptr, 5, Then::ClearFirst, kYes, "Extraction resulted in zero files. Exiting...", true,
+         kLenders, "Lenders", 0},
+        {nullptr, 0, Then::SourceBlocked, kNone, nullptr, false, "blocker/data/CommonResponses.mdb",
+         "resp", -1},
+    };
+    for (const Route& route : routes) {
+      const std::string name = std::string(route.browse ? route.browse : "folder") + ", option " +
+                               std::to_string(route.option) + ", then " +
+                               std::to_string(static_cast<int>(route.then));
+      const char* what = name.c_str();
+      Session s;
+      modRegistry::SaveRegistryString(
+          s.ctx, modRegistry::HKEY_CURRENT_USER,
+          "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", "Personal",
+          s.world.Program("docs"), true);
+      if (route.then == Then::SourceBlocked) {
+        s.world.Write("blocker", "a file where a folder should be");
+        s.world.Write("host/Zev.ini",
+                      "[Directories]\r\nDataDir=" + s.world.Program("blocker/data") + "\r\n");
+      }
+      frmMain window(s.ctx, s.args, s.engine);
+      window.show();
+      BoxAnswerer boxes;
+      int asked = 0;
+      if (route.browse != nullptr) {
+        s.ui.answer = s.world.Program(route.browse);
+        boxes.Queue(QMessageBox::Ok);
+        window.cmdBrowse()->click();
+        ++asked;
+      }
+      if (route.option >= 0) window.optDataType(route.option)->click();
+      if (route.then == Then::ClearFirst) window.cmdClear()->click();
+      if (route.then == Then::ChosenFileGone) std::filesystem::remove(s.world.Native(route.browse));
+      if (route.answer != kNone) {
+        boxes.Queue(route.answer);
+        ++asked;
+      }
+      const QString before = window.lblProgress()->text();
+      window.cmdImport()->click();
 
-    boxes.Queue(QMessageBox::Yes);
-    QVERIFY(window.ImportData());
-    QCOMPARE(Session::Rows(database, "Lenders"), 3);
-    QCOMPARE(window.ProgressBar().Value(), window.ProgressBar().Max());
-    QVERIFY(window.lblProgress()->text() != "Status");
-    // Common responses ask nothing and import straight away.
-    window.optDataType(0)->click();
-    QVERIFY(window.ImportData());
-    QCOMPARE(boxes.texts.size(), 2);
+      QVERIFY2(boxes.texts.size() == asked, what);
+      if (route.answer != kNone)
+        QVERIFY2(boxes.texts.back().startsWith(
+                     "Please be aware that because of the number of comparisons\nand their") &&
+                     boxes.texts.back().endsWith("Do you still wish to continue with this import?"),
+                 what);
+      QVERIFY2(s.world.ui.boxes.empty(), what);
+      QVERIFY2(window.cmdImport()->isEnabled(), what);
+      const QString status = window.lblProgress()->text();
+      if (route.said == nullptr)
+        QVERIFY2(status == before, what);
+      else
+        QVERIFY2(status.contains(route.said), (name + ": " + status.toStdString()).c_str());
+      std::string log = e2e::LogIn(s.world.Native("out"));
+      QVERIFY2(log.empty() != route.logged, what);
+      if (route.logged) {
+        while (log.ends_with("\r\n")) log.resize(log.size() - 2);
+        QVERIFY2(log.ends_with(route.said), (name + ": " + log).c_str());
+        // A chosen file is imported as one file, not as its folder.
+        if (route.browse != nullptr && route.option >= 0)
+          QVERIFY2(log.find(" - Source is a file.") != std::string::npos, what);
+      }
+      if (route.said == kDone) QCOMPARE(window.ProgressBar().Value(), window.ProgressBar().Max());
+      const int rows = Session::Rows(s.world.Native(route.database), route.table);
+      QVERIFY2(rows == route.rows, (name + ": " + std::to_string(rows) + " rows").c_str());
+    }
   }
 
   void controlsAreLockedDuringARunAndCloseWaitsForItsEnd() {

@@ -337,10 +337,22 @@ bool frmMain::ImportData() {
 
     step = 2;
     const std::string source = engine_->Source();
-    if (!modFileIO::FolderExists(ctx_, source, true) &&
-        !modFileIO::CreateDirectoryStructure(ctx_, source, true)) {
-      SetRunning(false);
-      return false;
+    if (!modFileIO::FolderExists(ctx_, source, true)) {
+      if (!lblFile_->text().isEmpty()) {
+        // The one file chosen must still be there; a folder is never made in
+        // its place.
+        if (!modFileIO::Exists(ctx_, source, false, true)) {
+          lblProgress_->setText(Q("Source file DOES NOT exist: '" + source + "'."));
+          SetRunning(false);
+          return false;
+        }
+      } else if (!modFileIO::CreateDirectoryStructure(ctx_, source, true) ||
+                 !modFileIO::FolderExists(ctx_, source, true)) {
+        // A source folder that can neither be found nor made (a file may
+        // hold its name) ends the run without a word.
+        SetRunning(false);
+        return false;
+      }
     }
 
     step = 3;
@@ -361,6 +373,7 @@ bool frmMain::ImportData() {
               "Do you still wish to continue with this import?",
               platform::MsgButtons::YesNo, platform::MsgIcon::Exclamation);
       if (answer != platform::MsgAnswer::Yes) {
+        engine_->WriteToLog("Import cancelled; nothing was imported.", "", -1);
         engine_->SetLogfile(0);
         ctx_.files.Close(logfile);
         SetRunning(false);
@@ -369,6 +382,11 @@ bool frmMain::ImportData() {
     }
 
     step = 4;
+    // The private types keep their database in a folder of the user's own
+    // that the host may never have made; without it no database can be put
+    // in place. A folder that cannot be made is reported by the engine.
+    if (!modFileIO::FolderExists(ctx_, databaseFolder_, true))
+      modFileIO::CreateDirectoryStructure(ctx_, databaseFolder_, true);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     cursorSet = true;
     engine_->Import();

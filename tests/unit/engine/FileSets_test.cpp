@@ -129,6 +129,9 @@ TEST_F(FileSetsTest, SourceIsFolderTellsFoldersFromFiles) {
   EXPECT_TRUE(engine.SourceIsFolder(world.Program("Data.d")));     // exists, despite its '.'
   EXPECT_TRUE(engine.SourceIsFolder(world.Program("New\\Data")));  // missing, no '.'
   EXPECT_FALSE(engine.SourceIsFolder(world.Program("Data.d\\lender.dta")));  // a file
+  world.MakeFolder("Plain");
+  Files("Plain", {"LENDER"});
+  EXPECT_FALSE(engine.SourceIsFolder(world.Program("Plain\\LENDER")));  // a file, no '.'
   EXPECT_FALSE(engine.SourceIsFolder("\\nonexistent-ingestor\\Data\\lender.dta"));
   EXPECT_FALSE(engine.SourceIsFolder(""));
   EXPECT_TRUE(world.ui.boxes.empty());

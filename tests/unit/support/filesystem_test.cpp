@@ -253,7 +253,14 @@ TEST_F(FileSystemHelpersTest, CreateDirectoryStructureCreatesAllParents) {
   EXPECT_TRUE(modFileIO::CreateDirectoryStructure(ctx, "rel\\x"));
   EXPECT_TRUE(std::filesystem::is_directory(world.Native("a/rel/x")));
 
+  // A name already taken counts as there, even by a file (which stays a
+  // file); a file in the middle of the path stops the creation.
   world.Write("file.txt", "x");
+  world.Write("plain", "x");
+  for (const char* taken : {"file.txt", "PLAIN", "a\\b"})
+    EXPECT_TRUE(modFileIO::CreateDirectoryStructure(ctx, world.Program(taken))) << taken;
+  EXPECT_TRUE(std::filesystem::is_regular_file(world.Native("plain")));
+  EXPECT_FALSE(modFileIO::CreateDirectoryStructure_9x(ctx, world.Program("file.txt")));
   EXPECT_FALSE(modFileIO::CreateDirectoryStructure(ctx, world.Program("file.txt\\sub")));
   EXPECT_FALSE(modFileIO::CreateDirectoryStructure(ctx, ""));
   EXPECT_EQ(std::filesystem::current_path(), cwdBefore);
