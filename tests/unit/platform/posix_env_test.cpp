@@ -181,9 +181,21 @@ TEST_F(PosixEnvTest, OpenOrCreateMakesAnEmptyFile) {
   EXPECT_FALSE(env.OpenOrCreate(world.Program("missing\\x.txt")));
 }
 
-TEST_F(PosixEnvTest, WritableFileAppendsUntilClosed) {
-  world.Write("log.txt", "old contents");
-  auto file = env.OpenForWriting(world.Program("log.txt"));
+TEST_F(PosixEnvTest, WritableFileIsAlwaysANewFileAndAppendsUntilClosed) {
+  bool taken = false;
+  std::string reason;
+  // A taken name is never opened: a file, or a link whatever it points at.
+  world.Write("old.txt", "old contents");
+  ::symlink(world.Native("old.txt").c_str(), world.Native("link.txt").c_str());
+  ::symlink(world.Native("nowhere").c_str(), world.Native("dangling.txt").c_str());
+  for (const char* name : {"old.txt", "link.txt", "dangling.txt"}) {
+    EXPECT_EQ(env.OpenForWriting(world.Program(name), taken, reason), nullptr) << name;
+    EXPECT_TRUE(taken) << name;
+  }
+  EXPECT_EQ(world.Read("old.txt"), "old contents");
+  EXPECT_FALSE(world.Has("nowhere"));
+
+  auto file = env.OpenForWriting(world.Program("log.txt"), taken, reason);
   ASSERT_NE(file, nullptr);
   EXPECT_TRUE(file->Append("line 1\r\n"));
   EXPECT_TRUE(file->Append("line 2\r\n"));
@@ -192,7 +204,9 @@ TEST_F(PosixEnvTest, WritableFileAppendsUntilClosed) {
   EXPECT_FALSE(file->Append("late"));
   EXPECT_FALSE(file->Close());
   EXPECT_EQ(world.Read("log.txt"), "line 1\r\nline 2\r\n");
-  EXPECT_EQ(env.OpenForWriting(world.Program("missing\\log.txt")), nullptr);
+  EXPECT_EQ(env.OpenForWriting(world.Program("missing\\log.txt"), taken, reason), nullptr);
+  EXPECT_FALSE(taken);
+  EXPECT_EQ(reason, "No such file or directory");
 }
 
 TEST_F(PosixEnvTest, DriveVariableAndFoldersComeFromTheEnvironment) {
