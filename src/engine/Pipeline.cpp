@@ -247,6 +247,8 @@ bool CSImportEngine::Import() {
             "imported.");
         return false;
       }
+      // A folder run always cleared them; a file run must not import them either.
+      if (!removeEarlierExtracted()) return false;
       if (dataType_ == 9) {
         step = 17;
         log("Import data type is unknown. Attempting to \"guess\" type...");

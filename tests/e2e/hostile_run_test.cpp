@@ -79,7 +79,8 @@ struct Scene {
     return Script(relative, "'" + kExtractor + "' \"$@\"\n" + after);
   }
   e2e::RunResult Run() {
-    std::string tail = TailPath(extractor) + "/" + TailPath(world.Native(source)) + "\\/" +
+    std::string tail = TailPath(extractor) + "/" + TailPath(world.Native(source)) +
+                       (fs::is_directory(world.Native(source)) ? "\\/" : "/") +
                        TailPath(world.Native(output)) + "\\/" + type + "/" +
                        TailPath(world.Native(database));
     std::vector<std::string> args = runAs;
@@ -223,6 +224,15 @@ TEST(HostileRun, NamesFoldersAndExtractorsCannotMisleadTheRun) {
          EXPECT_EQ(s.Entries(""),
                    (std::set<std::string>{"Lenders.mdb", "a;DBQ=b{c}.mdb", "host", "out"}));
        }},
+      {"extracted files an earlier run left are named and never imported, file runs included",
+       [](Scene& s) {
+         s.source = "host/lender.dta";
+         s.world.Write("out/lender.old.tmp", "an earlier run's file");
+       },
+       0,
+       {"Removed the earlier extracted file 'lender.old.tmp'.", "Extraction produced 1 file(s)."},
+       "",
+       nullptr},
       {"an output folder another run holds is not touched",
        [](Scene& s) {
          s.world.Write("out/stale.tmp", "another run's file");
