@@ -39,9 +39,33 @@ class SandboxEnv final : public platform::Env {
   std::optional<std::string> ReadWholeFile(const std::string& path) override;
   bool ReplaceFile(const std::string&, std::string_view) override { return false; }
   std::unique_ptr<platform::ReadableFile> OpenForReading(const std::string& path) override;
-  std::unique_ptr<platform::WritableFile> OpenForWriting(const std::string&) override {
+  std::unique_ptr<platform::WritableFile> OpenForWriting(const std::string&, bool& taken,
+                                                         std::string& reason) override {
+    taken = false;
+    reason = "sandboxed";
     return nullptr;
   }
+  platform::Presence Lookup(const std::string& path, std::string& reason) override {
+    return real_.Lookup(path, reason);
+  }
+  bool CheckReadable(const std::string& path, std::string& reason) override {
+    return real_.CheckReadable(path, reason);
+  }
+  platform::FolderResult CreatePrivateFolder(const std::string&, std::string& reason) override {
+    reason = "sandboxed";
+    return platform::FolderResult::Failed;
+  }
+  bool CopyDatabase(const std::string&, const std::string&, std::string& reason) override {
+    reason = "sandboxed";
+    return false;
+  }
+  std::unique_ptr<platform::FileLock> TryLock(const std::string&, bool& busy,
+                                              std::string& reason) override {
+    busy = false;
+    reason = "sandboxed";
+    return nullptr;
+  }
+  void PrintError(const std::string&) override {}
   std::unique_ptr<db::Backend> OpenDatabase(const std::string&,
                                             std::vector<std::string>& errors) override;
   std::string CurrentFolder() override { return programFolder_; }
@@ -50,8 +74,9 @@ class SandboxEnv final : public platform::Env {
   std::string SystemFolder() override { return programFolder_; }
   std::optional<std::string> Variable(const std::string& name) override;
   bool IsExecutableFile(const std::string& path) override;
-  std::optional<int> RunProcess(const std::string&, const std::vector<std::string>&,
-                                bool) override {
+  std::optional<int> RunProcess(const std::string&, const std::vector<std::string>&, bool,
+                                std::string& reason) override {
+    reason = "sandboxed";
     return std::nullopt;
   }
   double MonotonicSeconds() override { return 0; }

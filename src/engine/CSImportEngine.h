@@ -96,9 +96,10 @@ class CSImportEngine {
   // unchanged and gives 0.
   std::int32_t LoadSourceFilesFromList(const std::vector<std::string>* list);
   // Copies every source file and the target database into a new
-  // time-stamped folder under OutputFolder, so a run can be undone by hand.
-  // The outcome is only logged; the import goes on whatever happens.
-  void BackupSourceFiles();
+  // time-stamped folder under OutputFolder (only its owner may enter it), so
+  // a run can be undone by hand. False, with the reason logged, when any copy
+  // could not be made: the run must then write nothing.
+  bool BackupSourceFiles();
 
   // --- Engine-internal operations, public so that the importers and tests reach them.
   // Makes sure OutputDatabase exists, copying the host's empty database of
@@ -205,6 +206,23 @@ class CSImportEngine {
   bool UsingUI() const { return usingUI_; }
   const platform::Context& Context() const { return ctx_; }
 
+  // --- Run safety: one run per output folder, and how a run ended beyond its
+  // records (the caller turns them into the exit status).
+  // Takes the lock of `folder` for this engine, unless it holds one already.
+  // Import takes it itself when the caller did not, and then lets it go when
+  // it ends; a lock the caller took lasts as long as the engine. False with
+  // Failure() set when another import holds it or it cannot be taken.
+  bool LockOutputFolder(const std::string& folder);
+  // A problem that let the run complete, but not cleanly (status 3 at best).
+  // Reset by Import.
+  void CountRunProblem() { ++runProblems_; }
+  std::int64_t RunProblems() const { return runProblems_; }
+  // Why the last run ended without completing, as one line for the terminal;
+  // "" when nothing beyond the log says why. Reset by Import.
+  const std::string& Failure() const { return failure_; }
+  // Logs `reason` and keeps it as the run's failure.
+  void FailRun(const std::string& reason);
+
  private:
   // One output file further on the run's progress bar (when there is one).
   void AdvanceProgress();
@@ -249,4 +267,9 @@ class CSImportEngine {
   std::string source_;
   std::string extractor_;
   std::string additionalFile_;
+
+  // --- Run safety (see LockOutputFolder).
+  std::unique_ptr<platform::FileLock> folderLock_;
+  std::int64_t runProblems_ = 0;
+  std::string failure_;
 };

@@ -6,6 +6,7 @@
 #include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
 #include "engine/Recordset.h"
+#include "platform/db/Connect.h"
 #include "support/modEncryption.h"
 #include "support/modFileIO.h"
 
@@ -54,8 +55,11 @@ bool CSImportEngine::OpenConnection(const std::string& server, const std::string
       text = "DRIVER={SQL Server};Server=" + server + ";Database=" + database + ";";
     } else {
       WriteToLog("Attempting to connect to database using MS Access", kConnectSource, -1);
-      text = "DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" + outputDatabase_ +
-             ";DefaultDir=" + modFileIO::GetFolderFromFullpath(outputDatabase_, false) + ";";
+      // A path with ';' or braces is braced, so it cannot end the pair early.
+      text =
+          "DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" + db::ConnectionValue(outputDatabase_) +
+          ";DefaultDir=" +
+          db::ConnectionValue(modFileIO::GetFolderFromFullpath(outputDatabase_, false)) + ";";
     }
     text += "UID=" + Credential(user, scramble) + ";PWD=" + Credential(password, scramble) + ";";
 

@@ -14,12 +14,14 @@ std::string BuildLine(const platform::LocalTime& now, const std::string& text,
     line += " - ";
   } else {
     line += " - [Source]";
-    line += source;
+    line += support::EscapeControls(source);
     line += " [Index]";
     line += index == -1 ? std::string("na") : std::to_string(index);
     line += " [Text]";
   }
-  line += text;
+  // A control character in a logged name (a file called "a\r\nb.dat") must
+  // not start a line of its own that reads like an event.
+  line += support::EscapeControls(text);
   return line;
 }
 

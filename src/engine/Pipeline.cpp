@@ -2,6 +2,7 @@
 // extraction, extracted files, the importer of the data type, clean-up.
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 #include <stdexcept>
 
 #include "engine/CSImportEngine.h"
@@ -15,7 +16,6 @@
 namespace {
 
 constexpr const char* kCrLf = "\r\n";
-constexpr std::int32_t kNormalPriority = 32;
 
 // Elapsed seconds as plain decimal text without trailing zeros ("12.5").
 std::string Seconds(double seconds) {
@@ -27,8 +27,14 @@ std::string Seconds(double seconds) {
   return text;
 }
 
-std::string Quoted(const std::string& text) {
-  return "\"" + text + "\"";
+// Taken in the output folder for a whole run, so two imports never share
+// (and delete or import) each other's extracted files. The file stays: an
+// unlinked lock file could be locked again by a run that opened it earlier.
+constexpr const char* kLockFileName = ".ingestor.lock";
+
+std::string WithBackslash(std::string folder) {
+  if (!support::EndsWith(folder, "\\")) folder += '\\';
+  return folder;
 }
 
 // Files the host keeps beside its common responses that are not responses.
@@ -42,31 +48,106 @@ bool BypassedForCommonResponses(const std::string& name) {
 std::string HeaderLine(const std::string& label, const std::string& value) {
   std::string line = "\t" + label;
   line.resize(1 + 20, ' ');
-  return line + value + kCrLf;
+  return line + support::EscapeControls(value) + kCrLf;
 }
 
 }  // namespace
 
+bool CSImportEngine::LockOutputFolder(const std::string& folder) {
+  if (folderLock_) return true;
+  return Trapped("LockOutputFolder::CSImportEngine", false, [&] {
+    bool busy = false;
+    std::string reason;
+    folderLock_ = ctx_.env.TryLock(WithBackslash(folder) + kLockFileName, busy, reason);
+    if (folderLock_) return true;
+    failure_ = busy ? "Another import is using the output folder '" + folder + "'."
+                    : "The output folder '" + folder + "' cannot be locked: " + reason + ".";
+    return false;
+  });
+}
+
+void CSImportEngine::FailRun(const std::string& reason) {
+  failure_ = reason;
+  WriteToLog(reason, "", -1);
+}
+
 bool CSImportEngine::Import() {
   int step = 0;
   bool result = false;
+  runProblems_ = 0;
+  failure_.clear();
   auto log = [&](const std::string& text) { WriteToLog(text, "", -1); };
   // Runs the extraction program and logs its elapsed time and exit code.
-  std::int32_t exitCode = 0;
-  auto runExtractor = [&](const std::string& command, const std::string& what) {
+  // False when it could not be started: the run has then failed.
+  auto runExtractor = [&](const std::vector<std::string>& arguments, const std::string& what) {
+    std::string reason;
     double t0 = ctx_.env.MonotonicSeconds();
-    modShellExecute::LaunchApplication(ctx_, command, "", true, kNormalPriority, exitCode);
+    std::optional<std::int32_t> exitCode =
+        modShellExecute::RunAndWait(ctx_, extractor_, arguments, reason);
     double t1 = ctx_.env.MonotonicSeconds();
+    if (!exitCode) {
+      FailRun("Extraction application could not be started: " + reason);
+      return false;
+    }
     log("ET for " + what + " was: " + Seconds(t1 - t0) + " s.");
-    log("Extraction application returned: " + std::to_string(exitCode));
+    log("Extraction application returned: " + std::to_string(*exitCode));
+    if (*exitCode != 0) {
+      // Its files are still imported (the host relies on that), but the run
+      // cannot count as clean.
+      log("The extraction program reported a failure; its files may be incomplete.");
+      CountRunProblem();
+    }
+    return true;
   };
   // The extracted files; a folder that cannot be searched holds none either.
   auto countExtracted = [&] {
     std::string mask = "*.tmp";
     return std::max(GetOutputFiles(outputFolder_, mask), std::int32_t{0});
   };
+  // Extracted files an earlier run left behind would be imported as this
+  // run's: each is deleted and named, and one that stays ends the run.
+  auto removeEarlierExtracted = [&] {
+    auto entries = ctx_.env.ListFolder(outputFolder_);
+    if (!entries) return true;
+    for (const platform::DirEntry& entry : *entries) {
+      if (entry.isFolder || !support::MatchesFileWildcard(entry.name, "*.tmp")) continue;
+      if (!ctx_.env.DeleteFile(outputFolder_ + entry.name)) {
+        FailRun("Could not remove the earlier extracted file '" + entry.name +
+                "'; it would be imported as this run's.");
+        return false;
+      }
+      log("Removed the earlier extracted file '" + entry.name + "'.");
+    }
+    return true;
+  };
+  // A path with a quote or a control character cannot be passed on as one
+  // argument of a command line, and a file name holding '\' would name
+  // another file once separators are converted: neither reaches the
+  // extraction program.
+  auto refusedName = [&](const std::string& path, const std::string& name) {
+    if (!support::HoldsQuoteOrControl(path) && name.find('\\') == std::string::npos) return false;
+    log("File '" + name +
+        "' is not handed to the extraction program: its name holds a quote, a control "
+        "character or a '\\'.");
+    CountRunProblem();
+    return true;
+  };
+  // The lock is this run's own when the caller did not take it first.
+  struct LockRelease {
+    std::unique_ptr<platform::FileLock>* lock = nullptr;
+    ~LockRelease() {
+      if (lock != nullptr) lock->reset();
+    }
+  } release;
   try {
     step = 1;
+    if (!folderLock_) {
+      if (!LockOutputFolder(outputFolder_)) {
+        log(failure_);
+        return false;
+      }
+      release.lock = &folderLock_;
+    }
     if (logfile_ != 0) {
       const std::string rule(80, '=');
       ctx_.files.Write(logfile_, rule + kCrLf + kCrLf);
@@ -81,25 +162,37 @@ bool CSImportEngine::Import() {
     log("Checking database...");
 
     step = 2;
+    // Only "no such file" means missing: a database that is there but cannot
+    // be read must never be replaced by the template, nor imported into.
     const std::string databaseName = modFileIO::GetFilenameFromPath(outputDatabase_);
-    if (!modFileIO::Exists(ctx_, outputDatabase_)) {
+    std::string reason;
+    const platform::Presence presence = ctx_.env.Lookup(outputDatabase_, reason);
+    if (presence == platform::Presence::Missing) {
       log("Database '" + databaseName + "' DID NOT exist. Attempting to extract template...");
       if (!CopyOverTemplate()) {
-        log("FAILED to create database '" + databaseName + "'");
+        FailRun("FAILED to create database '" + databaseName + "'");
         log("Import operation failed.");
         return false;
       }
       log("Extracted database '" + databaseName + "' successfully.");
+    } else if (presence == platform::Presence::Unknown) {
+      FailRun("The database '" + outputDatabase_ + "' cannot be looked at: " + reason + ".");
+      log("Import operation failed.");
+      return false;
+    } else if (!ctx_.env.CheckReadable(outputDatabase_, reason)) {
+      FailRun("The database '" + outputDatabase_ + "' exists but cannot be read: " + reason + ".");
+      log("Import operation failed.");
+      return false;
     }
 
     step = 3;
     log("Beginning import...");
     bool connected = OpenConnection("", "", "", "", true);
-    if (!connected) log("Failed to connect to database, import aborted.");
+    if (!connected) FailRun("Failed to connect to database, import aborted.");
 
     bool extract = connected;
     bool finalMessage = connected;
-    std::string commandLine;
+    std::vector<std::string> arguments;
     bool folderSource = false;
     if (connected) {
       step = 4;
@@ -116,14 +209,20 @@ bool CSImportEngine::Import() {
         log("Could not locate any source files.");
         extract = false;
       } else {
-        BackupSourceFiles();
+        // Refused before the backup too: such a name cannot be copied
+        // faithfully either, and a file not imported needs no undo copy.
+        std::erase_if(sourceFiles_, [&](const std::string& name) {
+          return refusedName(WithBackslash(source_) + name, name);
+        });
+        if (!BackupSourceFiles()) {
+          log("Import operation failed.");
+          return false;
+        }
         step = 6;
-        modFileIO::Remove(ctx_, outputFolder_ + "*.tmp", true, true);
+        if (!removeEarlierExtracted()) return false;
         step = 7;
         log("Iterating through source files, running extraction...");
-        std::string built =
-            " " + Quoted(outputFolder_) + " " + Quoted(terminateRecords_ ? "y" : "n") + " ";
-        bool first = true;
+        arguments = {outputFolder_, terminateRecords_ ? "y" : "n"};
         for (const std::string& name : sourceFiles_) {
           if (dataType_ == 0 && BypassedForCommonResponses(name)) {
             log("Bypassing file: '" + name + "'.");
@@ -131,24 +230,31 @@ bool CSImportEngine::Import() {
           }
           step = 8;
           log("Adding file to command line: '" + name + "'...");
-          built += (first ? "" : " ") + Quoted(source_ + name);
-          first = false;
+          arguments.push_back(source_ + name);
         }
-        commandLine = extractor_ + built;
         step = 8;
       }
     } else if (connected) {
       step = 16;
       log("Source is a file.");
-      BackupSourceFiles();
+      if (!BackupSourceFiles()) {
+        log("Import operation failed.");
+        return false;
+      }
+      if (refusedName(source_, modFileIO::GetFilenameFromPath(source_))) {
+        FailRun(
+            "The source file cannot be handed to the extraction program; nothing was "
+            "imported.");
+        return false;
+      }
+      // A folder run always cleared them; a file run must not import them either.
+      if (!removeEarlierExtracted()) return false;
       if (dataType_ == 9) {
         step = 17;
         log("Import data type is unknown. Attempting to \"guess\" type...");
         log("Running test extraction.");
         step = 18;
-        std::string test =
-            extractor_ + " " + Quoted(outputFolder_) + " " + Quoted("y") + " " + Quoted(source_);
-        runExtractor(test, "test extraction");
+        if (!runExtractor({outputFolder_, "y", source_}, "test extraction")) return false;
         step = 19;
         std::int32_t count = countExtracted();
         if (count == 0) {
@@ -163,13 +269,15 @@ bool CSImportEngine::Import() {
         log("ET for \"guessing\" process was: " + Seconds(t1 - t0) + "s.");
       }
       step = 23;
-      commandLine = extractor_ + " " + Quoted(outputFolder_) + " " +
-                    Quoted(terminateRecords_ ? "y" : "n") + " " + Quoted(source_);
+      arguments = {outputFolder_, terminateRecords_ ? "y" : "n", source_};
     }
 
     if (extract) {
       if (folderSource) log("Running extraction application...");
-      runExtractor(commandLine, "extraction");
+      if (!runExtractor(arguments, "extraction")) {
+        modFileIO::Remove(ctx_, outputFolder_ + "*.tmp", true, true);
+        return false;
+      }
       step = folderSource ? 9 : 24;
       std::int32_t count = countExtracted();
       if (count == 0) {
@@ -184,8 +292,15 @@ bool CSImportEngine::Import() {
       log("ET for import process was: " + Seconds(t1 - t0) + "s.");
     }
 
-    if (finalMessage)
-      log(result ? "Import finished successfully!" : "Import did NOT complete successfully.");
+    if (finalMessage) {
+      if (!result)
+        log("Import did NOT complete successfully.");
+      else if (runProblems_ == 0)
+        log("Import finished successfully!");
+      else
+        log("Import finished, but not cleanly: " + std::to_string(runProblems_) +
+            " problem(s) are named above.");
+    }
     if (!leaveOutputFiles_) modFileIO::Remove(ctx_, outputFolder_ + "*.tmp", true, true);
     return result;
   } catch (const std::exception& e) {

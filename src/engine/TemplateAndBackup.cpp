@@ -10,6 +10,8 @@
 namespace {
 
 constexpr const char* kBackupSource = "BackupSourceFiles::CSImportEngine";
+// Backup folders of one second tried before giving up.
+constexpr int kMaxNumberedFolders = 1000;
 
 std::string WithBackslash(std::string folder) {
   if (!support::EndsWith(folder, "\\")) folder += '\\';
@@ -27,7 +29,9 @@ std::string CSImportEngine::HostConfigurationFile() {
 
 bool CSImportEngine::CopyOverTemplate() {
   return Trapped("CopyOverTemplate::CSImportEngine", false, [&] {
-    if (modFileIO::Exists(ctx_, outputDatabase_, false, false)) return true;
+    std::string reason;
+    const platform::Presence presence = ctx_.env.Lookup(outputDatabase_, reason);
+    if (presence != platform::Presence::Missing) return presence == platform::Presence::Present;
     const std::string ini = HostConfigurationFile();
     std::string appDir = modINIFile::GetINIString(ctx_, ResourceString(res::kDirectoriesSection),
                                                   ResourceString(res::kAppDirKey), "", ini);
@@ -37,43 +41,55 @@ bool CSImportEngine::CopyOverTemplate() {
       throw std::runtime_error("The data type " + std::to_string(dataType_) +
                                " has no database file.");
     std::string templatePath = WithBackslash(appDir) + "Data\\" + file;
-    return modFileIO::CopyFile(ctx_, templatePath, outputDatabase_, false, true);
+    // Placed only where no file is: a database that appeared meanwhile is
+    // never replaced.
+    return modFileIO::CopyFile(ctx_, templatePath, outputDatabase_, true, true);
   });
 }
 
-void CSImportEngine::BackupSourceFiles() {
-  Trapped(kBackupSource, false, [&] {
+bool CSImportEngine::BackupSourceFiles() {
+  return Trapped(kBackupSource, false, [&] {
     std::string stamp =
         support::FormatDateTime(ResourceString(res::kBackupFolderPattern), ctx_.env.LocalNow());
     std::string folder = outputFolder_ + stamp;
-    // Two runs in the same second must not share a folder: the second run's
-    // copies would fail and leave it without an undo copy.
+    // Two runs in the same second must not share a folder: the name is
+    // claimed by creating it, and a taken one gets the next number. Only the
+    // owner may enter it, since it holds copies of the user's data.
     std::string base = folder.substr(0, folder.size() - (support::EndsWith(folder, "\\") ? 1 : 0));
-    for (int n = 2; modFileIO::FolderExists(ctx_, folder, true); ++n)
+    std::string reason;
+    for (int n = 2;; ++n) {
+      platform::FolderResult made = ctx_.env.CreatePrivateFolder(folder, reason);
+      if (made == platform::FolderResult::Created) break;
+      if (made == platform::FolderResult::Failed || n > kMaxNumberedFolders) {
+        FailRun("Could not create backup folder '" + folder + "': " + reason +
+                "; nothing was imported.");
+        return false;
+      }
       folder = base + "-" + std::to_string(n) + "\\";
-    if (!modFileIO::CreateDirectoryStructure(ctx_, folder, true)) {
-      WriteToLog("Could not create backup folder '" + folder + "'", kBackupSource, -1);
-      return false;
     }
     WriteToLog("Created backup folder '" + folder + "'", kBackupSource, -1);
+    // Without its undo copy a run must not write: every copy is required.
+    auto backUp = [&](const std::string& path) {
+      const std::string name = modFileIO::GetFilenameFromPath(path);
+      if (modFileIO::CopyFile(ctx_, path, folder + name, true, true)) return true;
+      FailRun("Could not back up source file '" + name + "'; nothing was imported.");
+      return false;
+    };
     if (SourceIsFolder(source_)) {
       WriteToLog("Backing up source FILES...", kBackupSource, -1);
       for (const std::string& name : sourceFiles_)
-        if (!modFileIO::CopyFile(ctx_, source_ + name, folder + name, true, true))
-          WriteToLog("Could not back up source file '" + name + "'.", kBackupSource, -1);
+        if (!backUp(WithBackslash(source_) + name)) return false;
     } else {
       WriteToLog("Backing up source FILE...", kBackupSource, -1);
-      const std::string name = modFileIO::GetFilenameFromPath(source_);
-      // A run without its undo copy must say so: the copy is the only way back.
-      if (!modFileIO::CopyFile(ctx_, source_, folder + name, true, true))
-        WriteToLog("Could not back up source file '" + name + "'.", kBackupSource, -1);
+      if (!backUp(source_)) return false;
     }
     WriteToLog("Backing up source database...", kBackupSource, -1);
-    bool copied =
-        modFileIO::CopyFile(ctx_, outputDatabase_,
-                            folder + modFileIO::GetFilenameFromPath(outputDatabase_), true, true);
-    WriteToLog(copied ? "Successfully backed up database." : "Could not backup database.",
-               kBackupSource, -1);
+    if (!ctx_.env.CopyDatabase(outputDatabase_,
+                               folder + modFileIO::GetFilenameFromPath(outputDatabase_), reason)) {
+      FailRun("Could not backup database: " + reason + "; nothing was imported.");
+      return false;
+    }
+    WriteToLog("Successfully backed up database.", kBackupSource, -1);
     return true;
   });
 }

@@ -79,6 +79,21 @@ std::optional<CommandLine> SplitCommandLine(const platform::Context& ctx, const 
   }
 }
 
+std::optional<std::int32_t> RunAndWait(const platform::Context& ctx, const std::string& program,
+                                       const std::vector<std::string>& arguments,
+                                       std::string& reason) {
+  try {
+    std::optional<int> status = ctx.env.RunProcess(program, arguments, true, reason);
+    if (!status) return std::nullopt;
+    return static_cast<std::int32_t>(*status);
+  } catch (const std::exception& e) {
+    reason = e.what();
+  } catch (...) {
+    reason = "Unknown error";
+  }
+  return std::nullopt;
+}
+
 bool LaunchApplication(const platform::Context& ctx, const std::string& command,
                        const std::string& arguments, bool wait, std::int32_t creationFlags,
                        std::int32_t& exitCode) {
@@ -93,7 +108,8 @@ bool LaunchApplication(const platform::Context& ctx, const std::string& command,
     if (!line) return true;  // nothing to start: as if it could not be started
 
     step = 3;
-    std::optional<int> status = ctx.env.RunProcess(line->program, line->arguments, wait);
+    std::string reason;
+    std::optional<int> status = ctx.env.RunProcess(line->program, line->arguments, wait, reason);
 
     step = 4;
     if (status && wait) exitCode = static_cast<std::int32_t>(*status);

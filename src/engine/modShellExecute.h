@@ -1,4 +1,5 @@
-// Starting the extraction program from one command line and waiting for it.
+// Starting the extraction program, from an argument vector or from one
+// command line, and waiting for it.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +23,14 @@ namespace modShellExecute {
 bool LaunchApplication(const platform::Context& ctx, const std::string& command,
                        const std::string& arguments, bool wait, std::int32_t creationFlags,
                        std::int32_t& exitCode);
+
+// Starts `program` (the path as named, spaces and all: never a shorter prefix
+// of it) with `arguments` as they are, and waits for it to end. Its exit
+// status (128 + the signal number when a signal ended it); nullopt with the
+// system's reason when it could not be started. Never throws.
+std::optional<std::int32_t> RunAndWait(const platform::Context& ctx, const std::string& program,
+                                       const std::vector<std::string>& arguments,
+                                       std::string& reason);
 
 struct CommandLine {
   std::string program;

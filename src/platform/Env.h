@@ -38,6 +38,16 @@ struct LocalTime {
 
 enum class FolderResult { Created, AlreadyExists, Failed };
 
+// Whether a name is taken. Only "no such file" is Missing; a path that cannot
+// be looked at (no permission to search a folder, an I/O error) is Unknown.
+enum class Presence { Missing, Present, Unknown };
+
+// An advisory lock held on a file until destroyed.
+class FileLock {
+ public:
+  virtual ~FileLock() = default;
+};
+
 // A file opened for writing. Closing happens on destruction when not done
 // explicitly; a failed write is reported, never thrown.
 class WritableFile {
@@ -91,8 +101,33 @@ class Env {
   virtual bool ReplaceFile(const std::string& path, std::string_view contents) = 0;
   // Opens a regular file for reading; nullptr when it cannot be.
   virtual std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) = 0;
-  // Creates or empties `path` and opens it for writing; nullptr on failure.
-  virtual std::unique_ptr<WritableFile> OpenForWriting(const std::string& path) = 0;
+  // Creates `path` as a new, empty file and opens it for writing. A name that
+  // exists (a symbolic link included) is never opened, emptied or followed:
+  // nullptr with `taken` set. Any failure gives the system's reason.
+  virtual std::unique_ptr<WritableFile> OpenForWriting(const std::string& path, bool& taken,
+                                                       std::string& reason) = 0;
+
+  // --- Operations that say why they failed (`reason`: the system's text)
+  // Whether `path` names anything, itself not followed when it is a link.
+  virtual Presence Lookup(const std::string& path, std::string& reason) = 0;
+  // True when `path` is a regular file whose first bytes can be read.
+  virtual bool CheckReadable(const std::string& path, std::string& reason) = 0;
+  // Creates one folder that only its owner may enter; its parent must exist.
+  // AlreadyExists when the name is taken by anything.
+  virtual FolderResult CreatePrivateFolder(const std::string& path, std::string& reason) = 0;
+  // Copies a database file to `to`, which must not exist. The copy is taken
+  // as one consistent state: an embedded database through its own backup
+  // under a read lock, any other file under a shared lock, so a writer at
+  // work cannot leave a torn copy. A partial destination never remains.
+  virtual bool CopyDatabase(const std::string& from, const std::string& to,
+                            std::string& reason) = 0;
+  // Takes an exclusive advisory lock on the file `path` (created when
+  // missing, never through a link) without waiting. nullptr when it cannot:
+  // `busy` set when another holder has it.
+  virtual std::unique_ptr<FileLock> TryLock(const std::string& path, bool& busy,
+                                            std::string& reason) = 0;
+  // One line on the process's error stream (the terminal of a script).
+  virtual void PrintError(const std::string& line) = 0;
 
   // --- Databases
   // Opens the database a connection string names (see platform/db/Connect.h);
@@ -119,10 +154,12 @@ class Env {
   // environment and inherits the current folder and the standard streams.
   // With `wait` the call returns when the program has ended: its exit status,
   // or 128 + the signal number when a signal ended it. Without `wait` it
-  // returns 0 as soon as the program has started. nullopt when the program
-  // could not be started (or, with `wait`, its end could not be observed).
+  // returns 0 as soon as the program has started. nullopt with the system's
+  // reason when the program could not be started (or, with `wait`, its end
+  // could not be observed).
   virtual std::optional<int> RunProcess(const std::string& program,
-                                        const std::vector<std::string>& arguments, bool wait) = 0;
+                                        const std::vector<std::string>& arguments, bool wait,
+                                        std::string& reason) = 0;
 
   // --- Time
   // Seconds from an arbitrary fixed point; never goes backwards.

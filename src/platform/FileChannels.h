@@ -15,8 +15,12 @@ namespace platform {
 
 class FileChannels {
  public:
-  // Creates or empties `path` and returns its new number, 0 on failure.
-  std::int16_t Open(Env& env, const std::string& path);
+  // Creates a new file and returns its number, 0 on failure (`reason` then
+  // says why). An existing file is never opened, emptied or followed when it
+  // is a link: when `path` is taken the same name with "-2", "-3", ... before
+  // its extension is tried instead. `opened` receives the path created.
+  std::int16_t Open(Env& env, const std::string& path, std::string* opened = nullptr,
+                    std::string* reason = nullptr);
   // Appends bytes to an open number; false for an unknown number or a failed write.
   bool Write(std::int16_t number, std::string_view bytes);
   // Closes the number; false when it was not open or the close failed.

@@ -2,13 +2,17 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <chrono>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 
 #include "platform/Paths.h"
@@ -117,6 +121,20 @@ int CreateTempBeside(const std::string& native, std::string& tmp) {
   return ::mkostemp(tmp.data(), O_CLOEXEC);
 }
 
+// Gives the file at `tmp` the name `dst` only when that name is free; the
+// check and the naming are one step, so nothing that appears meanwhile is
+// replaced. link() where the file system has hard links, else a rename that
+// refuses to replace.
+bool PlaceWithoutReplacing(const std::string& tmp, const std::string& dst) {
+  if (::link(tmp.c_str(), dst.c_str()) == 0) return true;
+  if (errno != EPERM && errno != EOPNOTSUPP) return false;
+  return ::renameat2(AT_FDCWD, tmp.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0;
+}
+
+std::string Reason(int error) {
+  return std::strerror(error);
+}
+
 // Opens for reading without waiting on a FIFO or device that has no writer.
 int OpenForReadingNoWait(const std::string& native) {
   return ::open(native.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
@@ -212,12 +230,7 @@ bool PosixEnv::CopyFile(const std::string& from, const std::string& to, bool fai
   ok = (::close(out.release()) == 0) && ok;
   if (ok) {
     if (failIfExists) {
-      // link() refuses an existing destination atomically; where the file
-      // system has no hard links, check and rename instead.
-      if (::link(tmp.c_str(), dst.c_str()) != 0) {
-        ok = (errno == EPERM || errno == EOPNOTSUPP) && ::access(dst.c_str(), F_OK) != 0 &&
-             ::rename(tmp.c_str(), dst.c_str()) == 0;
-      }
+      ok = PlaceWithoutReplacing(tmp, dst);
     } else
       ok = ::rename(tmp.c_str(), dst.c_str()) == 0;
   }
@@ -313,11 +326,200 @@ std::unique_ptr<ReadableFile> PosixEnv::OpenForReading(const std::string& path) 
   return std::make_unique<PosixReadableFile>(fd.release(), static_cast<std::uint64_t>(st.st_size));
 }
 
-std::unique_ptr<WritableFile> PosixEnv::OpenForWriting(const std::string& path) {
-  if (path.empty()) return nullptr;
-  int fd = ::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) return nullptr;
+std::unique_ptr<WritableFile> PosixEnv::OpenForWriting(const std::string& path, bool& taken,
+                                                       std::string& reason) {
+  taken = false;
+  if (path.empty()) {
+    reason = Reason(ENOENT);
+    return nullptr;
+  }
+  // O_EXCL also refuses a symbolic link, dangling or not, at the name.
+  int fd = ::open(Native(path).c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+  if (fd < 0) {
+    taken = errno == EEXIST;
+    reason = Reason(errno);
+    return nullptr;
+  }
   return std::make_unique<PosixWritableFile>(fd);
+}
+
+Presence PosixEnv::Lookup(const std::string& path, std::string& reason) {
+  struct stat st;
+  if (::lstat(Native(path).c_str(), &st) == 0) return Presence::Present;
+  reason = Reason(errno);
+  return errno == ENOENT ? Presence::Missing : Presence::Unknown;
+}
+
+bool PosixEnv::CheckReadable(const std::string& path, std::string& reason) {
+  Fd fd(OpenForReadingNoWait(Native(path)));
+  if (!fd.ok()) {
+    reason = Reason(errno);
+    return false;
+  }
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    reason = S_ISDIR(st.st_mode) ? Reason(EISDIR) : "not a regular file";
+    return false;
+  }
+  char byte;
+  if (::pread(fd.get(), &byte, 1, 0) < 0) {
+    reason = Reason(errno);
+    return false;
+  }
+  return true;
+}
+
+FolderResult PosixEnv::CreatePrivateFolder(const std::string& path, std::string& reason) {
+  std::string native = Native(path);
+  while (native.size() > 1 && native.back() == '/') native.pop_back();
+  if (::mkdir(native.c_str(), 0700) == 0) return FolderResult::Created;
+  reason = Reason(errno);
+  return errno == EEXIST ? FolderResult::AlreadyExists : FolderResult::Failed;
+}
+
+namespace {
+
+// A whole-file shared lock for as long as it lives.
+class SharedFlock {
+ public:
+  explicit SharedFlock(int fd) : fd_(fd), ok_(::flock(fd, LOCK_SH | LOCK_NB) == 0) {}
+  ~SharedFlock() {
+    if (ok_) ::flock(fd_, LOCK_UN);
+  }
+  SharedFlock(const SharedFlock&) = delete;
+  SharedFlock& operator=(const SharedFlock&) = delete;
+  bool ok() const { return ok_; }
+
+ private:
+  int fd_;
+  bool ok_;
+};
+
+// Copies the embedded database `src` into the empty file `dst` with SQLite's
+// backup, which reads the source under a read lock (retried while a writer
+// holds it) so the copy is one committed state.
+bool BackupSqlite(const std::string& src, const std::string& dst, std::string& reason) {
+  auto closer = [](sqlite3* db) { sqlite3_close_v2(db); };
+  sqlite3* raw = nullptr;
+  // Read-write when possible: a journal left by a killed writer must be
+  // rolled back before the file reads as one state.
+  int rc = sqlite3_open_v2(src.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+  if (rc != SQLITE_OK) {
+    sqlite3_close_v2(raw);
+    raw = nullptr;
+    rc = sqlite3_open_v2(src.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+  }
+  std::unique_ptr<sqlite3, decltype(closer)> from(raw, closer);
+  if (rc != SQLITE_OK) {
+    reason = raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
+    return false;
+  }
+  raw = nullptr;
+  rc = sqlite3_open_v2(dst.c_str(), &raw, SQLITE_OPEN_READWRITE, nullptr);
+  std::unique_ptr<sqlite3, decltype(closer)> to(raw, closer);
+  if (rc != SQLITE_OK) {
+    reason = raw ? sqlite3_errmsg(raw) : sqlite3_errstr(rc);
+    return false;
+  }
+  sqlite3_busy_timeout(from.get(), 1000);
+  sqlite3_backup* backup = sqlite3_backup_init(to.get(), "main", from.get(), "main");
+  if (backup == nullptr) {
+    reason = sqlite3_errmsg(to.get());
+    return false;
+  }
+  // Whole in one step, so no write can slip in between pages; a busy source
+  // is waited for up to a minute.
+  for (int tries = 0; tries < 600; ++tries) {
+    rc = sqlite3_backup_step(backup, -1);
+    if (rc != SQLITE_BUSY && rc != SQLITE_LOCKED) break;
+    sqlite3_sleep(100);
+  }
+  sqlite3_backup_finish(backup);
+  if (rc != SQLITE_DONE) {
+    reason = sqlite3_errstr(rc);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool PosixEnv::CopyDatabase(const std::string& from, const std::string& to, std::string& reason) {
+  const std::string src = Native(from);
+  const std::string dst = Native(to);
+  Fd in(OpenForReadingNoWait(src));
+  if (!in.ok()) {
+    reason = Reason(errno);
+    return false;
+  }
+  ::fcntl(in.get(), F_SETFL, ::fcntl(in.get(), F_GETFL) & ~O_NONBLOCK);
+  char header[16] = {};
+  const bool embedded = ::pread(in.get(), header, sizeof header, 0) == sizeof header &&
+                        std::memcmp(header, "SQLite format 3", sizeof header) == 0;
+  if (!embedded) {
+    // Not a file SQLite reads: whatever writes it is kept out meanwhile by a
+    // shared lock. CopyFile places the copy without replacing anything.
+    SharedFlock lock(in.get());
+    if (!lock.ok()) {
+      reason = errno == EWOULDBLOCK ? "the database is locked by another program" : Reason(errno);
+      return false;
+    }
+    if (!CopyFile(from, to, true)) {
+      reason = Lookup(to, reason) == Presence::Present ? Reason(EEXIST) : "the copy failed";
+      return false;
+    }
+    return true;
+  }
+  std::string tmp;
+  Fd out(CreateTempBeside(dst, tmp));
+  if (!out.ok()) {
+    reason = Reason(errno);
+    return false;
+  }
+  bool ok = BackupSqlite(src, tmp, reason);
+  if (ok && ::fsync(out.get()) != 0) {
+    reason = Reason(errno);
+    ok = false;
+  }
+  if (ok && !PlaceWithoutReplacing(tmp, dst)) {
+    reason = Reason(errno);
+    ok = false;
+  }
+  ::unlink(tmp.c_str());
+  return ok;
+}
+
+namespace {
+
+class PosixFileLock final : public FileLock {
+ public:
+  explicit PosixFileLock(int fd) : fd_(fd) {}
+
+ private:
+  Fd fd_;  // closing the descriptor releases the lock
+};
+
+}  // namespace
+
+std::unique_ptr<FileLock> PosixEnv::TryLock(const std::string& path, bool& busy,
+                                            std::string& reason) {
+  busy = false;
+  Fd fd(::open(Native(path).c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0666));
+  if (!fd.ok()) {
+    reason = Reason(errno);
+    return nullptr;
+  }
+  if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+    busy = errno == EWOULDBLOCK;
+    reason = Reason(errno);
+    return nullptr;
+  }
+  return std::make_unique<PosixFileLock>(fd.release());
+}
+
+void PosixEnv::PrintError(const std::string& line) {
+  std::fprintf(stderr, "%s\n", line.c_str());
+  std::fflush(stderr);
 }
 
 std::unique_ptr<db::Backend> PosixEnv::OpenDatabase(const std::string& connectionString,

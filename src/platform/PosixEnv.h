@@ -22,7 +22,16 @@ class PosixEnv final : public Env {
   std::optional<std::string> ReadWholeFile(const std::string& path) override;
   bool ReplaceFile(const std::string& path, std::string_view contents) override;
   std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) override;
-  std::unique_ptr<WritableFile> OpenForWriting(const std::string& path) override;
+  std::unique_ptr<WritableFile> OpenForWriting(const std::string& path, bool& taken,
+                                               std::string& reason) override;
+
+  Presence Lookup(const std::string& path, std::string& reason) override;
+  bool CheckReadable(const std::string& path, std::string& reason) override;
+  FolderResult CreatePrivateFolder(const std::string& path, std::string& reason) override;
+  bool CopyDatabase(const std::string& from, const std::string& to, std::string& reason) override;
+  std::unique_ptr<FileLock> TryLock(const std::string& path, bool& busy,
+                                    std::string& reason) override;
+  void PrintError(const std::string& line) override;
 
   std::unique_ptr<db::Backend> OpenDatabase(const std::string& connectionString,
                                             std::vector<std::string>& errors) override;
@@ -36,7 +45,8 @@ class PosixEnv final : public Env {
 
   bool IsExecutableFile(const std::string& path) override;
   std::optional<int> RunProcess(const std::string& program,
-                                const std::vector<std::string>& arguments, bool wait) override;
+                                const std::vector<std::string>& arguments, bool wait,
+                                std::string& reason) override;
 
   double MonotonicSeconds() override;
   LocalTime LocalNow() override;

@@ -7,6 +7,7 @@
 #include <cctype>
 #include <cerrno>
 #include <csignal>
+#include <cstring>
 
 #include "platform/PosixEnv.h"
 
@@ -70,9 +71,13 @@ void PosixEnv::ReapUnwaited() {
 }
 
 std::optional<int> PosixEnv::RunProcess(const std::string& program,
-                                        const std::vector<std::string>& arguments, bool wait) {
+                                        const std::vector<std::string>& arguments, bool wait,
+                                        std::string& reason) {
   ReapUnwaited();
-  if (program.empty()) return std::nullopt;
+  if (program.empty()) {
+    reason = std::strerror(ENOENT);
+    return std::nullopt;
+  }
 
   std::vector<std::string> argv;
   argv.reserve(arguments.size() + 1);
@@ -87,9 +92,14 @@ std::optional<int> PosixEnv::RunProcess(const std::string& program,
   pid_t pid = 0;
   // posix_spawn, not posix_spawnp: with no environment there is no PATH to
   // search, and a relative program path means the current folder.
-  if (::posix_spawn(&pid, argvPtrs[0], nullptr, attributes.get(), argvPtrs.data(), noEnvironment) !=
-      0)
+  // posix_spawn reports an exec failure (missing, not executable, bad
+  // format) as its own result, so the reason is the exec's.
+  if (int error = ::posix_spawn(&pid, argvPtrs[0], nullptr, attributes.get(), argvPtrs.data(),
+                                noEnvironment);
+      error != 0) {
+    reason = std::strerror(error);
     return std::nullopt;
+  }
 
   if (!wait) {
     unwaited_.push_back(pid);
@@ -98,10 +108,14 @@ std::optional<int> PosixEnv::RunProcess(const std::string& program,
   int status = 0;
   for (;;) {
     if (::waitpid(pid, &status, 0) == pid) break;
-    if (errno != EINTR) return std::nullopt;
+    if (errno != EINTR) {
+      reason = std::strerror(errno);
+      return std::nullopt;
+    }
   }
   if (WIFEXITED(status)) return WEXITSTATUS(status);
   if (WIFSIGNALED(status)) return 128 + WTERMSIG(status);
+  reason = "the program's end could not be observed";
   return std::nullopt;
 }
 

@@ -151,6 +151,25 @@ ImportSettings ReadImportSettings(const Arguments& args) {
 
 constexpr std::int32_t kNeighborhoodDataType = 6;
 
+namespace {
+
+// The one line a script's terminal gets about a run that was not clean.
+void ReportOutcome(const platform::Context& ctx, int status, const ImportOutcome& outcome) {
+  std::string line;
+  if (status == kExitIncomplete) {
+    line = outcome.failure.empty() ? "The import did not complete." : outcome.failure;
+  } else if (status == kExitRecordsRejected) {
+    line = "The import completed, but not cleanly: " + std::to_string(outcome.recordsRejected) +
+           " record(s) rejected, " + std::to_string(outcome.runProblems) + " other problem(s).";
+  } else {
+    return;
+  }
+  if (!outcome.logPath.empty()) line += " The log is '" + outcome.logPath + "'.";
+  ctx.env.PrintError("ingestor: " + support::EscapeControls(line));
+}
+
+}  // namespace
+
 bool ImportData(const platform::Context& ctx, const Arguments& args,
                 std::unique_ptr<CSImportEngine>& engine, ImportOutcome& outcome) {
   int step = 1;
@@ -164,11 +183,22 @@ bool ImportData(const platform::Context& ctx, const Arguments& args,
     if (!modFileIO::FolderExists(ctx, output) && !modFileIO::CreateDirectoryStructure(ctx, output))
       return false;
 
+    // One run per output folder, decided before anything in it is touched
+    // (the log included).
+    if (!engine->LockOutputFolder(output)) {
+      outcome.failure = engine->Failure();
+      return false;
+    }
+
     step = 3;
     std::string logPath =
         output + support::FormatDateTime(ResourceString(res::kLogFilePattern), ctx.env.LocalNow());
-    logfile = ctx.files.Open(ctx.env, logPath);
-    if (logfile == 0) throw std::runtime_error("Cannot create the log file '" + logPath + "'.");
+    std::string reason;
+    logfile = ctx.files.Open(ctx.env, logPath, &outcome.logPath, &reason);
+    if (logfile == 0) {
+      outcome.failure = "Cannot create the log file '" + logPath + "': " + reason + ".";
+      return false;
+    }
 
     step = 4;
     engine->Configure(settings.dataType, settings.database, settings.outputFolder, settings.source,
@@ -193,6 +223,8 @@ bool ImportData(const platform::Context& ctx, const Arguments& args,
       engine->SetProgress(nullptr);
     }
     outcome.recordsRejected = engine->RecordsRejected();
+    outcome.runProblems = engine->RunProblems();
+    outcome.failure = engine->Failure();
 
     step = 6;
     engine.reset();
@@ -231,8 +263,13 @@ int Main(const platform::Context& ctx, const std::string& tail, MainWindowHost* 
       return kExitParameterError;
     }
     ImportOutcome outcome;
-    if (!ImportData(ctx, args, engine, outcome) || !outcome.completed) return kExitIncomplete;
-    return outcome.recordsRejected > 0 ? kExitRecordsRejected : kExitSuccess;
+    int status = kExitSuccess;
+    if (!ImportData(ctx, args, engine, outcome) || !outcome.completed)
+      status = kExitIncomplete;
+    else if (outcome.recordsRejected > 0 || outcome.runProblems > 0)
+      status = kExitRecordsRejected;
+    ReportOutcome(ctx, status, outcome);
+    return status;
   });
 }
 

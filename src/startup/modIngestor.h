@@ -51,6 +51,9 @@ ImportSettings ReadImportSettings(const Arguments& args);
 struct ImportOutcome {
   bool completed = false;
   std::int64_t recordsRejected = 0;  // records that did not land exactly
+  std::int64_t runProblems = 0;      // other problems of a completed run
+  std::string failure;               // why the run did not complete, when known
+  std::string logPath;               // the log the run wrote, "" when none
 };
 
 // The main window of INI mode, provided by the user interface when a display

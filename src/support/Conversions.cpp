@@ -191,4 +191,39 @@ void AppendPadded(std::string& out, unsigned value, int width) {
   while (n > 0) out += digits[--n];
 }
 
+namespace {
+
+bool IsControl(unsigned char c) {
+  return c < 0x20 || c == 0x7F;
+}
+
+}  // namespace
+
+std::string EscapeControls(std::string_view text) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(text.size());
+  for (char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if (!IsControl(c)) {
+      out += ch;
+    } else if (c == '\r') {
+      out += "\\r";
+    } else if (c == '\n') {
+      out += "\\n";
+    } else {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 0xF];
+    }
+  }
+  return out;
+}
+
+bool HoldsQuoteOrControl(std::string_view text) {
+  for (char ch : text)
+    if (ch == '"' || IsControl(static_cast<unsigned char>(ch))) return true;
+  return false;
+}
+
 }  // namespace support

@@ -47,4 +47,12 @@ std::string GroupedDigits(std::int64_t n);
 // Written by hand because dates of every imported record go through it.
 void AppendPadded(std::string& out, unsigned value, int width);
 
+// `text` with every control character written as an escape ("\r", "\n",
+// "\xHH" for the others and DEL), so a line of the log is one event
+// whatever a file name holds. Other bytes (UTF-8 included) are kept.
+std::string EscapeControls(std::string_view text);
+// True when `text` holds a double quote or a control character: a name no
+// command line can carry as one argument.
+bool HoldsQuoteOrControl(std::string_view text);
+
 }  // namespace support

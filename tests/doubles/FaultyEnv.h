@@ -12,6 +12,7 @@
 #include <set>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "platform/Env.h"
 
@@ -89,10 +90,35 @@ class FaultyEnv final : public platform::Env {
     if (file == nullptr) return nullptr;
     return std::make_unique<FaultyReadableFile>(std::move(file), *this);
   }
-  std::unique_ptr<platform::WritableFile> OpenForWriting(const std::string& p) override {
-    if (Fails("OpenForWriting")) return nullptr;
-    return real_.OpenForWriting(p);
+  std::unique_ptr<platform::WritableFile> OpenForWriting(const std::string& p, bool& taken,
+                                                         std::string& reason) override {
+    taken = false;
+    if (Injected("OpenForWriting", reason)) return nullptr;
+    return real_.OpenForWriting(p, taken, reason);
   }
+  platform::Presence Lookup(const std::string& p, std::string& reason) override {
+    if (Injected("Lookup", reason)) return platform::Presence::Unknown;
+    return real_.Lookup(p, reason);
+  }
+  bool CheckReadable(const std::string& p, std::string& reason) override {
+    return !Injected("CheckReadable", reason) && real_.CheckReadable(p, reason);
+  }
+  platform::FolderResult CreatePrivateFolder(const std::string& p, std::string& reason) override {
+    if (Injected("CreatePrivateFolder", reason)) return platform::FolderResult::Failed;
+    return real_.CreatePrivateFolder(p, reason);
+  }
+  bool CopyDatabase(const std::string& a, const std::string& b, std::string& reason) override {
+    return !Injected("CopyDatabase", reason) && real_.CopyDatabase(a, b, reason);
+  }
+  std::unique_ptr<platform::FileLock> TryLock(const std::string& p, bool& busy,
+                                              std::string& reason) override {
+    busy = false;
+    if (Injected("TryLock", reason)) return nullptr;
+    return real_.TryLock(p, busy, reason);
+  }
+  // Lines for the error stream are kept here instead.
+  void PrintError(const std::string& line) override { printed.push_back(line); }
+  std::vector<std::string> printed;
   std::unique_ptr<db::Backend> OpenDatabase(const std::string& connectionString,
                                             std::vector<std::string>& errors) override {
     if (Fails("OpenDatabase")) {
@@ -137,9 +163,10 @@ class FaultyEnv final : public platform::Env {
     return !Fails("IsExecutableFile") && real_.IsExecutableFile(p);
   }
   std::optional<int> RunProcess(const std::string& program,
-                                const std::vector<std::string>& arguments, bool wait) override {
-    if (Fails("RunProcess")) return std::nullopt;
-    return real_.RunProcess(program, arguments, wait);
+                                const std::vector<std::string>& arguments, bool wait,
+                                std::string& reason) override {
+    if (Injected("RunProcess", reason)) return std::nullopt;
+    return real_.RunProcess(program, arguments, wait, reason);
   }
   double MonotonicSeconds() override { return monotonic_ ? *monotonic_ : real_.MonotonicSeconds(); }
   platform::LocalTime LocalNow() override { return now_ ? *now_ : real_.LocalNow(); }
@@ -226,6 +253,12 @@ class FaultyEnv final : public platform::Env {
     FaultyEnv& env_;
   };
 
+  // A failure of an operation that reports its reason: "injected: <op>".
+  bool Injected(const std::string& op, std::string& reason) {
+    if (!Fails(op)) return false;
+    reason = "injected: " + op;
+    return true;
+  }
   void MaybeThrow(const std::string& op) const {
     if (throwOn_.count(op)) throw std::runtime_error("injected: " + op);
   }

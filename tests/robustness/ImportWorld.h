@@ -153,6 +153,7 @@ class ImportWorld {
     fs::copy_file(world.Native("baseline.mdb"), world.Native("db.mdb"));
     modINIFile::ClearINICache();
     world.ui.boxes.clear();
+    world.env.printed.clear();
     world.ui.answers.assign(scenario_.answers.begin(), scenario_.answers.end());
 
     const std::string tail = e2e::TailPath(INGESTOR_SAMPLE_EXTRACTOR) + "/" +
@@ -163,6 +164,7 @@ class ImportWorld {
     r.status = modIngestor::Main(world.ctx, tail);
     r.log = e2e::LogIn(world.Native("out"));
     for (const auto& box : world.ui.boxes) r.log += box.text + "\n";
+    for (const auto& line : world.env.printed) r.log += line + "\n";
     r.state = ReadState(world.Native("db.mdb"), r.integrity);
     return r;
   }

@@ -129,9 +129,14 @@ Scenario Comparables() {
 
 // --- the loop ---------------------------------------------------------------------
 
-const std::vector<std::string> kOperations = {
-    "OpenForReading", "ReadAt", "OpenForWriting", "CopyFile", "CreateFolder", "OpenDatabase",
-    "Prepare",        "Step",   "Execute",        "Begin",    "Commit"};
+const std::vector<std::string> kOperations = {"OpenForReading", "ReadAt",
+                                              "OpenForWriting", "CopyFile",
+                                              "OpenDatabase",   "Prepare",
+                                              "Step",           "Execute",
+                                              "Begin",          "Commit",
+                                              "TryLock",        "Lookup",
+                                              "CheckReadable",  "CreatePrivateFolder",
+                                              "CopyDatabase"};
 
 std::set<std::string> Lines(const std::string& text) {
   std::set<std::string> lines;

@@ -24,6 +24,18 @@ std::string Trim(const std::string& s) {
 
 }  // namespace
 
+std::string ConnectionValue(const std::string& value) {
+  const bool plain = value.find_first_of(";{}") == std::string::npos &&
+                     (value.empty() || (value.front() != ' ' && value.back() != ' '));
+  if (plain) return value;
+  std::string out = "{";
+  for (char c : value) {
+    out += c;
+    if (c == '}') out += '}';
+  }
+  return out + "}";
+}
+
 std::map<std::string, std::string> ParseConnectionString(const std::string& text) {
   std::map<std::string, std::string> pairs;
   std::size_t pos = 0;
@@ -34,18 +46,27 @@ std::map<std::string, std::string> ParseConnectionString(const std::string& text
     std::size_t valueStart = eq + 1;
     std::string value;
     std::size_t next;
-    if (valueStart < text.size() && text[valueStart] == '{') {
-      // A braced value may contain ';' (driver names do not, but be exact).
-      std::size_t close = text.find('}', valueStart);
-      if (close == std::string::npos) close = text.size();
-      value = text.substr(valueStart + 1, close - valueStart - 1);
-      next = text.find(';', close);
+    bool braced = valueStart < text.size() && text[valueStart] == '{';
+    if (braced) {
+      // A braced value may contain ';' and '{'; "}}" is one '}' of the value.
+      std::size_t at = valueStart + 1;
+      for (; at < text.size(); ++at) {
+        if (text[at] != '}') {
+          value += text[at];
+        } else if (at + 1 < text.size() && text[at + 1] == '}') {
+          value += '}';
+          ++at;
+        } else {
+          break;
+        }
+      }
+      next = text.find(';', at);
     } else {
       next = text.find(';', valueStart);
       value = text.substr(valueStart,
                           next == std::string::npos ? std::string::npos : next - valueStart);
     }
-    if (!key.empty() && pairs.count(key) == 0) pairs[key] = Trim(value);
+    if (!key.empty() && pairs.count(key) == 0) pairs[key] = braced ? value : Trim(value);
     if (next == std::string::npos) break;
     pos = next + 1;
   }
@@ -69,7 +90,7 @@ std::unique_ptr<Backend> OpenBackend(
   if (OdbcDriverInstalled(kAccessDriver)) {
     // Drivers that take the file as Database= ignore DBQ= and the reverse;
     // the logged connection string stays as it was built.
-    return OpenOdbc(connectionString + "Database=" + native + ";", errors);
+    return OpenOdbc(connectionString + "Database=" + ConnectionValue(native) + ";", errors);
   }
   return OpenSqlite(native, errors);
 }

@@ -17,8 +17,13 @@
 namespace db {
 
 // The KEY=value pairs of a connection string, keys upper-cased; braces around
-// a value are removed.
+// a value are removed ("}}" inside them stands for "}"), other values trimmed.
 std::map<std::string, std::string> ParseConnectionString(const std::string& text);
+
+// `value` as a connection string carries it: unchanged when it is plain,
+// else in braces with every "}" doubled (a ';', '{' or '}' in it, or a space
+// at either end), so a path can never end the pair early or add another.
+std::string ConnectionValue(const std::string& value);
 
 // True when unixODBC lists an installed driver of exactly this name.
 bool OdbcDriverInstalled(const std::string& name);

@@ -1,6 +1,11 @@
 #include "platform/FileChannels.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "doubles/TestWorld.h"
 
@@ -31,13 +36,30 @@ TEST(FileChannelsTest, FailedOpenGivesZero) {
   EXPECT_EQ(world.files.Open(world.env, world.Program("a.log")), 1);
 }
 
-TEST(FileChannelsTest, WritesReachTheFileOnlyWhileOpen) {
+TEST(FileChannelsTest, ATakenNameIsNeverOpenedButNumbered) {
   testing_doubles::TestWorld world;
   world.Write("run.log", "from an earlier run");
+  ::symlink(world.Native("target").c_str(), world.Native("run-2.log").c_str());
+  world.Write("x.d/plain", "");
+  // Each clash takes the next number, before the extension (none: at the end).
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"run.log", "run-3.log"}, {"run.log", "run-4.log"}, {"x.d\\plain", "x.d\\plain-2"}};
+  for (const auto& [asked, created] : cases) {
+    std::string opened;
+    EXPECT_NE(world.files.Open(world.env, world.Program(asked), &opened), 0) << asked;
+    EXPECT_EQ(opened, world.Program(created));
+  }
+  EXPECT_EQ(world.Read("run.log"), "from an earlier run");
+  EXPECT_FALSE(world.Has("target"));
+  std::string reason;
+  EXPECT_EQ(world.files.Open(world.env, world.Program("none\\a.log"), nullptr, &reason), 0);
+  EXPECT_EQ(reason, "No such file or directory");
+}
+
+TEST(FileChannelsTest, WritesReachTheFileOnlyWhileOpen) {
+  testing_doubles::TestWorld world;
   std::int16_t n = world.files.Open(world.env, world.Program("run.log"));
   ASSERT_NE(n, 0);
-  // Opening empties the file.
-  EXPECT_EQ(world.Read("run.log"), "");
   EXPECT_TRUE(world.files.Write(n, "one\r\n"));
   // Each write is on disk at once, before the close.
   EXPECT_EQ(world.Read("run.log"), "one\r\n");

@@ -1,15 +1,22 @@
 #include "platform/PosixEnv.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <set>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "doubles/TestWorld.h"
 #include "platform/Paths.h"
@@ -181,9 +188,21 @@ TEST_F(PosixEnvTest, OpenOrCreateMakesAnEmptyFile) {
   EXPECT_FALSE(env.OpenOrCreate(world.Program("missing\\x.txt")));
 }
 
-TEST_F(PosixEnvTest, WritableFileAppendsUntilClosed) {
-  world.Write("log.txt", "old contents");
-  auto file = env.OpenForWriting(world.Program("log.txt"));
+TEST_F(PosixEnvTest, WritableFileIsAlwaysANewFileAndAppendsUntilClosed) {
+  bool taken = false;
+  std::string reason;
+  // A taken name is never opened: a file, or a link whatever it points at.
+  world.Write("old.txt", "old contents");
+  ::symlink(world.Native("old.txt").c_str(), world.Native("link.txt").c_str());
+  ::symlink(world.Native("nowhere").c_str(), world.Native("dangling.txt").c_str());
+  for (const char* name : {"old.txt", "link.txt", "dangling.txt"}) {
+    EXPECT_EQ(env.OpenForWriting(world.Program(name), taken, reason), nullptr) << name;
+    EXPECT_TRUE(taken) << name;
+  }
+  EXPECT_EQ(world.Read("old.txt"), "old contents");
+  EXPECT_FALSE(world.Has("nowhere"));
+
+  auto file = env.OpenForWriting(world.Program("log.txt"), taken, reason);
   ASSERT_NE(file, nullptr);
   EXPECT_TRUE(file->Append("line 1\r\n"));
   EXPECT_TRUE(file->Append("line 2\r\n"));
@@ -192,7 +211,79 @@ TEST_F(PosixEnvTest, WritableFileAppendsUntilClosed) {
   EXPECT_FALSE(file->Append("late"));
   EXPECT_FALSE(file->Close());
   EXPECT_EQ(world.Read("log.txt"), "line 1\r\nline 2\r\n");
-  EXPECT_EQ(env.OpenForWriting(world.Program("missing\\log.txt")), nullptr);
+  EXPECT_EQ(env.OpenForWriting(world.Program("missing\\log.txt"), taken, reason), nullptr);
+  EXPECT_FALSE(taken);
+  EXPECT_EQ(reason, "No such file or directory");
+}
+
+// The rows of table t in a database file, or -1 when it is not whole.
+int Rows(const std::string& native) {
+  sqlite3* db = nullptr;
+  std::string integrity, rows = "-1";
+  auto first = [](void* out, int, char** values, char**) {
+    *static_cast<std::string*>(out) = values[0] ? values[0] : "";
+    return 0;
+  };
+  if (sqlite3_open_v2(native.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+    sqlite3_exec(db, "PRAGMA integrity_check", first, &integrity, nullptr);
+    if (integrity == "ok") sqlite3_exec(db, "SELECT count(*) FROM t", first, &rows, nullptr);
+  }
+  sqlite3_close_v2(db);
+  return std::stoi(rows);
+}
+
+TEST_F(PosixEnvTest, CopyDatabaseTakesOneCommittedStateOrNothing) {
+  sqlite3* writer = nullptr;
+  ASSERT_EQ(sqlite3_open(world.Native("db.mdb").c_str(), &writer), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(writer, "CREATE TABLE t (x); INSERT INTO t VALUES (1)", nullptr, nullptr,
+                         nullptr),
+            SQLITE_OK);
+  world.Write("other.mdb", "not an embedded database");
+  world.Write("taken/db.mdb", "kept");
+  world.MakeFolder("copies");
+  int held = ::open(world.Native("other.mdb").c_str(), O_RDONLY | O_CLOEXEC);
+  auto sql = [&](const char* text) { sqlite3_exec(writer, text, nullptr, nullptr, nullptr); };
+  struct Case {
+    const char* from;
+    const char* to;
+    std::function<void()> before;  // done before the copy starts
+    std::function<void()> during;  // done on another thread while it runs
+    int rows;                      // in the copy; -1: no copy
+    const char* reason;
+  };
+  const std::vector<Case> cases = {
+      {"db.mdb", "copies/a.mdb", nullptr, nullptr, 1, ""},
+      // A writer in the middle of a commit: the copy waits for it.
+      {"db.mdb", "copies/b.mdb", [&] { sql("BEGIN EXCLUSIVE; INSERT INTO t VALUES (2)"); },
+       [&] {
+         std::this_thread::sleep_for(std::chrono::milliseconds(300));
+         sql("COMMIT");
+       },
+       2, ""},
+      {"db.mdb", "taken/db.mdb", nullptr, nullptr, -1, "File exists"},
+      {"missing.mdb", "copies/c.mdb", nullptr, nullptr, -1, "No such file or directory"},
+      {"other.mdb", "copies/d.mdb", [&] { ::flock(held, LOCK_EX); }, nullptr, -1,
+       "the database is locked by another program"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.to);
+    if (c.before) c.before();
+    std::thread side;
+    if (c.during) side = std::thread(c.during);
+    std::string reason;
+    EXPECT_EQ(env.CopyDatabase(world.Program(c.from), world.Program(c.to), reason), c.rows >= 0)
+        << reason;
+    if (side.joinable()) side.join();
+    if (c.rows >= 0) {
+      EXPECT_EQ(Rows(world.Native(c.to)), c.rows);
+    } else {
+      EXPECT_EQ(reason, c.reason);
+    }
+  }
+  EXPECT_EQ(world.Read("taken/db.mdb"), "kept");
+  EXPECT_EQ(NamesIn(world.Native("copies")), (std::set<std::string>{"a.mdb", "b.mdb"}));
+  ::close(held);
+  sqlite3_close_v2(writer);
 }
 
 TEST_F(PosixEnvTest, DriveVariableAndFoldersComeFromTheEnvironment) {

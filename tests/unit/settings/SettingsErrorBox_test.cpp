@@ -27,14 +27,25 @@ class ThrowingEnv final : public platform::Env {
   std::optional<std::string> ReadWholeFile(const std::string&) override { Fail(); }
   bool ReplaceFile(const std::string&, std::string_view) override { Fail(); }
   std::unique_ptr<platform::ReadableFile> OpenForReading(const std::string&) override { Fail(); }
-  std::unique_ptr<platform::WritableFile> OpenForWriting(const std::string&) override { Fail(); }
+  std::unique_ptr<platform::WritableFile> OpenForWriting(const std::string&, bool&,
+                                                         std::string&) override {
+    Fail();
+  }
+  platform::Presence Lookup(const std::string&, std::string&) override { Fail(); }
+  bool CheckReadable(const std::string&, std::string&) override { Fail(); }
+  platform::FolderResult CreatePrivateFolder(const std::string&, std::string&) override { Fail(); }
+  bool CopyDatabase(const std::string&, const std::string&, std::string&) override { Fail(); }
+  std::unique_ptr<platform::FileLock> TryLock(const std::string&, bool&, std::string&) override {
+    Fail();
+  }
+  void PrintError(const std::string&) override { Fail(); }
   std::unique_ptr<db::Backend> OpenDatabase(const std::string&,
                                             std::vector<std::string>&) override {
     Fail();
   }
   bool IsExecutableFile(const std::string&) override { Fail(); }
-  std::optional<int> RunProcess(const std::string&, const std::vector<std::string>&,
-                                bool) override {
+  std::optional<int> RunProcess(const std::string&, const std::vector<std::string>&, bool,
+                                std::string&) override {
     Fail();
   }
   std::string CurrentFolder() override { Fail(); }

@@ -182,13 +182,14 @@ TEST(ImportData, LogFileNamedByStartTimeAndBadFlagReportedAtStepOne) {
   EXPECT_EQ(world.ui.boxes[0].title, "Error in \"ImportData::modIngestor\" at (1)");
   EXPECT_EQ(world.ui.boxes[0].text.rfind("The following error(s) occurred: \r\n\r\n", 0), 0u);
 
-  // A log file that cannot be created is reported at step 3 and nothing stays open.
+  // A log file that cannot be created is the run's failure, with its reason.
   world.ui.boxes.clear();
   args.pieces.resize(4);
   world.env.FailAlways("OpenForWriting");
   EXPECT_FALSE(modIngestor::ImportData(world.ctx, args, engine, outcome));
-  ASSERT_EQ(world.ui.boxes.size(), 1u);
-  EXPECT_EQ(world.ui.boxes[0].title, "Error in \"ImportData::modIngestor\" at (3)");
+  EXPECT_TRUE(world.ui.boxes.empty());
+  EXPECT_EQ(outcome.failure, "Cannot create the log file '" + world.Program("o") +
+                                 "\\2010-03-15-142530-logfile.txt': injected: OpenForWriting.");
 }
 
 }  // namespace

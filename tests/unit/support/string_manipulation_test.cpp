@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
+
+#include "support/Conversions.h"
 
 using modStringManipulation::GetNextWhitespace;
 
@@ -50,6 +54,23 @@ TEST(GetNextWhitespaceTest, StartOutsideTheText) {
   text[32767] = ' ';  // position 32768
   EXPECT_EQ(GetNextWhitespace(1, text, false), 0);
   EXPECT_EQ(GetNextWhitespace(32767, text, true), 0);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(EscapeControlsTest, EveryControlCharacterIsWrittenAsAnEscape) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"plain C:\\a b.dat", "plain C:\\a b.dat"},
+      {"a\r\nb", "a\\r\\nb"},
+      {std::string("t\tn\0x\x1b\x7f", 7), "t\\x09n\\x00x\\x1B\\x7F"},
+      {"caf\xc3\xa9 \"q\"", "caf\xc3\xa9 \"q\""},  // UTF-8 and quotes stay
+  };
+  for (const auto& [text, escaped] : cases) {
+    EXPECT_EQ(support::EscapeControls(text), escaped);
+    EXPECT_EQ(support::HoldsQuoteOrControl(text), text != "plain C:\\a b.dat");
+  }
 }
 
 }  // namespace
