@@ -97,15 +97,19 @@ bool ParseCommandLineUntrapped(const platform::Context& ctx, const std::string& 
     AppendBackslash(source);
   } else if (source.find('.') != std::string::npos) {
     if (!modFileIO::Exists(ctx, source)) return Refuse(ctx, "Source file DOES NOT exist.");
+  } else if (modFileIO::Exists(ctx, source)) {
+    // A file without an extension: a single source, left as it is.
   } else {
-    if (!modFileIO::CreateDirectoryStructure(ctx, source))
+    // Folder creation also answers true for a name a file already holds.
+    if (!modFileIO::CreateDirectoryStructure(ctx, source) || !modFileIO::FolderExists(ctx, source))
       return Refuse(ctx, "Source folder DOES NOT exist and COULD NOT be created.");
     AppendBackslash(source);
   }
 
   std::string& output = args.pieces[2];
   if (!output.empty()) {
-    if (!modFileIO::FolderExists(ctx, output) && !modFileIO::CreateDirectoryStructure(ctx, output))
+    if (!modFileIO::FolderExists(ctx, output) &&
+        !(modFileIO::CreateDirectoryStructure(ctx, output) && modFileIO::FolderExists(ctx, output)))
       return Refuse(ctx, "Output folder DOES NOT exist and COULD NOT be created.");
     AppendBackslash(output);
   } else {
@@ -180,7 +184,8 @@ bool ImportData(const platform::Context& ctx, const Arguments& args,
 
     step = 2;
     const std::string& output = settings.outputFolder;
-    if (!modFileIO::FolderExists(ctx, output) && !modFileIO::CreateDirectoryStructure(ctx, output))
+    if (!modFileIO::FolderExists(ctx, output) &&
+        !(modFileIO::CreateDirectoryStructure(ctx, output) && modFileIO::FolderExists(ctx, output)))
       return false;
 
     // One run per output folder, decided before anything in it is touched

@@ -61,6 +61,10 @@ TEST_F(ParseCommandLine, SourceClassification) {
   EXPECT_TRUE(world.Has("new/folder"));
   EXPECT_EQ(args.pieces[1], world.Program("new\\folder") + "\\");
 
+  world.Write("data/LENDER", "x");  // a file without an extension is a single source
+  ASSERT_TRUE(Parse("x.exe/" + world.Program("data\\LENDER") + "//5"));
+  EXPECT_EQ(args.pieces[1], world.Program("data\\LENDER"));
+
   world.Write("data/lender.dta", "x");
   ASSERT_TRUE(Parse("x.exe/" + world.Program("data\\lender.dta") + "//5"));
   EXPECT_EQ(args.pieces[1], world.Program("data\\lender.dta"));
@@ -76,6 +80,7 @@ TEST_F(ParseCommandLine, EveryRefusalHasItsMessage) {
     std::string message;
   };
   world.Write("Cfg/Zev.INI", "");
+  world.Write("taken", "a file, not a folder");
   const std::vector<Case> cases = {
       {" /" + data + "//5", "Missing extractor."},
       {"nothere.exe/" + data + "//5", "Extractor DOES NOT exist."},
@@ -87,6 +92,8 @@ TEST_F(ParseCommandLine, EveryRefusalHasItsMessage) {
       {"x.exe/" + data + "//-1", "Import data type is invalid."},
       {"x.exe/" + data + "//6.6", "Import data type is invalid."},
       {"x.exe/" + data + "/", "Expected data type to import but found no more parameters."},
+      {"x.exe/" + data + "/" + world.Program("taken") + "/5",
+       "Output folder DOES NOT exist and COULD NOT be created."},
   };
   for (const auto& c : cases) {
     world.ui.boxes.clear();
