@@ -205,7 +205,15 @@ class CSImportEngine {
   bool UsingUI() const { return usingUI_; }
   const platform::Context& Context() const { return ctx_; }
 
+  // --- The database as a whole. True once the database showed a condition
+  // no record can get past (full disk, I/O error, read-only, damaged, not a
+  // database); the first call that sees it logs the one line naming it. The
+  // import then ends as failed.
+  bool DatabaseFailed();
+
  private:
+  bool databaseFailureLogged_ = false;  // DatabaseFailed's line was written
+
   // One output file further on the run's progress bar (when there is one).
   void AdvanceProgress();
 

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -161,6 +162,7 @@ class ImportWorld {
                              scenario_.noComparisons;
     RunResult r;
     r.status = modIngestor::Main(world.ctx, tail);
+    if (afterImport) afterImport();
     r.log = e2e::LogIn(world.Native("out"));
     for (const auto& box : world.ui.boxes) r.log += box.text + "\n";
     r.state = ReadState(world.Native("db.mdb"), r.integrity);
@@ -170,6 +172,8 @@ class ImportWorld {
   const Scenario& scenario() const { return scenario_; }
 
   testing_doubles::TestWorld world;
+  // Runs between the import and the reading of its database.
+  std::function<void()> afterImport;
 
  private:
   Scenario scenario_;

@@ -203,6 +203,16 @@ TEST_F(ResponsesImportTest, RefusedRowsAreLoggedAndTheImportGoesOn) {
   EXPECT_EQ(engine.RecordsRejected(), 1);
 }
 
+TEST_F(ResponsesImportTest, ALengthPrefixPastTheEndOfTheFileNamesTheBytesNotRead) {
+  std::string overrun = Resp(1, 1, 4, "T", "x");
+  overrun.replace(0, 5, "99999");
+  const std::string hidden = Resp(2, 1, 4, "U", "y");
+  ASSERT_TRUE(Import({{"long.tmp", overrun + hidden}}));
+  EXPECT_TRUE(Logged("File 'long.tmp': the record's stated length runs past the end of the file; " +
+                     std::to_string(hidden.size()) + " bytes not read."));
+  EXPECT_EQ(engine.RecordsRejected(), 1);
+}
+
 TEST_F(ResponsesImportTest, ProgressMissingFilesFragmentsAndFailures) {
   ui::CProgressBar bar;
   engine.SetProgress(&bar);
