@@ -301,13 +301,15 @@ std::unique_ptr<Backend> OpenSqlite(const std::string& nativePath,
   auto backend = std::make_unique<SqliteBackend>(db);
   std::string error;
   // The database is only read when first used: make a file that is not one
-  // of ours fail here, at the connection, with a clear reason. A busy
-  // database is waited for a while instead of failing at once.
-  sqlite3_busy_timeout(db, 10000);
-  if (!backend->Execute("PRAGMA schema_version", error)) {
+  // of ours fail here, at the connection, with a clear reason. A database
+  // another program holds locked now is not checked here: its first statement
+  // waits for it like any other (SetBusyWait), and says so.
+  sqlite3_busy_timeout(db, 0);
+  if (!backend->Execute("PRAGMA schema_version", error) && !backend->LastFailureBusy()) {
     errors.push_back("'" + nativePath + "' is not a database this program can open: " + error);
     return nullptr;
   }
+  sqlite3_busy_timeout(db, 10000);
   // The default rollback journal is kept on purpose: between transactions the
   // database file alone is complete, so a plain copy of it is a good backup.
   return backend;
