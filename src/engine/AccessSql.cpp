@@ -261,6 +261,11 @@ void RewriteType(Tokens& tokens, std::size_t at, db::Dialect dialect) {
       // The host's (seed, step) has no counterpart; numbering starts at 1.
       const std::size_t close = MatchingClose(tokens, after);
       if (close == kNone) return;
+      // Only numbers are dropped: anything else stays for the database to judge.
+      for (std::size_t i = after + 1; i < close; ++i)
+        if (tokens[i].kind != Kind::Number && tokens[i].kind != Kind::Space &&
+            !IsPunct(tokens, i, ',') && !IsPunct(tokens, i, '-') && !IsPunct(tokens, i, '+'))
+          return;
       for (std::size_t i = at + 1; i <= close; ++i) Replace(tokens[i], "");
     }
   } else if (is("SHORT") || is("BYTE")) {
