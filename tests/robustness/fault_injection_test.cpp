@@ -129,6 +129,19 @@ Scenario Comparables() {
   return s;
 }
 
+// The sample host's own neighborhood file (its conversion file is found
+// through the host's configuration, as the import world's Windows folder).
+Scenario Neighborhoods() {
+  Scenario s;
+  s.name = "neighborhoods";
+  s.dataType = "6";
+  s.database = "Neighborhoods.mdb";
+  testing_doubles::TestWorld host;
+  if (e2e::Run(INGESTOR_SAMPLE_HOST, {host.Native("host")}).status == 0)
+    s.sources = {{"neigh1004.dta", host.Read("host/data/neigh1004.dta")}};
+  return s;
+}
+
 // --- the loop ---------------------------------------------------------------------
 
 const std::vector<std::string> kOperations = {
@@ -262,7 +275,7 @@ TEST(FaultInjection, DatabaseFilesFailingAtEveryWrite) {
   };
   const Fault kFaults[] = {{SQLITE_FULL, "the disk is full"}, {SQLITE_IOERR_WRITE, "an I/O error"}};
   for (const Scenario& scenario :
-       {CommonResponses(), LendersCompared(), FileIndex(), Comparables()}) {
+       {CommonResponses(), LendersCompared(), FileIndex(), Neighborhoods(), Comparables()}) {
     ImportWorld w(scenario);
     ASSERT_TRUE(w.Ready());
     std::vector<DbState> refs;
