@@ -164,7 +164,8 @@ void ReportOutcome(const platform::Context& ctx, int status, const ImportOutcome
     line = outcome.failure.empty() ? "The import did not complete." : outcome.failure;
   } else if (status == kExitRecordsRejected) {
     line = "The import completed, but not cleanly: " + std::to_string(outcome.recordsRejected) +
-           " record(s) rejected, " + std::to_string(outcome.runProblems) + " other problem(s).";
+           " record(s) rejected or stored incomplete, " + std::to_string(outcome.runProblems) +
+           " other problem(s).";
   } else {
     return;
   }

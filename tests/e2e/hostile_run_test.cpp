@@ -180,7 +180,8 @@ TEST(HostileRun, NamesFoldersAndExtractorsCannotMisleadTheRun) {
         "File 'x\\r\\n" + forged + ".dat' is not handed to the extraction program",
         "File '..\\..\\up.dat' is not handed to the extraction program",
         "Adding file to command line: 'resp.dat'..."},
-       "ingestor: The import completed, but not cleanly: 0 record(s) rejected, 3 other problem(s).",
+       "ingestor: The import completed, but not cleanly: 0 record(s) rejected or stored "
+       "incomplete, 3 other problem(s).",
        [&](Scene& s, const e2e::RunResult&) {
          const std::string args = s.world.Read("args.txt");
          EXPECT_EQ(args,
