@@ -20,7 +20,7 @@
 #include "platform/FileChannels.h"
 #include "platform/PosixEnv.h"
 #include "platform/UserInterface.h"
-#include "startup/TemplateDatabase.h"
+#include "support/TemplateDatabase.h"
 #include "ui/CProgressBar.h"
 #include "ui/FileProgressWindow.h"
 

@@ -2,8 +2,8 @@
 #include <stdexcept>
 
 #include "engine/CSImportEngine.h"
-#include "startup/ResourceStrings.h"
 #include "support/Conversions.h"
+#include "support/ResourceStrings.h"
 #include "support/modFileIO.h"
 #include "support/modINIFile.h"
 

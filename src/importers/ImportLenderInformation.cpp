@@ -14,7 +14,7 @@
 #include "importers/LenderInformation.h"
 #include "importers/RowLanding.h"
 #include "importers/layouts/LenderLayout.h"
-#include "startup/ResourceStrings.h"
+#include "support/ResourceStrings.h"
 #include "support/Windows1252.h"
 #include "support/modShow.h"
 #include "ui/CProgressBar.h"

@@ -2,9 +2,9 @@
 
 #include <stdexcept>
 
-#include "startup/ResourceStrings.h"
 #include "support/Conversions.h"
 #include "support/ErrorReport.h"
+#include "support/ResourceStrings.h"
 #include "support/modFileIO.h"
 #include "support/modShow.h"
 #include "ui/FileProgressWindow.h"

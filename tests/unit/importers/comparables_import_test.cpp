@@ -14,7 +14,7 @@
 #include "importers/ComparablesWcidSet.h"
 #include "importers/layouts/ComparablesLayout.h"
 #include "importers/layouts/SupplementLayout.h"
-#include "startup/ResourceStrings.h"
+#include "support/ResourceStrings.h"
 #include "ui/CProgressBar.h"
 #include "unit/importers/ImporterFixture.h"
 

@@ -9,7 +9,7 @@
 #include "engine/DbConnection.h"
 #include "engine/Recordset.h"
 #include "importers/layouts/FileIndexLayout.h"
-#include "startup/TemplateDatabase.h"
+#include "support/TemplateDatabase.h"
 #include "ui/CProgressBar.h"
 #include "unit/importers/ImporterFixture.h"
 

@@ -10,7 +10,7 @@
 #include "engine/Recordset.h"
 #include "importers/LenderInformation.h"
 #include "importers/layouts/LenderLayout.h"
-#include "startup/ResourceStrings.h"
+#include "support/ResourceStrings.h"
 #include "support/modINIFile.h"
 #include "ui/CProgressBar.h"
 #include "unit/importers/ImporterFixture.h"

@@ -12,7 +12,7 @@
 #include "engine/DbConnection.h"
 #include "engine/Recordset.h"
 #include "importers/layouts/NeighborhoodLayout.h"
-#include "startup/ResourceStrings.h"
+#include "support/ResourceStrings.h"
 #include "support/modINIFile.h"
 #include "ui/CProgressBar.h"
 #include "unit/importers/ImporterFixture.h"

@@ -10,7 +10,7 @@
 #include "engine/Recordset.h"
 #include "importers/ResponsesTable.h"
 #include "importers/layouts/ResponsesLayout.h"
-#include "startup/ResourceStrings.h"
+#include "support/ResourceStrings.h"
 #include "ui/CProgressBar.h"
 #include "unit/importers/ImporterFixture.h"
 
