@@ -11,7 +11,6 @@
 #include "support/Conversions.h"
 #include "support/LikePattern.h"
 #include "support/modFileIO.h"
-#include "ui/CProgressBar.h"
 
 namespace {
 

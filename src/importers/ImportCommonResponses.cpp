@@ -18,7 +18,6 @@
 #include "support/ResourceStrings.h"
 #include "support/Windows1252.h"
 #include "support/modShow.h"
-#include "ui/CProgressBar.h"
 
 namespace {
 

@@ -18,8 +18,6 @@
 #include "support/ResourceStrings.h"
 #include "support/modFileIO.h"
 #include "support/modShow.h"
-#include "ui/CProgressBar.h"
-#include "ui/FileProgressWindow.h"
 
 namespace {
 

@@ -17,7 +17,6 @@
 #include "support/ResourceStrings.h"
 #include "support/Windows1252.h"
 #include "support/modShow.h"
-#include "ui/CProgressBar.h"
 
 namespace {
 

@@ -26,7 +26,6 @@
 #include "support/Windows1252.h"
 #include "support/modINIFile.h"
 #include "support/modShow.h"
-#include "ui/CProgressBar.h"
 
 namespace {
 

@@ -28,8 +28,6 @@
 #include "support/Conversions.h"
 #include "support/ResourceStrings.h"
 #include "support/modShow.h"
-#include "ui/CProgressBar.h"
-#include "ui/FileProgressWindow.h"
 
 namespace {
 
@@ -81,7 +79,7 @@ class CountLine {
 
 // Loads the pass's file progress window at its first file and shows it for
 // `status` with a bar of `total` steps.
-void ShowFileWindow(const platform::Context& ctx, std::unique_ptr<ui::FileProgressWindow>& window,
+void ShowFileWindow(const platform::Context& ctx, std::unique_ptr<platform::FileProgressWindow>& window,
                     const std::string& status, std::int64_t total) {
   if (!window) window = ctx.ui.LoadFileProgress();
   window->SetStatus(status);
@@ -91,7 +89,7 @@ void ShowFileWindow(const platform::Context& ctx, std::unique_ptr<ui::FileProgre
 }
 
 // One record further on the window's bar.
-void AdvanceBar(const platform::Context& ctx, ui::FileProgressWindow& window) {
+void AdvanceBar(const platform::Context& ctx, platform::FileProgressWindow& window) {
   window.Bar().SetValue(window.Bar().Value() + 1);
   ctx.ui.PumpEvents();
 }
@@ -126,7 +124,7 @@ std::string ExpectedLayout() {
 struct PassState {
   CSImportEngine& engine;
   importers::WcidSet& wcids;
-  std::unique_ptr<ui::FileProgressWindow>& window;
+  std::unique_ptr<platform::FileProgressWindow>& window;
   int& step;
 };
 
@@ -351,7 +349,7 @@ std::int32_t CSImportEngine::ImportZazOzurs() {
   int step = 0;
   std::int32_t result = -1;
   // Outside the trap, so a failure is logged before the window goes.
-  std::unique_ptr<ui::FileProgressWindow> window;
+  std::unique_ptr<platform::FileProgressWindow> window;
   try {
     step = 1;
     CloseRecordset();
