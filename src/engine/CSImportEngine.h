@@ -104,6 +104,8 @@ class CSImportEngine {
   // the data type (AppDir of Zev.ini + "Data\" + its file name) when it is
   // missing. True when the database exists afterwards.
   bool CopyOverTemplate();
+  // The same, with the system's reason when the copy itself failed.
+  bool CopyOverTemplate(std::string& reason);
   // The host's configuration file: "Zev.ini" in the Windows folder when it
   // exists there, else the fixed C:\Kestova\Zev.ini. May throw (the caller traps).
   std::string HostConfigurationFile();

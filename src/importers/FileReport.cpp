@@ -6,6 +6,15 @@
 
 namespace importers {
 
+namespace {
+
+// The system's reason, when there is one, for the middle of a sentence.
+std::string Reason(const std::string& why) {
+  return why.empty() ? std::string() : " (" + why + ")";
+}
+
+}  // namespace
+
 FileReport::FileReport(CSImportEngine& engine, std::string source, std::string file)
     : engine_(engine), source_(std::move(source)), file_(std::move(file)) {}
 
@@ -49,7 +58,8 @@ bool FinishFile(FileReport& report, const FramedRecords& records, const RecordRe
     report.FileProblem("the database refused to start a transaction (" + transaction.BeginError() +
                        "), so the file's rows were written one by one.");
   if (reader.Failed())
-    report.FileProblem("reading the file failed; the rest of it was not imported.");
+    report.FileProblem("reading the file failed" + Reason(reader.Error()) +
+                       "; the rest of it was not imported.");
   if (records.FragmentBytes() > 0)
     report.Fragment(records.FragmentOffset(), records.FragmentBytes());
   const bool committed = transaction.Commit();

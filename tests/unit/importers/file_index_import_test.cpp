@@ -219,7 +219,8 @@ TEST_F(FileIndexImportTest, TheWindowCountsEachRecordOfEachFile) {
                    {"ten.tmp", "gone.tmp", "one.dta.tmp"}),
             1);
   EXPECT_EQ(progress.Value(), 3);
-  EXPECT_TRUE(Logged("Source file was NOT found during import process."));
+  EXPECT_TRUE(
+      Logged("Source file was NOT found during import process: No such file or directory."));
 
   ASSERT_EQ(world.ui.windows.size(), 2u);
   const auto& w = *world.ui.windows[0];
@@ -293,7 +294,9 @@ TEST_F(FileIndexImportTest, AMissingTableOrAFailureEndsAsLogged) {
   world.env.FailNth("ReadAt", 1);
   EXPECT_EQ(Import({{"c.tmp", Plain(1) + Plain(2)}}), 0);
   world.env.Heal();
-  EXPECT_TRUE(Logged("File 'c.tmp': reading the file failed; the rest of it was not imported."));
+  EXPECT_TRUE(
+      Logged("File 'c.tmp': reading the file failed (Input/output error); the rest of it "
+             "was not imported."));
 }
 
 }  // namespace

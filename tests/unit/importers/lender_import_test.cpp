@@ -408,7 +408,8 @@ TEST_F(LenderImportTest, MissingTableMissingFileProgressAndFailures) {
   engine.SetOutputFiles({"missing.tmp", "a.tmp"});
   output.lines.clear();
   EXPECT_EQ(engine.ImportLenderInformation(), 1);
-  EXPECT_TRUE(LoggedLine(kSource, "Source file was NOT found during import process."));
+  EXPECT_TRUE(LoggedLine(
+      kSource, "Source file was NOT found during import process: No such file or directory."));
   EXPECT_TRUE(Logged("Attempting to import file: 'missing.tmp'."));
   EXPECT_EQ(bar.Value(), 2);
   engine.SetProgress(nullptr);
