@@ -22,7 +22,7 @@
 #include "importers/FieldDecoding.h"
 #include "importers/layouts/ComparablesLayout.h"
 #include "importers/layouts/SupplementLayout.h"
-#include "startup/ResourceStrings.h"
+#include "support/ResourceStrings.h"
 #include "support/Windows1252.h"
 
 namespace {

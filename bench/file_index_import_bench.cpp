@@ -20,9 +20,9 @@
 #include "platform/FileChannels.h"
 #include "platform/PosixEnv.h"
 #include "platform/UserInterface.h"
-#include "startup/TemplateDatabase.h"
+#include "support/TemplateDatabase.h"
 #include "ui/CProgressBar.h"
-#include "ui/FileProgressWindow.h"
+#include "platform/FileProgressWindow.h"
 
 namespace {
 
@@ -31,7 +31,7 @@ namespace fi = layouts::fileindex;
 
 // A window that holds its labels as a real one does (the latest text only),
 // so the measurement is the importer's cost, not a recorder's.
-class LabelWindow final : public ui::FileProgressWindow {
+class LabelWindow final : public platform::FileProgressWindow {
  public:
   void SetStatus(const std::string& text) override { status_ = text; }
   void SetProgressText(const std::string& text) override { progress_ = text; }
@@ -52,7 +52,7 @@ class QuietUi final : public platform::UserInterface {
   }
   void PumpEvents() override {}
   bool CanAsk() const override { return false; }
-  std::unique_ptr<ui::FileProgressWindow> LoadFileProgress() override {
+  std::unique_ptr<platform::FileProgressWindow> LoadFileProgress() override {
     return std::make_unique<LabelWindow>();
   }
   int boxes = 0;

@@ -33,8 +33,8 @@
 #include "importers/layouts/FileIndexLayout.h"
 #include "importers/layouts/LenderLayout.h"
 #include "importers/layouts/NeighborhoodLayout.h"
-#include "startup/ResourceStrings.h"
 #include "support/IniFile.h"
+#include "support/ResourceStrings.h"
 
 namespace {
 

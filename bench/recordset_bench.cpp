@@ -22,7 +22,7 @@
 #include "platform/FileChannels.h"
 #include "platform/PosixEnv.h"
 #include "platform/UserInterface.h"
-#include "startup/ResourceStrings.h"
+#include "support/ResourceStrings.h"
 
 namespace {
 

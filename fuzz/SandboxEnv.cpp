@@ -19,36 +19,41 @@ std::optional<platform::FileInfo> SandboxEnv::Stat(const std::string& path) {
   return real_.Stat(path);
 }
 
-bool SandboxEnv::CanOpenForReading(const std::string& path) {
-  return real_.CanOpenForReading(path);
+bool SandboxEnv::CanOpenForReading(const std::string& path, std::string& reason) {
+  return real_.CanOpenForReading(path, reason);
 }
 
 // Creating is a change to the disk: only an existing file counts.
-bool SandboxEnv::OpenOrCreate(const std::string& path) {
-  return real_.CanOpenForReading(path);
+bool SandboxEnv::OpenOrCreate(const std::string& path, std::string& reason) {
+  return real_.CanOpenForReading(path, reason);
 }
 
-bool SandboxEnv::CanEnterFolder(const std::string& path) {
-  return createdFolders_.count(FolderKey(path)) > 0 || real_.CanEnterFolder(path);
+bool SandboxEnv::CanEnterFolder(const std::string& path, std::string& reason) {
+  return createdFolders_.count(FolderKey(path)) > 0 || real_.CanEnterFolder(path, reason);
 }
 
-platform::FolderResult SandboxEnv::CreateFolder(const std::string& path) {
-  if (path.empty()) return platform::FolderResult::Failed;
+platform::FolderResult SandboxEnv::CreateFolder(const std::string& path, std::string& reason) {
+  if (path.empty()) {
+    reason = "no name";
+    return platform::FolderResult::Failed;
+  }
   if (CanEnterFolder(path)) return platform::FolderResult::AlreadyExists;
   createdFolders_.insert(FolderKey(path));
   return platform::FolderResult::Created;
 }
 
-std::optional<std::vector<platform::DirEntry>> SandboxEnv::ListFolder(const std::string& path) {
-  return real_.ListFolder(path);
+std::optional<std::vector<platform::DirEntry>> SandboxEnv::ListFolder(const std::string& path,
+                                                                      std::string& reason) {
+  return real_.ListFolder(path, reason);
 }
 
-std::optional<std::string> SandboxEnv::ReadWholeFile(const std::string& path) {
-  return real_.ReadWholeFile(path);
+std::optional<std::string> SandboxEnv::ReadWholeFile(const std::string& path, std::string& reason) {
+  return real_.ReadWholeFile(path, reason);
 }
 
-std::unique_ptr<platform::ReadableFile> SandboxEnv::OpenForReading(const std::string& path) {
-  return real_.OpenForReading(path);
+std::unique_ptr<platform::ReadableFile> SandboxEnv::OpenForReading(const std::string& path,
+                                                                   std::string& reason) {
+  return real_.OpenForReading(path, reason);
 }
 
 std::unique_ptr<db::Backend> SandboxEnv::OpenDatabase(const std::string&,

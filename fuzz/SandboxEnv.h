@@ -17,6 +17,9 @@ namespace fuzzing {
 
 class SandboxEnv final : public platform::Env {
  public:
+  using Env::CanEnterFolder, Env::CanOpenForReading, Env::CopyFile, Env::CreateFolder,
+      Env::DeleteFile, Env::ListFolder, Env::OpenForReading, Env::OpenOrCreate, Env::ReadWholeFile,
+      Env::ReplaceFile;
   // `programFolder` (program form) is what ProgramFolder reports.
   explicit SandboxEnv(std::string programFolder) : programFolder_(std::move(programFolder)) {}
 
@@ -29,16 +32,27 @@ class SandboxEnv final : public platform::Env {
   }
 
   std::optional<platform::FileInfo> Stat(const std::string& path) override;
-  bool CanOpenForReading(const std::string& path) override;
-  bool OpenOrCreate(const std::string& path) override;
-  bool CanEnterFolder(const std::string& path) override;
-  bool CopyFile(const std::string&, const std::string&, bool) override { return false; }
-  bool DeleteFile(const std::string&) override { return false; }
-  platform::FolderResult CreateFolder(const std::string& path) override;
-  std::optional<std::vector<platform::DirEntry>> ListFolder(const std::string& path) override;
-  std::optional<std::string> ReadWholeFile(const std::string& path) override;
-  bool ReplaceFile(const std::string&, std::string_view) override { return false; }
-  std::unique_ptr<platform::ReadableFile> OpenForReading(const std::string& path) override;
+  bool CanOpenForReading(const std::string& path, std::string& reason) override;
+  bool OpenOrCreate(const std::string& path, std::string& reason) override;
+  bool CanEnterFolder(const std::string& path, std::string& reason) override;
+  bool CopyFile(const std::string&, const std::string&, bool, std::string& reason) override {
+    reason = "sandboxed";
+    return false;
+  }
+  bool DeleteFile(const std::string&, std::string& reason) override {
+    reason = "sandboxed";
+    return false;
+  }
+  platform::FolderResult CreateFolder(const std::string& path, std::string& reason) override;
+  std::optional<std::vector<platform::DirEntry>> ListFolder(const std::string& path,
+                                                            std::string& reason) override;
+  std::optional<std::string> ReadWholeFile(const std::string& path, std::string& reason) override;
+  bool ReplaceFile(const std::string&, std::string_view, std::string& reason) override {
+    reason = "sandboxed";
+    return false;
+  }
+  std::unique_ptr<platform::ReadableFile> OpenForReading(const std::string& path,
+                                                         std::string& reason) override;
   std::unique_ptr<platform::WritableFile> OpenForWriting(const std::string&, bool& taken,
                                                          std::string& reason) override {
     taken = false;

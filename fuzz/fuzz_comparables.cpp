@@ -9,7 +9,7 @@
 
 #include "ImporterHarness.h"
 #include "importers/layouts/ComparablesLayout.h"
-#include "startup/ResourceStrings.h"
+#include "support/ResourceStrings.h"
 
 namespace {
 

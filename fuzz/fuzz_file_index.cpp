@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "ImporterHarness.h"
-#include "startup/TemplateDatabase.h"
+#include "support/TemplateDatabase.h"
 
 namespace {
 

@@ -19,7 +19,7 @@
 #include "importers/layouts/NeighborhoodLayout.h"
 #include "importers/layouts/ResponsesLayout.h"
 #include "importers/layouts/SupplementLayout.h"
-#include "startup/ResourceStrings.h"
+#include "support/ResourceStrings.h"
 
 namespace fs = std::filesystem;
 using samplehost::Framed;

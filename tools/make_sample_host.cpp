@@ -22,8 +22,8 @@
 #include "importers/layouts/SupplementLayout.h"
 #include "platform/Paths.h"
 #include "platform/PosixEnv.h"
-#include "startup/ResourceStrings.h"
-#include "startup/TemplateDatabase.h"
+#include "support/ResourceStrings.h"
+#include "support/TemplateDatabase.h"
 
 namespace fs = std::filesystem;
 using samplehost::Framed;

@@ -11,9 +11,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/ConsoleUi.h"
 #include "platform/Paths.h"
 #include "platform/PosixEnv.h"
+#include "ui/ConsoleUi.h"
 #include "ui/qt/QtUserInterface.h"
 #include "ui/qt/frmFileProgress.h"
 #include "ui/qt/frmMain.h"
@@ -21,7 +21,7 @@
 namespace {
 
 // Keeps a picture of the file progress window as it is just before it unloads.
-class PhotographedProgress final : public ui::FileProgressWindow {
+class PhotographedProgress final : public platform::FileProgressWindow {
  public:
   PhotographedProgress(std::unique_ptr<frmFileProgress> window, std::string png)
       : window_(std::move(window)), png_(std::move(png)) {}
@@ -48,7 +48,7 @@ class UnattendedUi final : public QtUserInterface {
                                  platform::MsgButtons buttons, platform::MsgIcon) override {
     return buttons == platform::MsgButtons::OK ? platform::MsgAnswer::OK : platform::MsgAnswer::Yes;
   }
-  std::unique_ptr<ui::FileProgressWindow> LoadFileProgress() override {
+  std::unique_ptr<platform::FileProgressWindow> LoadFileProgress() override {
     return std::make_unique<PhotographedProgress>(
         std::make_unique<frmFileProgress>(*this, MainWindow()), png_);
   }
@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   const std::string pngFolder = argv[4];
   platform::PosixEnv env;
-  platform::ConsoleUi console = platform::ConsoleUi::ForProcess();
+  ui::ConsoleUi console = ui::ConsoleUi::ForProcess();
   platform::FileChannels files;
   UnattendedUi windows(env, console, pngFolder + "/file-progress.png");
   platform::Context ctx{env, windows, files};

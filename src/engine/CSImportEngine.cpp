@@ -2,7 +2,7 @@
 
 #include "engine/DbConnection.h"
 #include "engine/Recordset.h"
-#include "startup/ResourceStrings.h"
+#include "support/ResourceStrings.h"
 
 CSImportEngine::CSImportEngine(const platform::Context& ctx) : ctx_(ctx) {}
 

@@ -16,10 +16,8 @@
 #include <vector>
 
 #include "platform/Context.h"
+#include "platform/ProgressSink.h"
 
-namespace ui {
-class CProgressBar;
-}
 class DbConnection;
 class Recordset;
 
@@ -62,8 +60,8 @@ class CSImportEngine {
   // Owned by the caller; must outlive the engine or be reset to nullptr.
   void SetOutputObject(platform::OutputObject* value) { outputObject_ = value; }
   platform::OutputObject* OutputObject() const { return outputObject_; }
-  void SetProgress(ui::CProgressBar* value) { progress_ = value; }
-  ui::CProgressBar* Progress() const { return progress_; }
+  void SetProgress(platform::ProgressSink* value) { progress_ = value; }
+  platform::ProgressSink* Progress() const { return progress_; }
   void SetAdditionalFile(const std::string& value) { additionalFile_ = value; }
   const std::string& AdditionalFile() const { return additionalFile_; }
 
@@ -106,6 +104,8 @@ class CSImportEngine {
   // the data type (AppDir of Zev.ini + "Data\" + its file name) when it is
   // missing. True when the database exists afterwards.
   bool CopyOverTemplate();
+  // The same, with the system's reason when the copy itself failed.
+  bool CopyOverTemplate(std::string& reason);
   // The host's configuration file: "Zev.ini" in the Windows folder when it
   // exists there, else the fixed C:\Kestova\Zev.ini. May throw (the caller traps).
   std::string HostConfigurationFile();
@@ -258,7 +258,7 @@ class CSImportEngine {
   std::unique_ptr<DbConnection> connection_;
   std::unique_ptr<Recordset> recordset_;
   platform::OutputObject* outputObject_ = nullptr;
-  ui::CProgressBar* progress_ = nullptr;
+  platform::ProgressSink* progress_ = nullptr;
   std::int32_t dataType_ = 0;
   bool usingUI_ = false;
   bool noComparisons_ = false;

@@ -4,9 +4,9 @@
 #include <vector>
 
 #include "engine/CSImportEngine.h"
-#include "startup/ResourceStrings.h"
 #include "support/Conversions.h"
 #include "support/LikePattern.h"
+#include "support/ResourceStrings.h"
 #include "support/modFileIO.h"
 
 namespace {

@@ -12,7 +12,6 @@
 #include "support/Conversions.h"
 #include "support/LikePattern.h"
 #include "support/modFileIO.h"
-#include "ui/CProgressBar.h"
 
 namespace {
 
@@ -112,9 +111,9 @@ bool CSImportEngine::Import() {
     if (!entries) return true;
     for (const platform::DirEntry& entry : *entries) {
       if (entry.isFolder || !support::MatchesFileWildcard(entry.name, "*.tmp")) continue;
-      if (!ctx_.env.DeleteFile(outputFolder_ + entry.name)) {
-        FailRun("Could not remove the earlier extracted file '" + entry.name +
-                "'; it would be imported as this run's.");
+      if (std::string why; !ctx_.env.DeleteFile(outputFolder_ + entry.name, why)) {
+        FailRun("Could not remove the earlier extracted file '" + entry.name + "': " + why +
+                "; it would be imported as this run's.");
         return false;
       }
       log("Removed the earlier extracted file '" + entry.name + "'.");
@@ -170,8 +169,9 @@ bool CSImportEngine::Import() {
     const platform::Presence presence = ctx_.env.Lookup(outputDatabase_, reason);
     if (presence == platform::Presence::Missing) {
       log("Database '" + databaseName + "' DID NOT exist. Attempting to extract template...");
-      if (!CopyOverTemplate()) {
-        FailRun("FAILED to create database '" + databaseName + "'");
+      if (std::string why; !CopyOverTemplate(why)) {
+        FailRun("FAILED to create database '" + databaseName + "'" +
+                (why.empty() ? "" : ": " + why));
         log("Import operation failed.");
         return false;
       }

@@ -2,8 +2,8 @@
 #include <stdexcept>
 
 #include "engine/CSImportEngine.h"
-#include "startup/ResourceStrings.h"
 #include "support/Conversions.h"
+#include "support/ResourceStrings.h"
 #include "support/modFileIO.h"
 #include "support/modINIFile.h"
 
@@ -28,6 +28,11 @@ std::string CSImportEngine::HostConfigurationFile() {
 }
 
 bool CSImportEngine::CopyOverTemplate() {
+  std::string reason;
+  return CopyOverTemplate(reason);
+}
+
+bool CSImportEngine::CopyOverTemplate(std::string& copyReason) {
   return Trapped("CopyOverTemplate::CSImportEngine", false, [&] {
     std::string reason;
     const platform::Presence presence = ctx_.env.Lookup(outputDatabase_, reason);
@@ -43,7 +48,8 @@ bool CSImportEngine::CopyOverTemplate() {
     std::string templatePath = WithBackslash(appDir) + "Data\\" + file;
     // Placed only where no file is: a database that appeared meanwhile (a
     // second run placing the same template) is never replaced, but used.
-    if (modFileIO::CopyFile(ctx_, templatePath, outputDatabase_, true, true)) return true;
+    if (modFileIO::CopyFile(ctx_, templatePath, outputDatabase_, true, true, copyReason))
+      return true;
     return ctx_.env.Lookup(outputDatabase_, reason) == platform::Presence::Present;
   });
 }
@@ -72,8 +78,10 @@ bool CSImportEngine::BackupSourceFiles() {
     // Without its undo copy a run must not write: every copy is required.
     auto backUp = [&](const std::string& path) {
       const std::string name = modFileIO::GetFilenameFromPath(path);
-      if (modFileIO::CopyFile(ctx_, path, folder + name, true, true)) return true;
-      FailRun("Could not back up source file '" + name + "'; nothing was imported.");
+      std::string why;
+      if (modFileIO::CopyFile(ctx_, path, folder + name, true, true, why)) return true;
+      FailRun("Could not back up source file '" + name + "'" + (why.empty() ? "" : ": " + why) +
+              "; nothing was imported.");
       return false;
     };
     if (SourceIsFolder(source_)) {

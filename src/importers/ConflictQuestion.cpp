@@ -1,6 +1,6 @@
 // The conflict question: Yes/No boxes with two run-wide "to all" answers.
 #include "engine/CSImportEngine.h"
-#include "startup/ResourceStrings.h"
+#include "support/ResourceStrings.h"
 
 ConflictAnswer CSImportEngine::AskConflict(const std::string& question,
                                            std::string_view keepAllQuestion,

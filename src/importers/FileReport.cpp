@@ -6,6 +6,15 @@
 
 namespace importers {
 
+namespace {
+
+// The system's reason, when there is one, for the middle of a sentence.
+std::string Reason(const std::string& why) {
+  return why.empty() ? std::string() : " (" + why + ")";
+}
+
+}  // namespace
+
 FileReport::FileReport(CSImportEngine& engine, std::string source, std::string file)
     : engine_(engine), source_(std::move(source)), file_(std::move(file)) {}
 
@@ -80,7 +89,7 @@ bool FinishFile(FileReport& report, const FramedRecords& records, const RecordRe
   if (reader.Failed()) {
     // Part of a file is no file: what was read of it does not stay either.
     transaction.Rollback();
-    report.RolledBack("reading the file failed");
+    report.RolledBack("reading the file failed" + Reason(reader.Error()));
     report.Summary();
     return false;
   }

@@ -16,11 +16,11 @@
 #include "importers/ResponsesTable.h"
 #include "importers/RowLanding.h"
 #include "importers/layouts/ResponsesLayout.h"
-#include "startup/ResourceStrings.h"
 #include "support/Conversions.h"
+#include "support/ErrorReport.h"
+#include "support/ResourceStrings.h"
 #include "support/Windows1252.h"
 #include "support/modShow.h"
-#include "ui/CProgressBar.h"
 
 namespace {
 
@@ -142,14 +142,15 @@ bool CSImportEngine::ImportCommonResponses() {
 
       const std::string path = outputFolder_ + entry;
       step = 6;
-      if (!skip && !modShow::Exists(ctx_, path)) {
-        WriteToLog("Source file was NOT found during import process.", kMissingFileSource, -1);
+      if (std::string reason; !skip && !modShow::Exists(ctx_, path, reason)) {
+        WriteToLog(support::WithReason("Source file was NOT found during import process", reason),
+                   kMissingFileSource, -1);
         skip = true;
       }
       if (!skip) {
         step = 7;
         importers::FileReport report(*this, kSource, entry);
-        importers::RecordReader reader(ctx_.env.OpenForReading(path));
+        importers::RecordReader reader(ctx_.env, path);
         importers::FramedRecords records(reader, kFraming);
         records.StopWhen(transaction);
         const bool newTable = created || createdTables.count(support::LowerAscii(table)) > 0;

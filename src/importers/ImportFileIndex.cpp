@@ -15,12 +15,11 @@
 #include "importers/ImporterText.h"
 #include "importers/RowLanding.h"
 #include "importers/layouts/FileIndexLayout.h"
-#include "startup/ResourceStrings.h"
 #include "support/Conversions.h"
+#include "support/ErrorReport.h"
+#include "support/ResourceStrings.h"
 #include "support/modFileIO.h"
 #include "support/modShow.h"
-#include "ui/CProgressBar.h"
-#include "ui/FileProgressWindow.h"
 
 namespace {
 
@@ -98,11 +97,12 @@ std::int32_t CSImportEngine::ImportFileIndex() {
         // None of the file's records can land: the run must not end as a success.
         importers::FileReport(*this, kSource, entry)
             .FileProblem("not imported: its table could not be opened.");
-      } else if (!modShow::Exists(ctx_, path)) {
-        WriteToLog("Source file was NOT found during import process.", kSource, -1);
+      } else if (std::string reason; !modShow::Exists(ctx_, path, reason)) {
+        WriteToLog(support::WithReason("Source file was NOT found during import process", reason),
+                   kSource, -1);
       } else {
         importers::FileReport report(*this, kSource, entry);
-        importers::RecordReader reader(ctx_.env.OpenForReading(path));
+        importers::RecordReader reader(ctx_.env, path);
         importers::FramedRecords records(reader, kFraming);
         // First pass: the record total, for the bar and the count line.
         const std::int64_t total = records.Count();

@@ -15,10 +15,10 @@
 #include "importers/LenderInformation.h"
 #include "importers/RowLanding.h"
 #include "importers/layouts/LenderLayout.h"
-#include "startup/ResourceStrings.h"
+#include "support/ErrorReport.h"
+#include "support/ResourceStrings.h"
 #include "support/Windows1252.h"
 #include "support/modShow.h"
-#include "ui/CProgressBar.h"
 
 namespace {
 
@@ -64,7 +64,7 @@ std::int32_t ImportLenderFile(CSImportEngine& engine, const std::string& criteri
   const platform::Context& ctx = engine.Context();
   Recordset& rs = *engine.CurrentRecordset();
   importers::FileReport report(engine, kSource, entry);
-  importers::RecordReader reader(ctx.env.OpenForReading(path));
+  importers::RecordReader reader(ctx.env, path);
   // One transaction per file, committed on every way out of this function.
   FileTransaction transaction(engine.Connection());
   importers::FramedRecords records(reader, kFraming);
@@ -144,8 +144,9 @@ std::int32_t CSImportEngine::ImportLenderInformation() {
         // None of the file's records can land: the run must not end as a success.
         importers::FileReport(*this, kSource, entry)
             .FileProblem("not imported: its table could not be opened.");
-      } else if (!modShow::Exists(ctx_, path)) {
-        WriteToLog("Source file was NOT found during import process.", kSource, -1);
+      } else if (std::string reason; !modShow::Exists(ctx_, path, reason)) {
+        WriteToLog(support::WithReason("Source file was NOT found during import process", reason),
+                   kSource, -1);
       } else {
         written += ImportLenderFile(*this, criteria, contacts, entry, path, opened == 1);
       }

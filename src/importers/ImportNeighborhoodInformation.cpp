@@ -22,12 +22,12 @@
 #include "importers/RowLanding.h"
 #include "importers/layouts/NeighborhoodLayout.h"
 #include "platform/db/Backend.h"
-#include "startup/ResourceStrings.h"
 #include "support/Conversions.h"
+#include "support/ErrorReport.h"
+#include "support/ResourceStrings.h"
 #include "support/Windows1252.h"
 #include "support/modINIFile.h"
 #include "support/modShow.h"
-#include "ui/CProgressBar.h"
 
 namespace {
 
@@ -158,8 +158,9 @@ std::int32_t CSImportEngine::ImportNeighborhoodInformation() {
             .FileProblem("not imported: its table could not be opened.");
       } else {
         const std::string path = outputFolder_ + entry;
-        if (!modShow::Exists(ctx_, path)) {
-          WriteToLog("Source file was NOT found during import process.", kSource, -1);
+        if (std::string reason; !modShow::Exists(ctx_, path, reason)) {
+          WriteToLog(support::WithReason("Source file was NOT found during import process", reason),
+                     kSource, -1);
         } else {
           Recordset& rs = *recordset_;
           const importers::FormMap formMap =
@@ -178,7 +179,7 @@ std::int32_t CSImportEngine::ImportNeighborhoodInformation() {
           }
 
           importers::FileReport report(*this, kSource, entry);
-          importers::RecordReader reader(ctx_.env.OpenForReading(path));
+          importers::RecordReader reader(ctx_.env, path);
           // One transaction per file, committed on every way out of this block.
           FileTransaction transaction(connection_.get());
           importers::FramedRecords records(reader, kFraming);

@@ -26,11 +26,10 @@
 #include "importers/RowLanding.h"
 #include "importers/layouts/ComparablesLayout.h"
 #include "importers/layouts/SupplementLayout.h"
-#include "startup/ResourceStrings.h"
 #include "support/Conversions.h"
+#include "support/ErrorReport.h"
+#include "support/ResourceStrings.h"
 #include "support/modShow.h"
-#include "ui/CProgressBar.h"
-#include "ui/FileProgressWindow.h"
 
 namespace {
 
@@ -82,7 +81,8 @@ class CountLine {
 
 // Loads the pass's file progress window at its first file and shows it for
 // `status` with a bar of `total` steps.
-void ShowFileWindow(const platform::Context& ctx, std::unique_ptr<ui::FileProgressWindow>& window,
+void ShowFileWindow(const platform::Context& ctx,
+                    std::unique_ptr<platform::FileProgressWindow>& window,
                     const std::string& status, std::int64_t total) {
   if (!window) window = ctx.ui.LoadFileProgress();
   window->SetStatus(status);
@@ -92,7 +92,7 @@ void ShowFileWindow(const platform::Context& ctx, std::unique_ptr<ui::FileProgre
 }
 
 // One record further on the window's bar.
-void AdvanceBar(const platform::Context& ctx, ui::FileProgressWindow& window) {
+void AdvanceBar(const platform::Context& ctx, platform::FileProgressWindow& window) {
   window.Bar().SetValue(window.Bar().Value() + 1);
   ctx.ui.PumpEvents();
 }
@@ -127,14 +127,16 @@ std::string ExpectedLayout() {
 struct PassState {
   CSImportEngine& engine;
   importers::WcidSet& wcids;
-  std::unique_ptr<ui::FileProgressWindow>& window;
+  std::unique_ptr<platform::FileProgressWindow>& window;
   int& step;
 };
 
 importers::RecordReader OpenRecordFile(const platform::Context& ctx, const std::string& path,
                                        const std::string& name) {
-  importers::RecordReader reader(ctx.env.OpenForReading(path));
-  if (reader.Failed()) throw std::runtime_error("The file '" + name + "' could not be opened.");
+  importers::RecordReader reader(ctx.env, path);
+  if (reader.Failed())
+    throw std::runtime_error(
+        support::WithReason("The file '" + name + "' could not be opened", reader.Error()));
   return reader;
 }
 
@@ -144,7 +146,9 @@ std::int64_t EndFile(importers::FileReport& report, const importers::FramedRecor
                      const importers::RecordReader& reader, FileTransaction& transaction,
                      const std::string& name, std::int64_t saved) {
   const bool committed = importers::FinishFile(report, records, reader, transaction);
-  if (reader.Failed()) throw std::runtime_error("Reading the file '" + name + "' failed.");
+  if (reader.Failed())
+    throw std::runtime_error(
+        support::WithReason("Reading the file '" + name + "' failed", reader.Error()));
   return committed ? saved : 0;
 }
 
@@ -155,7 +159,9 @@ std::int64_t ImportMainFile(PassState& pass, const std::string& name, const std:
   importers::RecordReader reader = OpenRecordFile(ctx, path, name);
   importers::FramedRecords records(reader, kMainFraming);
   const std::int64_t total = records.Count();
-  if (reader.Failed()) throw std::runtime_error("Reading the file '" + name + "' failed.");
+  if (reader.Failed())
+    throw std::runtime_error(
+        support::WithReason("Reading the file '" + name + "' failed", reader.Error()));
   ShowFileWindow(ctx, pass.window, "Importing data from file: " + name, total);
   CountLine count(total);
   pass.wcids.Reserve(pass.wcids.size() + static_cast<std::size_t>(total));
@@ -290,7 +296,9 @@ std::int64_t ImportSupplementFile(PassState& pass, const std::string& name, cons
   importers::FramedRecords records(reader, kSupplementFraming);
   pass.step = 17;
   const std::int64_t total = records.Count();
-  if (reader.Failed()) throw std::runtime_error("Reading the file '" + name + "' failed.");
+  if (reader.Failed())
+    throw std::runtime_error(
+        support::WithReason("Reading the file '" + name + "' failed", reader.Error()));
   pass.step = 18;
   ShowFileWindow(ctx, pass.window, "Importing date from file: " + name, total);
   CountLine count(total);
@@ -354,7 +362,7 @@ std::int32_t CSImportEngine::ImportZazOzurs() {
   int step = 0;
   std::int32_t result = -1;
   // Outside the trap, so a failure is logged before the window goes.
-  std::unique_ptr<ui::FileProgressWindow> window;
+  std::unique_ptr<platform::FileProgressWindow> window;
   try {
     step = 1;
     CloseRecordset();
@@ -420,10 +428,11 @@ std::int32_t CSImportEngine::ImportZazOzurs() {
                  "", -1);
       step = 6;
       const std::string path = outputFolder_ + name;
-      if (modShow::Exists(ctx_, path))
+      if (std::string reason; modShow::Exists(ctx_, path, reason))
         saved += ImportMainFile(pass, name, path);
       else
-        WriteToLog("Source file was NOT found during import process.", kSource, -1);
+        WriteToLog(support::WithReason("Source file was NOT found during import process", reason),
+                   kSource, -1);
       step = 14;
       AdvanceProgress();
     }
@@ -435,13 +444,15 @@ std::int32_t CSImportEngine::ImportZazOzurs() {
                  "", -1);
       step = 15;
       const std::string path = outputFolder_ + name;
+      std::string reason;
       if (!tooFewColumns.empty())
         importers::FileReport(*this, kSource, name)
             .FileProblem("not imported: " + tooFewColumns + ".");
-      else if (modShow::Exists(ctx_, path))
+      else if (modShow::Exists(ctx_, path, reason))
         saved += ImportSupplementFile(pass, name, path, table);
       else
-        WriteToLog("Source file was NOT found during import process.", kSource, -1);
+        WriteToLog(support::WithReason("Source file was NOT found during import process", reason),
+                   kSource, -1);
       step = 26;
       AdvanceProgress();
     }

@@ -20,6 +20,12 @@ RecordReader::RecordReader(std::unique_ptr<platform::ReadableFile> file)
   failed_ = file_ == nullptr;
 }
 
+RecordReader::RecordReader(platform::Env& env, const std::string& path) : RecordReader(nullptr) {
+  file_ = env.OpenForReading(path, error_);
+  failed_ = file_ == nullptr;
+  size_ = file_ ? static_cast<std::int64_t>(file_->Size()) : 0;
+}
+
 void RecordReader::Seek(std::int64_t offset) {
   position_ = std::clamp<std::int64_t>(offset, 0, size_);
 }
@@ -41,7 +47,7 @@ bool RecordReader::Fill(std::size_t n) {
   const std::size_t length = static_cast<std::size_t>(
       std::min<std::int64_t>(static_cast<std::int64_t>(capacity), size_ - position_));
   const std::int64_t got =
-      file_->ReadAt(static_cast<std::uint64_t>(position_), window_.data(), length);
+      file_->ReadAt(static_cast<std::uint64_t>(position_), window_.data(), length, error_);
   if (got < 0) {
     failed_ = true;
     windowLength_ = 0;

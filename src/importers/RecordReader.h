@@ -17,6 +17,8 @@ namespace importers {
 class RecordReader {
  public:
   explicit RecordReader(std::unique_ptr<platform::ReadableFile> file);
+  // Opens `path`; a file that cannot be opened reads as failed, with the reason.
+  RecordReader(platform::Env& env, const std::string& path);
 
   std::int64_t Size() const { return size_; }
   // 0-based offset of the next byte to read.
@@ -25,6 +27,8 @@ class RecordReader {
   bool AtEnd() const { return position_ >= size_; }
   // True once a read of the file failed; reads then return nothing.
   bool Failed() const { return failed_; }
+  // Why the file could not be opened or read: the system's text.
+  const std::string& Error() const { return error_; }
 
   // Moves to `offset`, clamped to [0, Size()].
   void Seek(std::int64_t offset);
@@ -50,6 +54,7 @@ class RecordReader {
   std::int64_t windowStart_ = 0;  // file offset of window_[0]
   std::size_t windowLength_ = 0;  // valid bytes in window_
   bool failed_ = false;
+  std::string error_;
 };
 
 // The record length of a length prefix: leading blanks skipped, then as much

@@ -65,8 +65,13 @@ class ReadableFile {
   // The size when the file was opened.
   virtual std::uint64_t Size() const = 0;
   // Reads up to `n` bytes at `offset` into `buffer`: the number read (fewer
-  // only at end of file), or -1 on a read error.
-  virtual std::int64_t ReadAt(std::uint64_t offset, char* buffer, std::size_t n) = 0;
+  // only at end of file), or -1 on a read error with the system's reason.
+  virtual std::int64_t ReadAt(std::uint64_t offset, char* buffer, std::size_t n,
+                              std::string& reason) = 0;
+  std::int64_t ReadAt(std::uint64_t offset, char* buffer, std::size_t n) {
+    std::string reason;
+    return ReadAt(offset, buffer, n, reason);
+  }
 };
 
 class Env {
@@ -74,38 +79,88 @@ class Env {
   virtual ~Env() = default;
 
   // --- Files and folders
+  // Each operation that can fail gives the system's reason in `reason` (the
+  // text of errno, e.g. "Permission denied") when it does; the forms without
+  // it are for callers that only need to know whether it worked.
+  //
   // Size, kind and modification time; nullopt when the path names nothing.
   virtual std::optional<FileInfo> Stat(const std::string& path) = 0;
   // True when `path` is a file (not a folder) that can be opened for reading.
-  virtual bool CanOpenForReading(const std::string& path) = 0;
+  virtual bool CanOpenForReading(const std::string& path, std::string& reason) = 0;
   // Opens `path` for reading, creating an empty file when it is missing.
   // True when the file exists and is readable afterwards.
-  virtual bool OpenOrCreate(const std::string& path) = 0;
+  virtual bool OpenOrCreate(const std::string& path, std::string& reason) = 0;
   // True when `path` is a folder that could be made the current directory.
-  virtual bool CanEnterFolder(const std::string& path) = 0;
+  virtual bool CanEnterFolder(const std::string& path, std::string& reason) = 0;
   // Copies a regular file. With failIfExists an existing destination is left
   // untouched and the copy fails. A partial destination never remains.
-  virtual bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) = 0;
+  virtual bool CopyFile(const std::string& from, const std::string& to, bool failIfExists,
+                        std::string& reason) = 0;
   // Deletes one file (never a folder).
-  virtual bool DeleteFile(const std::string& path) = 0;
+  virtual bool DeleteFile(const std::string& path, std::string& reason) = 0;
   // Creates one folder; its parent must exist.
-  virtual FolderResult CreateFolder(const std::string& path) = 0;
+  virtual FolderResult CreateFolder(const std::string& path, std::string& reason) = 0;
   // Every entry of a folder except "." and "..", in the order the system
   // returns them; nullopt when the folder cannot be searched.
-  virtual std::optional<std::vector<DirEntry>> ListFolder(const std::string& path) = 0;
+  virtual std::optional<std::vector<DirEntry>> ListFolder(const std::string& path,
+                                                          std::string& reason) = 0;
   // The whole contents of a file; nullopt when it cannot be read.
-  virtual std::optional<std::string> ReadWholeFile(const std::string& path) = 0;
+  virtual std::optional<std::string> ReadWholeFile(const std::string& path,
+                                                   std::string& reason) = 0;
   // Replaces `path` with `contents` so that a reader sees either the old or the
   // new file, never a partial one (temporary file, flush, rename). The parent
   // folder must exist.
-  virtual bool ReplaceFile(const std::string& path, std::string_view contents) = 0;
+  virtual bool ReplaceFile(const std::string& path, std::string_view contents,
+                           std::string& reason) = 0;
   // Opens a regular file for reading; nullptr when it cannot be.
-  virtual std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) = 0;
+  virtual std::unique_ptr<ReadableFile> OpenForReading(const std::string& path,
+                                                       std::string& reason) = 0;
   // Creates `path` as a new, empty file and opens it for writing. A name that
   // exists (a symbolic link included) is never opened, emptied or followed:
   // nullptr with `taken` set. Any failure gives the system's reason.
   virtual std::unique_ptr<WritableFile> OpenForWriting(const std::string& path, bool& taken,
                                                        std::string& reason) = 0;
+
+  bool CanOpenForReading(const std::string& path) {
+    std::string reason;
+    return CanOpenForReading(path, reason);
+  }
+  bool OpenOrCreate(const std::string& path) {
+    std::string reason;
+    return OpenOrCreate(path, reason);
+  }
+  bool CanEnterFolder(const std::string& path) {
+    std::string reason;
+    return CanEnterFolder(path, reason);
+  }
+  bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) {
+    std::string reason;
+    return CopyFile(from, to, failIfExists, reason);
+  }
+  bool DeleteFile(const std::string& path) {
+    std::string reason;
+    return DeleteFile(path, reason);
+  }
+  FolderResult CreateFolder(const std::string& path) {
+    std::string reason;
+    return CreateFolder(path, reason);
+  }
+  std::optional<std::vector<DirEntry>> ListFolder(const std::string& path) {
+    std::string reason;
+    return ListFolder(path, reason);
+  }
+  std::optional<std::string> ReadWholeFile(const std::string& path) {
+    std::string reason;
+    return ReadWholeFile(path, reason);
+  }
+  bool ReplaceFile(const std::string& path, std::string_view contents) {
+    std::string reason;
+    return ReplaceFile(path, contents, reason);
+  }
+  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) {
+    std::string reason;
+    return OpenForReading(path, reason);
+  }
 
   // --- Operations that say why they failed (`reason`: the system's text)
   // Whether `path` names anything, itself not followed when it is a link.

@@ -63,9 +63,24 @@ mode_t CurrentUmask() {
   return mask;
 }
 
-bool IsRegularFile(int fd) {
+// Keeps the system's reason for `error` and gives false, so a failed step
+// reads `return Failed(errno, reason);`.
+bool Failed(int error, std::string& reason) {
+  reason = std::strerror(error);
+  return false;
+}
+
+// What a name that is no regular file is instead.
+std::string NotRegular(mode_t mode) {
+  return S_ISDIR(mode) ? std::strerror(EISDIR) : "not a regular file";
+}
+
+bool IsRegularFile(int fd, std::string& reason) {
   struct stat st;
-  return ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+  if (::fstat(fd, &st) != 0) return Failed(errno, reason);
+  if (S_ISREG(st.st_mode)) return true;
+  reason = NotRegular(st.st_mode);
+  return false;
 }
 
 class PosixWritableFile final : public WritableFile {
@@ -89,12 +104,16 @@ class PosixReadableFile final : public ReadableFile {
  public:
   PosixReadableFile(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
   std::uint64_t Size() const override { return size_; }
-  std::int64_t ReadAt(std::uint64_t offset, char* buffer, std::size_t n) override {
+  std::int64_t ReadAt(std::uint64_t offset, char* buffer, std::size_t n,
+                      std::string& reason) override {
     std::size_t done = 0;
     while (done < n) {
       ssize_t got = ::pread(fd_.get(), buffer + done, n - done, static_cast<off_t>(offset + done));
       if (got < 0 && errno == EINTR) continue;
-      if (got < 0) return -1;
+      if (got < 0) {
+        reason = std::strerror(errno);
+        return -1;
+      }
       if (got == 0) break;
       done += static_cast<std::size_t>(got);
     }
@@ -158,42 +177,50 @@ std::optional<FileInfo> PosixEnv::Stat(const std::string& path) {
   return info;
 }
 
-bool PosixEnv::CanOpenForReading(const std::string& path) {
-  if (path.empty()) return false;
+bool PosixEnv::CanOpenForReading(const std::string& path, std::string& reason) {
+  if (path.empty()) return Failed(ENOENT, reason);
   Fd fd(OpenForReadingNoWait(Native(path)));
-  return fd.ok() && IsRegularFile(fd.get());
+  if (!fd.ok()) return Failed(errno, reason);
+  return IsRegularFile(fd.get(), reason);
 }
 
-bool PosixEnv::OpenOrCreate(const std::string& path) {
-  if (path.empty()) return false;
+bool PosixEnv::OpenOrCreate(const std::string& path, std::string& reason) {
+  if (path.empty()) return Failed(ENOENT, reason);
   Fd fd(::open(Native(path).c_str(), O_RDONLY | O_CREAT | O_NONBLOCK | O_CLOEXEC, 0666));
-  return fd.ok() && IsRegularFile(fd.get());
+  if (!fd.ok()) return Failed(errno, reason);
+  return IsRegularFile(fd.get(), reason);
 }
 
-bool PosixEnv::CanEnterFolder(const std::string& path) {
-  if (path.empty()) return false;
+bool PosixEnv::CanEnterFolder(const std::string& path, std::string& reason) {
+  if (path.empty()) return Failed(ENOENT, reason);
   std::string native = Native(path);
   struct stat st;
-  return ::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode) &&
-         ::access(native.c_str(), X_OK) == 0;
+  if (::stat(native.c_str(), &st) != 0) return Failed(errno, reason);
+  if (!S_ISDIR(st.st_mode)) return Failed(ENOTDIR, reason);
+  return ::access(native.c_str(), X_OK) == 0 || Failed(errno, reason);
 }
 
-bool PosixEnv::CopyFile(const std::string& from, const std::string& to, bool failIfExists) {
+bool PosixEnv::CopyFile(const std::string& from, const std::string& to, bool failIfExists,
+                        std::string& reason) {
   std::string src = Native(from);
   std::string dst = Native(to);
   Fd in(OpenForReadingNoWait(src));
-  if (!in.ok() || !IsRegularFile(in.get())) return false;
+  if (!in.ok()) return Failed(errno, reason);
+  if (!IsRegularFile(in.get(), reason)) return false;
   struct stat st;
-  if (::fstat(in.get(), &st) != 0) return false;
+  if (::fstat(in.get(), &st) != 0) return Failed(errno, reason);
   struct stat dstSt;
   bool dstExists = ::stat(dst.c_str(), &dstSt) == 0;
-  if (dstExists && failIfExists) return false;
-  if (dstExists && dstSt.st_dev == st.st_dev && dstSt.st_ino == st.st_ino) return false;
+  if (dstExists && failIfExists) return Failed(EEXIST, reason);
+  if (dstExists && dstSt.st_dev == st.st_dev && dstSt.st_ino == st.st_ino) {
+    reason = "the source and the destination are the same file";
+    return false;
+  }
   // Written under a temporary name and renamed, so a failed or interrupted
   // copy never leaves a partial destination behind.
   std::string tmp;
   Fd out(CreateTempBeside(dst, tmp));
-  if (!out.ok()) return false;
+  if (!out.ok()) return Failed(errno, reason);
   // Reading a regular file never blocks; the flag only guarded the open.
   ::fcntl(in.get(), F_SETFL, ::fcntl(in.get(), F_GETFL) & ~O_NONBLOCK);
   bool ok = true;
@@ -208,7 +235,7 @@ bool PosixEnv::CopyFile(const std::string& from, const std::string& to, bool fai
     if (n < 0 && !copied &&
         (errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP))
       break;
-    if (n < 0) ok = false;
+    if (n < 0) ok = Failed(errno, reason);
     if (n <= 0) break;  // an error, or the file shrank meanwhile
     copied = true;
     left -= n;
@@ -218,51 +245,59 @@ bool PosixEnv::CopyFile(const std::string& from, const std::string& to, bool fai
   for (; ok;) {
     ssize_t n = ::read(in.get(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ok = false;
+    if (n < 0) ok = Failed(errno, reason);
     if (n <= 0) break;
     if (!WriteAll(out.get(), buffer, static_cast<std::size_t>(n))) {
-      ok = false;
+      ok = Failed(errno, reason);
       break;
     }
   }
-  ok = ok && ::fchmod(out.get(), st.st_mode & 0777 & ~CurrentUmask()) == 0;
-  ok = ok && ::fsync(out.get()) == 0;
-  ok = (::close(out.release()) == 0) && ok;
+  ok = ok &&
+       (::fchmod(out.get(), st.st_mode & 0777 & ~CurrentUmask()) == 0 || Failed(errno, reason));
+  ok = ok && (::fsync(out.get()) == 0 || Failed(errno, reason));
+  ok = (::close(out.release()) == 0 || (ok && Failed(errno, reason))) && ok;
   if (ok) {
     if (failIfExists) {
-      ok = PlaceWithoutReplacing(tmp, dst);
+      ok = PlaceWithoutReplacing(tmp, dst) || Failed(errno, reason);
     } else
-      ok = ::rename(tmp.c_str(), dst.c_str()) == 0;
+      ok = ::rename(tmp.c_str(), dst.c_str()) == 0 || Failed(errno, reason);
   }
   ::unlink(tmp.c_str());
   return ok;
 }
 
-bool PosixEnv::DeleteFile(const std::string& path) {
+bool PosixEnv::DeleteFile(const std::string& path, std::string& reason) {
   std::string native = Native(path);
   struct stat st;
-  if (::lstat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
-  return ::unlink(native.c_str()) == 0;
+  if (::lstat(native.c_str(), &st) != 0) return Failed(errno, reason);
+  if (S_ISDIR(st.st_mode)) return Failed(EISDIR, reason);
+  return ::unlink(native.c_str()) == 0 || Failed(errno, reason);
 }
 
-FolderResult PosixEnv::CreateFolder(const std::string& path) {
+FolderResult PosixEnv::CreateFolder(const std::string& path, std::string& reason) {
   std::string native = Native(path);
   while (native.size() > 1 && native.back() == '/') native.pop_back();
   if (::mkdir(native.c_str(), 0777) == 0) return FolderResult::Created;
-  if (errno == EEXIST) {
+  const int error = errno;
+  Failed(error, reason);
+  if (error == EEXIST) {
     struct stat st;
     if (::stat(native.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) return FolderResult::AlreadyExists;
   }
   return FolderResult::Failed;
 }
 
-std::optional<std::vector<DirEntry>> PosixEnv::ListFolder(const std::string& path) {
+std::optional<std::vector<DirEntry>> PosixEnv::ListFolder(const std::string& path,
+                                                          std::string& reason) {
   std::string native = Native(path);
   // push_back, not assignment: GCC 12 at -O2 warns falsely (-Wrestrict) on
   // `native = "."` and `native + "/"` here.
   if (native.empty()) native.push_back('.');
   std::unique_ptr<DIR, int (*)(DIR*)> dir(::opendir(native.c_str()), ::closedir);
-  if (!dir) return std::nullopt;
+  if (!dir) {
+    Failed(errno, reason);
+    return std::nullopt;
+  }
   std::vector<DirEntry> entries;
   std::string base = native;
   if (base.back() != '/') base.push_back('/');
@@ -279,35 +314,44 @@ std::optional<std::vector<DirEntry>> PosixEnv::ListFolder(const std::string& pat
   return entries;
 }
 
-std::optional<std::string> PosixEnv::ReadWholeFile(const std::string& path) {
+std::optional<std::string> PosixEnv::ReadWholeFile(const std::string& path, std::string& reason) {
   Fd fd(OpenForReadingNoWait(Native(path)));
-  if (!fd.ok() || !IsRegularFile(fd.get())) return std::nullopt;
+  if (!fd.ok()) {
+    Failed(errno, reason);
+    return std::nullopt;
+  }
+  if (!IsRegularFile(fd.get(), reason)) return std::nullopt;
   ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
   std::string data;
   char buffer[1 << 16];
   for (;;) {
     ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
     if (n < 0 && errno == EINTR) continue;
-    if (n < 0) return std::nullopt;
+    if (n < 0) {
+      Failed(errno, reason);
+      return std::nullopt;
+    }
     if (n == 0) break;
     data.append(buffer, static_cast<std::size_t>(n));
   }
   return data;
 }
 
-bool PosixEnv::ReplaceFile(const std::string& path, std::string_view contents) {
+bool PosixEnv::ReplaceFile(const std::string& path, std::string_view contents,
+                           std::string& reason) {
   std::string native = Native(path);
   std::string tmp;
   Fd out(CreateTempBeside(native, tmp));
-  if (!out.ok()) return false;
+  if (!out.ok()) return Failed(errno, reason);
   // The replacement keeps the permissions of the file it replaces; a new
   // file gets those of any file the process creates.
   struct stat old;
   mode_t mode = ::stat(native.c_str(), &old) == 0 ? (old.st_mode & 0777) : (0666 & ~CurrentUmask());
-  bool ok = ::fchmod(out.get(), mode) == 0;
-  ok = ok && WriteAll(out.get(), contents.data(), contents.size()) && ::fsync(out.get()) == 0;
-  ok = (::close(out.release()) == 0) && ok;
-  ok = ok && ::rename(tmp.c_str(), native.c_str()) == 0;
+  bool ok = ::fchmod(out.get(), mode) == 0 || Failed(errno, reason);
+  ok = ok && ((WriteAll(out.get(), contents.data(), contents.size()) && ::fsync(out.get()) == 0) ||
+              Failed(errno, reason));
+  ok = (::close(out.release()) == 0 || (ok && Failed(errno, reason))) && ok;
+  ok = ok && (::rename(tmp.c_str(), native.c_str()) == 0 || Failed(errno, reason));
   if (!ok) {
     ::unlink(tmp.c_str());
     return false;
@@ -318,10 +362,18 @@ bool PosixEnv::ReplaceFile(const std::string& path, std::string_view contents) {
   return true;
 }
 
-std::unique_ptr<ReadableFile> PosixEnv::OpenForReading(const std::string& path) {
+std::unique_ptr<ReadableFile> PosixEnv::OpenForReading(const std::string& path,
+                                                       std::string& reason) {
   Fd fd(OpenForReadingNoWait(Native(path)));
   struct stat st {};
-  if (!fd.ok() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return nullptr;
+  if (!fd.ok() || ::fstat(fd.get(), &st) != 0) {
+    Failed(errno, reason);
+    return nullptr;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    reason = NotRegular(st.st_mode);
+    return nullptr;
+  }
   ::fcntl(fd.get(), F_SETFL, ::fcntl(fd.get(), F_GETFL) & ~O_NONBLOCK);
   return std::make_unique<PosixReadableFile>(fd.release(), static_cast<std::uint64_t>(st.st_size));
 }

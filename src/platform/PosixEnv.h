@@ -11,17 +11,25 @@ namespace platform {
 
 class PosixEnv final : public Env {
  public:
+  using Env::CanEnterFolder, Env::CanOpenForReading, Env::CopyFile, Env::CreateFolder,
+      Env::DeleteFile, Env::ListFolder, Env::OpenForReading, Env::OpenOrCreate, Env::ReadWholeFile,
+      Env::ReplaceFile;
+
   std::optional<FileInfo> Stat(const std::string& path) override;
-  bool CanOpenForReading(const std::string& path) override;
-  bool OpenOrCreate(const std::string& path) override;
-  bool CanEnterFolder(const std::string& path) override;
-  bool CopyFile(const std::string& from, const std::string& to, bool failIfExists) override;
-  bool DeleteFile(const std::string& path) override;
-  FolderResult CreateFolder(const std::string& path) override;
-  std::optional<std::vector<DirEntry>> ListFolder(const std::string& path) override;
-  std::optional<std::string> ReadWholeFile(const std::string& path) override;
-  bool ReplaceFile(const std::string& path, std::string_view contents) override;
-  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path) override;
+  bool CanOpenForReading(const std::string& path, std::string& reason) override;
+  bool OpenOrCreate(const std::string& path, std::string& reason) override;
+  bool CanEnterFolder(const std::string& path, std::string& reason) override;
+  bool CopyFile(const std::string& from, const std::string& to, bool failIfExists,
+                std::string& reason) override;
+  bool DeleteFile(const std::string& path, std::string& reason) override;
+  FolderResult CreateFolder(const std::string& path, std::string& reason) override;
+  std::optional<std::vector<DirEntry>> ListFolder(const std::string& path,
+                                                  std::string& reason) override;
+  std::optional<std::string> ReadWholeFile(const std::string& path, std::string& reason) override;
+  bool ReplaceFile(const std::string& path, std::string_view contents,
+                   std::string& reason) override;
+  std::unique_ptr<ReadableFile> OpenForReading(const std::string& path,
+                                               std::string& reason) override;
   std::unique_ptr<WritableFile> OpenForWriting(const std::string& path, bool& taken,
                                                std::string& reason) override;
 

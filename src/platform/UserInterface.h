@@ -6,9 +6,7 @@
 #include <memory>
 #include <string>
 
-namespace ui {
-class FileProgressWindow;
-}
+#include "platform/FileProgressWindow.h"
 
 namespace platform {
 
@@ -61,7 +59,7 @@ class UserInterface {
   virtual bool CanAsk() const = 0;
   // Loads the per-file progress window (a status line, a bar and a count
   // line); destroying it unloads it. Never nullptr.
-  virtual std::unique_ptr<ui::FileProgressWindow> LoadFileProgress() = 0;
+  virtual std::unique_ptr<FileProgressWindow> LoadFileProgress() = 0;
   // Shows the file-open dialog and waits for the choice. Where there is no
   // window system the dialog is cancelled at once.
   virtual OpenDialogResult ShowOpenDialog(const OpenDialogOptions& options) {

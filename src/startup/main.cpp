@@ -5,11 +5,11 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/ConsoleUi.h"
 #include "platform/Context.h"
 #include "platform/PosixEnv.h"
 #include "startup/modIngestor.h"
 #include "support/VersionBlock.h"
+#include "ui/ConsoleUi.h"
 
 #ifdef INGESTOR_WITH_GUI
 #include <QApplication>
@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   platform::PosixEnv env;
-  platform::ConsoleUi console = platform::ConsoleUi::ForProcess();
+  ui::ConsoleUi console = ui::ConsoleUi::ForProcess();
   platform::FileChannels files;
 #ifdef INGESTOR_WITH_GUI
   bool interactive = false;

@@ -2,12 +2,12 @@
 
 #include <stdexcept>
 
-#include "startup/ResourceStrings.h"
+#include "platform/FileProgressWindow.h"
 #include "support/Conversions.h"
 #include "support/ErrorReport.h"
+#include "support/ResourceStrings.h"
 #include "support/modFileIO.h"
 #include "support/modShow.h"
-#include "ui/FileProgressWindow.h"
 
 namespace modIngestor {
 
@@ -220,7 +220,7 @@ bool ImportData(const platform::Context& ctx, const Arguments& args,
     {
       // The run's own progress line, one step per output file, where a
       // terminal can show it.
-      std::unique_ptr<ui::FileProgressWindow> runProgress = ctx.ui.LoadFileProgress();
+      std::unique_ptr<platform::FileProgressWindow> runProgress = ctx.ui.LoadFileProgress();
       runProgress->SetStatus("Importing " +
                              engine->GetDataType(static_cast<std::int16_t>(settings.dataType)));
       runProgress->Show();

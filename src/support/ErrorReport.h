@@ -33,4 +33,11 @@ R Trap(platform::UserInterface& ui, std::string_view routine, bool silent, R fai
   return failure;
 }
 
+// A log sentence that names the system's reason when there is one:
+// WithReason("The file 'x' could not be opened", "Permission denied") is
+// "The file 'x' could not be opened: Permission denied."
+inline std::string WithReason(const std::string& sentence, const std::string& reason) {
+  return reason.empty() ? sentence + "." : sentence + ": " + reason + ".";
+}
+
 }  // namespace support

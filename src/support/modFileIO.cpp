@@ -169,10 +169,16 @@ bool Remove(const platform::Context& ctx, const std::string& pattern, bool /*fil
 
 bool CopyFile(const platform::Context& ctx, const std::string& source,
               const std::string& destination, bool failIfExists, bool silent) {
+  std::string reason;
+  return CopyFile(ctx, source, destination, failIfExists, silent, reason);
+}
+
+bool CopyFile(const platform::Context& ctx, const std::string& source,
+              const std::string& destination, bool failIfExists, bool silent, std::string& reason) {
   return support::Trap(ctx.ui, "CopyFile::modFileIO", silent, false, [&] {
     std::string from = ResolvedOrAsGiven(ctx, source, silent);
     std::string to = ResolvedOrAsGiven(ctx, destination, silent);
-    return ctx.env.CopyFile(from, to, failIfExists);
+    return ctx.env.CopyFile(from, to, failIfExists, reason);
   });
 }
 

@@ -43,6 +43,9 @@ bool Remove(const platform::Context& ctx, const std::string& pattern, bool files
 // Copies `source` to `destination` (each resolved first); true on success.
 bool CopyFile(const platform::Context& ctx, const std::string& source,
               const std::string& destination, bool failIfExists, bool silent = false);
+// The same, with the system's reason when the copy fails.
+bool CopyFile(const platform::Context& ctx, const std::string& source,
+              const std::string& destination, bool failIfExists, bool silent, std::string& reason);
 // Creates the folder and every missing parent; true when it exists afterwards
 // and also when the name is already taken, by a folder or by a file (so true
 // says "the name exists", not "it is a folder"). A path of kMaxFolderPath

@@ -5,8 +5,13 @@
 namespace modShow {
 
 bool Exists(const platform::Context& ctx, const std::string& path) {
+  std::string reason;
+  return Exists(ctx, path, reason);
+}
+
+bool Exists(const platform::Context& ctx, const std::string& path, std::string& reason) {
   return support::Trap(ctx.ui, "Exists::modShow", false, false,
-                       [&] { return ctx.env.CanOpenForReading(path); });
+                       [&] { return ctx.env.CanOpenForReading(path, reason); });
 }
 
 std::string GetSystemDir(const platform::Context& ctx) {

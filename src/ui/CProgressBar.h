@@ -12,16 +12,16 @@
 #include <optional>
 #include <string>
 
+#include "platform/ProgressSink.h"
 #include "ui/PictureBox.h"
 
 namespace ui {
 
-class CProgressBar {
+class CProgressBar : public platform::ProgressSink {
  public:
   CProgressBar() = default;
   CProgressBar(const CProgressBar&) = delete;
   CProgressBar& operator=(const CProgressBar&) = delete;
-  virtual ~CProgressBar() = default;
 
   // Takes `pictureBox` as the surface (nullptr only releases the current one).
   // Replacing an attached surface resets the range, the value and the three
@@ -50,13 +50,13 @@ class CProgressBar {
 
   std::int32_t Min() const { return min_; }
   std::int32_t Max() const { return max_; }
-  std::int32_t Value() const { return value_; }
-  virtual void SetMin(std::int32_t value);
+  std::int32_t Value() const override { return value_; }
+  void SetMin(std::int32_t value) override;
   // Also resets the value to 0 (clearing the surface when it was not 0).
-  virtual void SetMax(std::int32_t value);
+  void SetMax(std::int32_t value) override;
   // Moves forward to `value` when it is above the current value and not above
   // the maximum; 0 resets the bar; anything else is ignored.
-  virtual void SetValue(std::int32_t value);
+  void SetValue(std::int32_t value) override;
 
   // Scale units per step of value; 0 until a surface and a range are known.
   float UnitWidth() const { return unitWidth_; }

@@ -10,13 +10,13 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/FileProgressWindow.h"
 #include "ui/CProgressBar.h"
 #include "ui/ConsolePictureBox.h"
-#include "ui/FileProgressWindow.h"
 
 namespace ui {
 
-class ConsoleFileProgress final : public FileProgressWindow {
+class ConsoleFileProgress final : public platform::FileProgressWindow {
  public:
   ConsoleFileProgress(std::FILE* out, bool isTerminal, ConsoleBarOptions options = {});
   // Unloading ends the line.

@@ -1,10 +1,14 @@
 // An Env that forwards to a real one and can be told to fail chosen
 // operations (the Nth call, or every call), and to report a fixed clock.
-// Files opened for reading fail their reads as "ReadAt" is told to, and
-// databases fail as "Prepare", "Step", "Execute", "Begin" and "Commit" are
-// told to (the message is "injected: <operation>").
+// A failed file operation gives the reason of an I/O error (EIO), so a test
+// can see the system's reason reach the log. Files opened for reading fail
+// their reads as "ReadAt" is told to, and databases fail as "Prepare",
+// "Step", "Execute", "Begin" and "Commit" are told to (the message is
+// "injected: <operation>").
 #pragma once
 
+#include <cerrno>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <memory>
@@ -21,6 +25,9 @@ namespace testing_doubles {
 class FaultyEnv final : public platform::Env {
  public:
   explicit FaultyEnv(platform::Env& real) : real_(real) {}
+  using Env::CanEnterFolder, Env::CanOpenForReading, Env::CopyFile, Env::CreateFolder,
+      Env::DeleteFile, Env::ListFolder, Env::OpenForReading, Env::OpenOrCreate, Env::ReadWholeFile,
+      Env::ReplaceFile;
 
   // Makes call number `n` (1-based, counted from now) of operation `op` fail.
   // Operation names are the method names ("CopyFile", "CreateFolder", ...).
@@ -54,39 +61,42 @@ class FaultyEnv final : public platform::Env {
     if (Fails("Stat")) return std::nullopt;
     return real_.Stat(p);
   }
-  bool CanOpenForReading(const std::string& p) override {
-    return !Fails("CanOpenForReading") && real_.CanOpenForReading(p);
+  bool CanOpenForReading(const std::string& p, std::string& reason) override {
+    return !Injected("CanOpenForReading", reason) && real_.CanOpenForReading(p, reason);
   }
-  bool OpenOrCreate(const std::string& p) override {
-    return !Fails("OpenOrCreate") && real_.OpenOrCreate(p);
+  bool OpenOrCreate(const std::string& p, std::string& reason) override {
+    return !Injected("OpenOrCreate", reason) && real_.OpenOrCreate(p, reason);
   }
-  bool CanEnterFolder(const std::string& p) override {
-    return !Fails("CanEnterFolder") && real_.CanEnterFolder(p);
+  bool CanEnterFolder(const std::string& p, std::string& reason) override {
+    return !Injected("CanEnterFolder", reason) && real_.CanEnterFolder(p, reason);
   }
-  bool CopyFile(const std::string& a, const std::string& b, bool failIfExists) override {
-    return !Fails("CopyFile") && real_.CopyFile(a, b, failIfExists);
+  bool CopyFile(const std::string& a, const std::string& b, bool failIfExists,
+                std::string& reason) override {
+    return !Injected("CopyFile", reason) && real_.CopyFile(a, b, failIfExists, reason);
   }
-  bool DeleteFile(const std::string& p) override {
-    return !Fails("DeleteFile") && real_.DeleteFile(p);
+  bool DeleteFile(const std::string& p, std::string& reason) override {
+    return !Injected("DeleteFile", reason) && real_.DeleteFile(p, reason);
   }
-  platform::FolderResult CreateFolder(const std::string& p) override {
-    if (Fails("CreateFolder")) return platform::FolderResult::Failed;
-    return real_.CreateFolder(p);
+  platform::FolderResult CreateFolder(const std::string& p, std::string& reason) override {
+    if (Injected("CreateFolder", reason)) return platform::FolderResult::Failed;
+    return real_.CreateFolder(p, reason);
   }
-  std::optional<std::vector<platform::DirEntry>> ListFolder(const std::string& p) override {
-    if (Fails("ListFolder")) return std::nullopt;
-    return real_.ListFolder(p);
+  std::optional<std::vector<platform::DirEntry>> ListFolder(const std::string& p,
+                                                            std::string& reason) override {
+    if (Injected("ListFolder", reason)) return std::nullopt;
+    return real_.ListFolder(p, reason);
   }
-  std::optional<std::string> ReadWholeFile(const std::string& p) override {
-    if (Fails("ReadWholeFile")) return std::nullopt;
-    return real_.ReadWholeFile(p);
+  std::optional<std::string> ReadWholeFile(const std::string& p, std::string& reason) override {
+    if (Injected("ReadWholeFile", reason)) return std::nullopt;
+    return real_.ReadWholeFile(p, reason);
   }
-  bool ReplaceFile(const std::string& p, std::string_view c) override {
-    return !Fails("ReplaceFile") && real_.ReplaceFile(p, c);
+  bool ReplaceFile(const std::string& p, std::string_view c, std::string& reason) override {
+    return !Injected("ReplaceFile", reason) && real_.ReplaceFile(p, c, reason);
   }
-  std::unique_ptr<platform::ReadableFile> OpenForReading(const std::string& p) override {
-    if (Fails("OpenForReading")) return nullptr;
-    auto file = real_.OpenForReading(p);
+  std::unique_ptr<platform::ReadableFile> OpenForReading(const std::string& p,
+                                                         std::string& reason) override {
+    if (Injected("OpenForReading", reason)) return nullptr;
+    auto file = real_.OpenForReading(p, reason);
     if (file == nullptr) return nullptr;
     return std::make_unique<FaultyReadableFile>(std::move(file), *this);
   }
@@ -178,9 +188,10 @@ class FaultyEnv final : public platform::Env {
     FaultyReadableFile(std::unique_ptr<platform::ReadableFile> real, FaultyEnv& env)
         : real_(std::move(real)), env_(env) {}
     std::uint64_t Size() const override { return real_->Size(); }
-    std::int64_t ReadAt(std::uint64_t offset, char* buffer, std::size_t n) override {
-      if (env_.Fails("ReadAt")) return -1;
-      return real_->ReadAt(offset, buffer, n);
+    std::int64_t ReadAt(std::uint64_t offset, char* buffer, std::size_t n,
+                        std::string& reason) override {
+      if (env_.Injected("ReadAt", reason)) return -1;
+      return real_->ReadAt(offset, buffer, n, reason);
     }
 
    private:
@@ -259,10 +270,10 @@ class FaultyEnv final : public platform::Env {
     FaultyEnv& env_;
   };
 
-  // A failure of an operation that reports its reason: "injected: <op>".
+  // A failure of an operation that reports its reason, as an I/O error.
   bool Injected(const std::string& op, std::string& reason) {
     if (!Fails(op)) return false;
-    reason = "injected: " + op;
+    reason = std::strerror(EIO);
     return true;
   }
   void MaybeThrow(const std::string& op) const {

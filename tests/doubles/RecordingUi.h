@@ -6,8 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/FileProgressWindow.h"
 #include "platform/UserInterface.h"
-#include "ui/FileProgressWindow.h"
+#include "ui/CProgressBar.h"
 
 namespace testing_doubles {
 
@@ -21,7 +22,7 @@ struct FileProgressLog {
   bool unloaded = false;
 };
 
-class RecordingFileProgress final : public ui::FileProgressWindow {
+class RecordingFileProgress final : public platform::FileProgressWindow {
  public:
   explicit RecordingFileProgress(FileProgressLog& log) : log_(log) {}
   ~RecordingFileProgress() override {
@@ -64,7 +65,7 @@ class RecordingUi final : public platform::UserInterface {
   }
   void PumpEvents() override { ++pumps; }
   bool CanAsk() const override { return canAsk; }
-  std::unique_ptr<ui::FileProgressWindow> LoadFileProgress() override {
+  std::unique_ptr<platform::FileProgressWindow> LoadFileProgress() override {
     windows.emplace_back(std::make_unique<FileProgressLog>());
     return std::make_unique<RecordingFileProgress>(*windows.back());
   }

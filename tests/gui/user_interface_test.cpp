@@ -226,7 +226,7 @@ class UserInterfaceTest : public QObject {
     auto main = std::make_unique<QWidget>();
     main->setGeometry(300, 200, 489, 559);
     ui.SetMainWindow(main.get());
-    std::unique_ptr<ui::FileProgressWindow> window = ui.LoadFileProgress();
+    std::unique_ptr<platform::FileProgressWindow> window = ui.LoadFileProgress();
     auto* form = dynamic_cast<frmFileProgress*>(window.get());
     QVERIFY(form != nullptr);
     QCOMPARE(form->frameGeometry().center().x(), main->frameGeometry().center().x());

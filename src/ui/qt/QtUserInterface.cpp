@@ -141,7 +141,7 @@ void QtUserInterface::PumpEvents() {
   QCoreApplication::processEvents();
 }
 
-std::unique_ptr<ui::FileProgressWindow> QtUserInterface::LoadFileProgress() {
+std::unique_ptr<platform::FileProgressWindow> QtUserInterface::LoadFileProgress() {
   return std::make_unique<frmFileProgress>(*this, MainWindow());
 }
 

@@ -32,7 +32,7 @@ class QtUserInterface : public platform::UserInterface {
                                  platform::MsgButtons buttons, platform::MsgIcon icon) override;
   void PumpEvents() override;
   bool CanAsk() const override { return interactive_; }
-  std::unique_ptr<ui::FileProgressWindow> LoadFileProgress() override;
+  std::unique_ptr<platform::FileProgressWindow> LoadFileProgress() override;
   // A Qt file dialog (the same non-native one on every desktop). Filters
   // match names without regard to case; the combo shows their descriptions.
   platform::OpenDialogResult ShowOpenDialog(const platform::OpenDialogOptions& options) override;

@@ -7,14 +7,14 @@
 #include <QPointer>
 #include <QWidget>
 
+#include "platform/FileProgressWindow.h"
 #include "platform/UserInterface.h"
 #include "ui/CProgressBar.h"
-#include "ui/FileProgressWindow.h"
 
 class QLabel;
 class QtPictureBox;
 
-class frmFileProgress : public QWidget, public ui::FileProgressWindow {
+class frmFileProgress : public QWidget, public platform::FileProgressWindow {
   Q_OBJECT
 
  public:

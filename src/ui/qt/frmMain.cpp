@@ -15,13 +15,13 @@
 #include <exception>
 #include <stdexcept>
 
-#include "startup/ResourceStrings.h"
-#include "startup/modResourceTools.h"
 #include "support/Conversions.h"
 #include "support/ErrorReport.h"
+#include "support/ResourceStrings.h"
 #include "support/modFileIO.h"
 #include "support/modINIFile.h"
 #include "support/modRegistry.h"
+#include "support/modResourceTools.h"
 #include "support/modShow.h"
 #include "support/modVersion.h"
 #include "ui/Twips.h"

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/AccessSql.h"
-#include "startup/ResourceStrings.h"
+#include "support/ResourceStrings.h"
 
 namespace {
 

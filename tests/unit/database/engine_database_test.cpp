@@ -9,7 +9,7 @@
 #include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
 #include "engine/Recordset.h"
-#include "startup/ResourceStrings.h"
+#include "support/ResourceStrings.h"
 #include "support/Windows1252.h"
 #include "support/modEncryption.h"
 

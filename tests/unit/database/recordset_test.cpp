@@ -10,8 +10,8 @@
 #include "engine/DbConnection.h"
 #include "engine/KeyHashIndex.h"
 #include "engine/Recordset.h"
-#include "startup/ResourceStrings.h"
 #include "support/Conversions.h"
+#include "support/ResourceStrings.h"
 
 namespace {
 

@@ -14,7 +14,7 @@
 #include "importers/ComparablesWcidSet.h"
 #include "importers/layouts/ComparablesLayout.h"
 #include "importers/layouts/SupplementLayout.h"
-#include "startup/ResourceStrings.h"
+#include "support/ResourceStrings.h"
 #include "ui/CProgressBar.h"
 #include "unit/importers/ImporterFixture.h"
 
@@ -405,8 +405,10 @@ TEST_F(ComparablesImportTest, AnUnexpectedFailureEndsTheImportWithItsStep) {
   EXPECT_EQ(Import({{"c.dat.tmp", Framed(MainRecord("C", 1))}}), -1);
   bool readFailure = false;
   for (const std::string& line : output.lines)
-    readFailure = readFailure || line.find("[Index]6 [Text]Reading the file 'c.dat.tmp' failed.") !=
-                                     std::string::npos;
+    readFailure =
+        readFailure ||
+        line.find("[Index]6 [Text]Reading the file 'c.dat.tmp' failed: Input/output error.") !=
+            std::string::npos;
   EXPECT_TRUE(readFailure);
 }
 

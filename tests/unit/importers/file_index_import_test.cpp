@@ -9,7 +9,7 @@
 #include "engine/DbConnection.h"
 #include "engine/Recordset.h"
 #include "importers/layouts/FileIndexLayout.h"
-#include "startup/TemplateDatabase.h"
+#include "support/TemplateDatabase.h"
 #include "ui/CProgressBar.h"
 #include "unit/importers/ImporterFixture.h"
 
@@ -219,7 +219,8 @@ TEST_F(FileIndexImportTest, TheWindowCountsEachRecordOfEachFile) {
                    {"ten.tmp", "gone.tmp", "one.dta.tmp"}),
             1);
   EXPECT_EQ(progress.Value(), 3);
-  EXPECT_TRUE(Logged("Source file was NOT found during import process."));
+  EXPECT_TRUE(
+      Logged("Source file was NOT found during import process: No such file or directory."));
 
   ASSERT_EQ(world.ui.windows.size(), 2u);
   const auto& w = *world.ui.windows[0];
@@ -294,8 +295,8 @@ TEST_F(FileIndexImportTest, AMissingTableOrAFailureEndsAsLogged) {
   EXPECT_EQ(Import({{"c.tmp", Plain(1) + Plain(2)}}), 0);
   world.env.Heal();
   EXPECT_TRUE(
-      Logged("File 'c.tmp': not imported: reading the file failed; none of its 0 record(s) were "
-             "stored."));
+      Logged("File 'c.tmp': not imported: reading the file failed (Input/output error); none of "
+             "its 0 record(s) were stored."));
 }
 
 }  // namespace

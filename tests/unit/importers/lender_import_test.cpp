@@ -10,7 +10,7 @@
 #include "engine/Recordset.h"
 #include "importers/LenderInformation.h"
 #include "importers/layouts/LenderLayout.h"
-#include "startup/ResourceStrings.h"
+#include "support/ResourceStrings.h"
 #include "support/modINIFile.h"
 #include "ui/CProgressBar.h"
 #include "unit/importers/ImporterFixture.h"
@@ -408,7 +408,8 @@ TEST_F(LenderImportTest, MissingTableMissingFileProgressAndFailures) {
   engine.SetOutputFiles({"missing.tmp", "a.tmp"});
   output.lines.clear();
   EXPECT_EQ(engine.ImportLenderInformation(), 1);
-  EXPECT_TRUE(LoggedLine(kSource, "Source file was NOT found during import process."));
+  EXPECT_TRUE(LoggedLine(
+      kSource, "Source file was NOT found during import process: No such file or directory."));
   EXPECT_TRUE(Logged("Attempting to import file: 'missing.tmp'."));
   EXPECT_EQ(bar.Value(), 2);
   engine.SetProgress(nullptr);

@@ -12,7 +12,7 @@
 #include "engine/DbConnection.h"
 #include "engine/Recordset.h"
 #include "importers/layouts/NeighborhoodLayout.h"
-#include "startup/ResourceStrings.h"
+#include "support/ResourceStrings.h"
 #include "support/modINIFile.h"
 #include "ui/CProgressBar.h"
 #include "unit/importers/ImporterFixture.h"
@@ -294,7 +294,8 @@ TEST_F(NeighborhoodImportTest, UnusableFilesAreSkippedAndTheRestImported) {
       "code>.<extension>); the file was skipped.";
   EXPECT_TRUE(Logged("File 'lender.tmp" + skipped));
   EXPECT_TRUE(Logged("File 'neigh.tmp" + skipped));
-  EXPECT_TRUE(Logged("Source file was NOT found during import process."));
+  EXPECT_TRUE(
+      Logged("Source file was NOT found during import process: No such file or directory."));
   ASSERT_EQ(Rows().size(), 1u);
   EXPECT_EQ(Rows()[0]["Location"], "Bay");
   // The skipped files' records were not written: the run says so.

@@ -10,7 +10,7 @@
 #include "engine/Recordset.h"
 #include "importers/ResponsesTable.h"
 #include "importers/layouts/ResponsesLayout.h"
-#include "startup/ResourceStrings.h"
+#include "support/ResourceStrings.h"
 #include "ui/CProgressBar.h"
 #include "unit/importers/ImporterFixture.h"
 
@@ -248,7 +248,8 @@ TEST_F(ResponsesImportTest, ProgressMissingFilesFragmentsAndFailures) {
   EXPECT_TRUE(Logged("File 'frag.tmp' ends with 15 byte(s) at byte " +
                      std::to_string(Resp(1, 1, 4, "T", "x").size()) +
                      ", too few for a record; they were not read."));
-  EXPECT_TRUE(Logged("Source file was NOT found during import process."));
+  EXPECT_TRUE(
+      Logged("Source file was NOT found during import process: No such file or directory."));
   EXPECT_EQ(engine.RecordsRejected(), 0);  // a fragment is no record
   engine.SetProgress(nullptr);
 

@@ -1,4 +1,4 @@
-#include "platform/ConsoleUi.h"
+#include "ui/ConsoleUi.h"
 
 #include <gtest/gtest.h>
 
@@ -42,7 +42,7 @@ int Count(const std::string& text, const std::string& what) {
 TEST(ConsoleUiTest, OkBoxGoesToErrWithUnixLineBreaks) {
   File in = StreamWith("y\n"), err = StreamWith("");
   ASSERT_TRUE(in && err);
-  platform::ConsoleUi ui(in.get(), err.get(), true);
+  ui::ConsoleUi ui(in.get(), err.get(), true);
   EXPECT_EQ(ui.MessageBox("The following error(s) occurred: \r\n\r\nDisk full",
                           "Error in \"CopyFile::modFileIO\"", MsgButtons::OK, MsgIcon::Information),
             MsgAnswer::OK);
@@ -54,7 +54,7 @@ TEST(ConsoleUiTest, OkBoxGoesToErrWithUnixLineBreaks) {
 
 TEST(ConsoleUiTest, QuestionWithoutTerminalIsAnsweredNoAndSaysSo) {
   File in = StreamWith("y\n"), err = StreamWith("");
-  platform::ConsoleUi ui(in.get(), err.get(), false);
+  ui::ConsoleUi ui(in.get(), err.get(), false);
   EXPECT_EQ(ui.MessageBox("Overwrite?", "Ingestor", MsgButtons::YesNo, MsgIcon::Question),
             MsgAnswer::No);
   EXPECT_EQ(ui.MessageBox("Overwrite?", "Ingestor", MsgButtons::YesNoCancel, MsgIcon::Question),
@@ -68,7 +68,7 @@ TEST(ConsoleUiTest, QuestionWithoutTerminalIsAnsweredNoAndSaysSo) {
   // The "y" waiting on input was never read.
   EXPECT_EQ(std::fgetc(in.get()), 'y');
 
-  platform::ConsoleUi noInput(nullptr, err.get(), true);
+  ui::ConsoleUi noInput(nullptr, err.get(), true);
   EXPECT_EQ(noInput.MessageBox("Overwrite?", "Ingestor", MsgButtons::YesNo, MsgIcon::Question),
             MsgAnswer::No);
 }
@@ -96,7 +96,7 @@ TEST(ConsoleUiTest, InteractiveQuestionReadsTheAnswer) {
   for (const auto& c : cases) {
     SCOPED_TRACE("input: \"" + c.input + "\"");
     File in = StreamWith(c.input), err = StreamWith("");
-    platform::ConsoleUi ui(in.get(), err.get(), true);
+    ui::ConsoleUi ui(in.get(), err.get(), true);
     EXPECT_EQ(ui.MessageBox("Overwrite?", "Ingestor", c.buttons, MsgIcon::Question), c.expected);
     std::string said = ContentsOf(err.get());
     EXPECT_EQ(Count(said, "Ingestor: Overwrite?\n"), 1);

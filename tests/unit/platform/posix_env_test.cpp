@@ -66,11 +66,23 @@ TEST_F(PosixEnvTest, CopyFileCopiesAndHonoursFailIfExists) {
 TEST_F(PosixEnvTest, FailedCopyLeavesNothingBehind) {
   world.Write("a.txt", "source");
   world.MakeFolder("folder");
-  EXPECT_FALSE(env.CopyFile(world.Program("missing.txt"), world.Program("out.txt"), false));
-  EXPECT_FALSE(env.CopyFile(world.Program("folder"), world.Program("out.txt"), false));
-  EXPECT_FALSE(env.CopyFile(world.Program("a.txt"), world.Program("nowhere\\out.txt"), false));
-  // A folder in the destination's place is not replaced by a file.
-  EXPECT_FALSE(env.CopyFile(world.Program("a.txt"), world.Program("folder"), false));
+  // Each failure says why, in the system's words. A folder in the
+  // destination's place is not replaced by a file.
+  const struct {
+    const char* from;
+    const char* to;
+    const char* reason;
+  } cases[] = {
+      {"missing.txt", "out.txt", "No such file or directory"},
+      {"folder", "out.txt", "Is a directory"},
+      {"a.txt", "nowhere\\out.txt", "No such file or directory"},
+      {"a.txt", "folder", "Is a directory"},
+  };
+  for (const auto& c : cases) {
+    std::string reason;
+    EXPECT_FALSE(env.CopyFile(world.Program(c.from), world.Program(c.to), false, reason));
+    EXPECT_EQ(reason, c.reason) << c.from << " -> " << c.to;
+  }
   EXPECT_TRUE(std::filesystem::is_directory(world.Native("folder")));
   EXPECT_EQ(NamesIn(world.Native()), (std::set<std::string>{"a.txt", "folder"}));
   EXPECT_TRUE(NamesIn(world.Native("folder")).empty());

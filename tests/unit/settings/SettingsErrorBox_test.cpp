@@ -17,16 +17,22 @@ class ThrowingEnv final : public platform::Env {
  public:
   [[noreturn]] static void Fail() { throw std::runtime_error("disk on fire"); }
   std::optional<platform::FileInfo> Stat(const std::string&) override { Fail(); }
-  bool CanOpenForReading(const std::string&) override { Fail(); }
-  bool OpenOrCreate(const std::string&) override { Fail(); }
-  bool CanEnterFolder(const std::string&) override { Fail(); }
-  bool CopyFile(const std::string&, const std::string&, bool) override { Fail(); }
-  bool DeleteFile(const std::string&) override { Fail(); }
-  platform::FolderResult CreateFolder(const std::string&) override { Fail(); }
-  std::optional<std::vector<platform::DirEntry>> ListFolder(const std::string&) override { Fail(); }
-  std::optional<std::string> ReadWholeFile(const std::string&) override { Fail(); }
-  bool ReplaceFile(const std::string&, std::string_view) override { Fail(); }
-  std::unique_ptr<platform::ReadableFile> OpenForReading(const std::string&) override { Fail(); }
+  bool CanOpenForReading(const std::string&, std::string&) override { Fail(); }
+  bool OpenOrCreate(const std::string&, std::string&) override { Fail(); }
+  bool CanEnterFolder(const std::string&, std::string&) override { Fail(); }
+  bool CopyFile(const std::string&, const std::string&, bool, std::string&) override { Fail(); }
+  bool DeleteFile(const std::string&, std::string&) override { Fail(); }
+  platform::FolderResult CreateFolder(const std::string&, std::string&) override { Fail(); }
+  std::optional<std::vector<platform::DirEntry>> ListFolder(const std::string&,
+                                                            std::string&) override {
+    Fail();
+  }
+  std::optional<std::string> ReadWholeFile(const std::string&, std::string&) override { Fail(); }
+  bool ReplaceFile(const std::string&, std::string_view, std::string&) override { Fail(); }
+  std::unique_ptr<platform::ReadableFile> OpenForReading(const std::string&,
+                                                         std::string&) override {
+    Fail();
+  }
   std::unique_ptr<platform::WritableFile> OpenForWriting(const std::string&, bool&,
                                                          std::string&) override {
     Fail();

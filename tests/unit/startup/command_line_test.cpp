@@ -196,7 +196,7 @@ TEST(ImportData, LogFileNamedByStartTimeAndBadFlagReportedAtStepOne) {
   EXPECT_FALSE(modIngestor::ImportData(world.ctx, args, engine, outcome));
   EXPECT_TRUE(world.ui.boxes.empty());
   EXPECT_EQ(outcome.failure, "Cannot create the log file '" + world.Program("o") +
-                                 "\\2010-03-15-142530-logfile.txt': injected: OpenForWriting.");
+                                 "\\2010-03-15-142530-logfile.txt': Input/output error.");
 }
 
 }  // namespace

@@ -3,9 +3,9 @@
 #include <regex>
 
 #include "doubles/RecordingUi.h"
-#include "startup/ResourceStrings.h"
-#include "startup/TemplateDatabase.h"
-#include "startup/modResourceTools.h"
+#include "support/ResourceStrings.h"
+#include "support/TemplateDatabase.h"
+#include "support/modResourceTools.h"
 
 namespace {
 

@@ -22,7 +22,7 @@ class MemoryFile final : public platform::ReadableFile {
  public:
   explicit MemoryFile(std::string bytes) : bytes_(std::move(bytes)) {}
   std::uint64_t Size() const override { return bytes_.size(); }
-  std::int64_t ReadAt(std::uint64_t offset, char* buffer, std::size_t n) override {
+  std::int64_t ReadAt(std::uint64_t offset, char* buffer, std::size_t n, std::string&) override {
     if (offset >= bytes_.size()) return 0;
     n = std::min<std::size_t>(n, bytes_.size() - offset);
     std::memcpy(buffer, bytes_.data() + offset, n);

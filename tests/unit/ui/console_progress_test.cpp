@@ -6,10 +6,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/ConsoleUi.h"
 #include "ui/CProgressBar.h"
 #include "ui/ConsoleFileProgress.h"
 #include "ui/ConsolePictureBox.h"
+#include "ui/ConsoleUi.h"
 
 namespace {
 
@@ -80,7 +80,7 @@ TEST(ConsoleProgressTest, NothingIsWrittenWithoutATerminalOrBeforeShow) {
   {
     // The console interface, told nothing about stderr, treats it as no terminal.
     File in = TempFile();
-    platform::ConsoleUi ui(in.get(), out.get(), true);
+    ui::ConsoleUi ui(in.get(), out.get(), true);
     auto window = ui.LoadFileProgress();
     ASSERT_NE(window, nullptr);
     window->SetStatus("Importing data from file: y.tmp");

@@ -1,4 +1,4 @@
-#include "startup/TemplateDatabase.h"
+#include "support/TemplateDatabase.h"
 
 namespace templatedb {
 

@@ -1,4 +1,4 @@
-#include "platform/ConsoleUi.h"
+#include "ui/ConsoleUi.h"
 
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -10,7 +10,11 @@
 
 #include "ui/ConsoleFileProgress.h"
 
-namespace platform {
+namespace ui {
+
+using platform::MsgAnswer;
+using platform::MsgButtons;
+using platform::MsgIcon;
 
 namespace {
 
@@ -118,11 +122,11 @@ int TerminalColumns(std::FILE* stream) {
 
 }  // namespace
 
-std::unique_ptr<ui::FileProgressWindow> ConsoleUi::LoadFileProgress() {
-  ui::ConsoleBarOptions options;
+std::unique_ptr<platform::FileProgressWindow> ConsoleUi::LoadFileProgress() {
+  ConsoleBarOptions options;
   // Measured per window, so a resized terminal is picked up at the next file.
   if (errIsTerminal_) options.lineWidth = TerminalColumns(err_);
-  return std::make_unique<ui::ConsoleFileProgress>(err_, errIsTerminal_, std::move(options));
+  return std::make_unique<ConsoleFileProgress>(err_, errIsTerminal_, std::move(options));
 }
 
-}  // namespace platform
+}  // namespace ui

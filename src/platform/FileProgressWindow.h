@@ -6,9 +6,9 @@
 
 #include <string>
 
-#include "ui/CProgressBar.h"
+#include "platform/ProgressSink.h"
 
-namespace ui {
+namespace platform {
 
 class FileProgressWindow {
  public:
@@ -18,9 +18,9 @@ class FileProgressWindow {
   // lblProgress, e.g. "3 of 10 records imported.".
   virtual void SetProgressText(const std::string& text) = 0;
   // The window's bar; the importer sets its maximum and advances its value.
-  virtual CProgressBar& Bar() = 0;
+  virtual ProgressSink& Bar() = 0;
   // Shows the window without waiting for it.
   virtual void Show() = 0;
 };
 
-}  // namespace ui
+}  // namespace platform

@@ -1,7 +1,7 @@
-#include "startup/modResourceTools.h"
+#include "support/modResourceTools.h"
 
-#include "startup/ResourceStrings.h"
 #include "support/ErrorReport.h"
+#include "support/ResourceStrings.h"
 
 namespace modResourceTools {
 

@@ -1,4 +1,4 @@
-#include "startup/ResourceStrings.h"
+#include "support/ResourceStrings.h"
 
 #include <algorithm>
 #include <array>

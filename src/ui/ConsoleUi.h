@@ -7,9 +7,9 @@
 
 #include "platform/UserInterface.h"
 
-namespace platform {
+namespace ui {
 
-class ConsoleUi final : public UserInterface {
+class ConsoleUi final : public platform::UserInterface {
  public:
   // `interactive` says whether `in` is a terminal a person answers at;
   // `errIsTerminal` whether `err` is a terminal that can show a progress line.
@@ -17,15 +17,15 @@ class ConsoleUi final : public UserInterface {
   // The process's own stdin and stderr; interactive when stdin is a terminal.
   static ConsoleUi ForProcess();
 
-  MsgAnswer MessageBox(const std::string& text, const std::string& title, MsgButtons buttons,
-                       MsgIcon icon) override;
+  platform::MsgAnswer MessageBox(const std::string& text, const std::string& title,
+                                 platform::MsgButtons buttons, platform::MsgIcon icon) override;
   void PumpEvents() override {}
   bool CanAsk() const override { return interactive_; }
-  std::unique_ptr<ui::FileProgressWindow> LoadFileProgress() override;
+  std::unique_ptr<platform::FileProgressWindow> LoadFileProgress() override;
 
  private:
   // Answers a question nobody answered (No, or Cancel for OK/Cancel) and says so.
-  MsgAnswer GiveUp(MsgButtons buttons, const char* why);
+  platform::MsgAnswer GiveUp(platform::MsgButtons buttons, const char* why);
 
   std::FILE* in_;
   std::FILE* err_;
@@ -33,4 +33,4 @@ class ConsoleUi final : public UserInterface {
   bool errIsTerminal_;
 };
 
-}  // namespace platform
+}  // namespace ui
