@@ -20,7 +20,7 @@ void Require(bool condition, const char* what) {
 
 // The closed '...' literals of `sql` in order ('' inside one is a quote),
 // read as the statement's tokens are: comments, "..." names and [...] names
-// hold no literals.
+// (where ]] is a ']' of the name) hold no literals.
 std::vector<std::string_view> Literals(std::string_view sql) {
   std::vector<std::string_view> literals;
   // The end of the run from `i` (the opening `quote`) where a doubled quote
@@ -45,7 +45,7 @@ std::vector<std::string_view> Literals(std::string_view sql) {
     } else if (sql[i] == '"') {
       end = quoted(i, '"');
     } else if (sql[i] == '[') {
-      end = sql.find(']', i + 1);
+      end = quoted(i, ']');
     } else if (sql[i] == '\'') {
       end = quoted(i, '\'');
       if (end != std::string_view::npos) literals.push_back(sql.substr(i, end + 1 - i));

@@ -117,13 +117,18 @@ Tokens Tokenize(std::string_view sql) {
       kind = Kind::Quoted;
       n = QuotedLength(sql, i, '"');
     } else if (c == '[') {
-      const std::size_t end = sql.find(']', i + 1);
-      if (end == std::string_view::npos) {
-        kind = Kind::Opaque;
-        n = sql.size() - i;
-      } else {
+      // A "]]" inside the brackets stands for one ']' of the name.
+      kind = Kind::Opaque;
+      n = sql.size() - i;
+      for (std::size_t j = i + 1; j < sql.size(); ++j) {
+        if (sql[j] != ']') continue;
+        if (j + 1 < sql.size() && sql[j + 1] == ']') {
+          ++j;
+          continue;
+        }
         kind = Kind::Bracketed;
-        n = end + 1 - i;
+        n = j + 1 - i;
+        break;
       }
     }
     tokens.push_back(Token{kind, sql.substr(i, n), {}, false, {}});
@@ -154,9 +159,15 @@ bool IsName(const Tokens& tokens, std::size_t i) {
 }
 
 // The name a Word or Bracketed token stands for, without brackets.
-std::string_view NameOf(const Token& token) {
-  if (token.kind == Kind::Bracketed) return token.text.substr(1, token.text.size() - 2);
-  return token.text;
+std::string NameOf(const Token& token) {
+  if (token.kind != Kind::Bracketed) return std::string(token.text);
+  std::string name;
+  const std::string_view inner = token.text.substr(1, token.text.size() - 2);
+  for (std::size_t i = 0; i < inner.size(); ++i) {
+    name += inner[i];
+    if (inner[i] == ']') ++i;  // the second of a doubled ']'
+  }
+  return name;
 }
 
 void Replace(Token& token, std::string text) {
@@ -250,6 +261,11 @@ void RewriteType(Tokens& tokens, std::size_t at, db::Dialect dialect) {
       // The host's (seed, step) has no counterpart; numbering starts at 1.
       const std::size_t close = MatchingClose(tokens, after);
       if (close == kNone) return;
+      // Only numbers are dropped: anything else stays for the database to judge.
+      for (std::size_t i = after + 1; i < close; ++i)
+        if (tokens[i].kind != Kind::Number && tokens[i].kind != Kind::Space &&
+            !IsPunct(tokens, i, ',') && !IsPunct(tokens, i, '-') && !IsPunct(tokens, i, '+'))
+          return;
       for (std::size_t i = at + 1; i <= close; ++i) Replace(tokens[i], "");
     }
   } else if (is("SHORT") || is("BYTE")) {
@@ -420,6 +436,19 @@ std::string Join(const Tokens& tokens) {
 }
 
 }  // namespace
+
+std::string EscapeBracketed(std::string_view name) {
+  std::string r;
+  for (char c : name) {
+    if (c == ']') r += ']';
+    r += c;
+  }
+  return r;
+}
+
+std::string Bracket(std::string_view name) {
+  return "[" + EscapeBracketed(name) + "]";
+}
 
 std::string Translate(std::string_view sql, db::Dialect dialect) {
   try {

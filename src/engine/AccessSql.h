@@ -27,4 +27,10 @@ namespace accesssql {
 //  Access:     unchanged.
 std::string Translate(std::string_view sql, db::Dialect dialect);
 
+// A name as the host's SQL writes it whatever it holds: in brackets, a ']'
+// of the name doubled. Translate turns it into the engine's quoted form.
+std::string Bracket(std::string_view name);
+// The inside of Bracket(name), for a statement that has the brackets already.
+std::string EscapeBracketed(std::string_view name);
+
 }  // namespace accesssql

@@ -43,3 +43,14 @@ std::string CSImportEngine::GetDataType(std::int16_t dataType) {
     return name.empty() ? std::string("Unknown") : name;
   });
 }
+
+bool CSImportEngine::DatabaseFailed() {
+  if (!connection_) return false;
+  const std::string condition = connection_->FatalCondition();
+  if (condition.empty()) return false;
+  if (!databaseFailureLogged_) {
+    databaseFailureLogged_ = true;
+    FailRun("The database cannot be used: " + condition + ". The import stops.");
+  }
+  return true;
+}

@@ -223,7 +223,15 @@ class CSImportEngine {
   // Logs `reason` and keeps it as the run's failure.
   void FailRun(const std::string& reason);
 
+  // --- The database as a whole. True once the database showed a condition
+  // no record can get past (full disk, I/O error, read-only, damaged, not a
+  // database); the first call that sees it logs the one line naming it. The
+  // import then ends as failed.
+  bool DatabaseFailed();
+
  private:
+  bool databaseFailureLogged_ = false;  // DatabaseFailed's line was written
+
   // One output file further on the run's progress bar (when there is one).
   void AdvanceProgress();
 

@@ -3,6 +3,7 @@
 // outcome goes to the log; nothing is raised and no box is shown.
 #include <string>
 
+#include "engine/AccessSql.h"
 #include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
 #include "engine/Recordset.h"
@@ -28,18 +29,36 @@ std::string Credential(const std::string& value, bool scramble) {
   return scramble && !value.empty() ? modEncryption::Encrypt(value) : value;
 }
 
-// Every non-overlapping "%s", left to right; the inserted text is not searched again.
+// Every "%s", left to right, becomes the table's name quoted for where it
+// stands: in brackets (a "[%s]" keeps one pair), or inside a '...' literal
+// with its apostrophes doubled. Whatever the name holds, it stays one name
+// or one text. The inserted text is not searched again.
 std::string ReplaceEveryPlaceholder(const std::string& script, const std::string& table) {
-  static const std::string kPlaceholder = "%s";
-  std::string out;
-  std::size_t from = 0;
-  for (std::size_t at = script.find(kPlaceholder); at != std::string::npos;
-       at = script.find(kPlaceholder, from)) {
-    out.append(script, from, at - from);
-    out += table;
-    from = at + kPlaceholder.size();
+  std::string literal;
+  for (char c : table) {
+    if (c == '\'') literal += '\'';
+    literal += c;
   }
-  out.append(script, from, std::string::npos);
+  const std::string name = accesssql::Bracket(table);
+  std::string out;
+  bool inLiteral = false;
+  for (std::size_t i = 0; i < script.size(); ++i) {
+    if (script[i] == '\'') inLiteral = !inLiteral;  // a doubled '' toggles twice
+    if (script.compare(i, 2, "%s") != 0) {
+      out += script[i];
+      continue;
+    }
+    if (inLiteral) {
+      out += literal;
+    } else if (!out.empty() && out.back() == '[' && i + 2 < script.size() && script[i + 2] == ']') {
+      out.pop_back();
+      out += name;
+      ++i;  // the closing ']'
+    } else {
+      out += name;
+    }
+    ++i;
+  }
   return out;
 }
 

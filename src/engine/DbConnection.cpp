@@ -1,5 +1,7 @@
 #include "engine/DbConnection.h"
 
+#include <cstdlib>
+
 #include "engine/AccessSql.h"
 
 std::string OneLine(std::string message) {
@@ -18,12 +20,49 @@ std::string OneLine(std::string message) {
   return out;
 }
 
+namespace {
+
+constexpr double kDefaultBusySeconds = 600;
+
+// INGESTOR_BUSY_TIMEOUT as a number of seconds (0 or more); the default when
+// it is unset or not such a number.
+double BusySeconds(platform::Env& env) {
+  const std::optional<std::string> text = env.Variable("INGESTOR_BUSY_TIMEOUT");
+  if (!text || text->empty()) return kDefaultBusySeconds;
+  char* end = nullptr;
+  const double seconds = std::strtod(text->c_str(), &end);
+  if (end == text->c_str() || *end != '\0' || !(seconds >= 0) || seconds > 1e9)
+    return kDefaultBusySeconds;
+  return seconds;
+}
+
+}  // namespace
+
 bool DbConnection::Open() {
   errors_.clear();
   Close();
   backend_ = env_.OpenDatabase(connectionString_, errors_);
   for (std::string& e : errors_) e = OneLine(std::move(e));
-  return backend_ != nullptr;
+  if (backend_ == nullptr) return false;
+  backend_->SetBusyWait(BusySeconds(env_), [this] {
+    if (waitNoticed_ || !waitNotice_) return;
+    waitNoticed_ = true;
+    waitNotice_();
+  });
+  return true;
+}
+
+std::string DbConnection::FatalCondition() const {
+  return backend_ ? backend_->FatalCondition() : std::string();
+}
+
+bool DbConnection::LastFailureBusy() const {
+  return backend_ && backend_->LastFailureBusy();
+}
+
+bool DbConnection::Broken() {
+  if (!backend_) return false;
+  return !backend_->FatalCondition().empty() || (inTransaction_ && !backend_->InTransaction());
 }
 
 void DbConnection::Close() {
@@ -50,6 +89,7 @@ bool DbConnection::Execute(const std::string& sql) {
 bool DbConnection::BeginTransaction() {
   if (!backend_) return false;
   if (inTransaction_) return true;
+  waitNoticed_ = false;
   std::string error;
   if (!backend_->Begin(error)) {
     errors_.assign(1, error);
@@ -62,6 +102,7 @@ bool DbConnection::BeginTransaction() {
 bool DbConnection::CommitTransaction() {
   if (!inTransaction_) return true;
   inTransaction_ = false;
+  waitNoticed_ = false;
   if (!backend_) return false;
   std::string error;
   if (backend_->Commit(error)) return true;
@@ -72,12 +113,28 @@ bool DbConnection::CommitTransaction() {
   return false;
 }
 
+bool DbConnection::RollbackTransaction() {
+  if (!inTransaction_) return true;
+  inTransaction_ = false;
+  waitNoticed_ = false;
+  if (!backend_) return false;
+  std::string error;
+  if (backend_->Rollback(error)) return true;
+  errors_.assign(1, OneLine(std::move(error)));
+  return false;
+}
+
 FileTransaction::FileTransaction(DbConnection* connection) : connection_(connection) {
   if (connection_ == nullptr || connection_->InTransaction()) return;
   open_ = connection_->BeginTransaction();
   beginFailed_ = !open_;
-  if (beginFailed_ && !connection_->Errors().empty())
-    beginError_ = OneLine(connection_->Errors().front());
+  if (!beginFailed_) return;
+  beginBusy_ = connection_->LastFailureBusy();
+  if (!connection_->Errors().empty()) beginError_ = OneLine(connection_->Errors().front());
+}
+
+bool FileTransaction::Stopped() const {
+  return beginFailed_ || (connection_ != nullptr && connection_->Broken());
 }
 
 FileTransaction::~FileTransaction() {
@@ -87,5 +144,14 @@ FileTransaction::~FileTransaction() {
 bool FileTransaction::Commit() {
   if (!open_) return true;
   open_ = false;
-  return connection_->CommitTransaction();
+  if (connection_->CommitTransaction()) return true;
+  commitError_ =
+      connection_->Errors().empty() ? "no reason given" : OneLine(connection_->Errors().front());
+  return false;
+}
+
+void FileTransaction::Rollback() {
+  if (!open_) return;
+  open_ = false;
+  connection_->RollbackTransaction();
 }

@@ -4,6 +4,7 @@
 // host's database objects do in their error collection.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -43,7 +44,22 @@ class DbConnection {
   // an open transaction and Commit with none are no-ops that succeed.
   bool BeginTransaction();
   bool CommitTransaction();
+  // Ends the open transaction leaving nothing of it; true when none is open.
+  bool RollbackTransaction();
   bool InTransaction() const { return inTransaction_; }
+
+  // Called when a statement starts waiting for another program that holds
+  // the database (once per transaction at most). How long it waits is
+  // INGESTOR_BUSY_TIMEOUT seconds (600 when unset), read at Open.
+  void SetWaitNotice(std::function<void()> notice) { waitNotice_ = std::move(notice); }
+  // The condition that ended the database's use for this run ("the disk is
+  // full (...)"), or "" while there is none.
+  std::string FatalCondition() const;
+  // True when the last failure was the database being locked past the wait.
+  bool LastFailureBusy() const;
+  // True when no further row can land as the caller meant: the database has
+  // a fatal condition, or it ended the open transaction on its own.
+  bool Broken();
 
   // The engine behind an open connection; nullptr while closed.
   db::Backend* backend() { return backend_.get(); }
@@ -56,6 +72,8 @@ class DbConnection {
   std::unique_ptr<db::Backend> backend_;
   std::vector<std::string> errors_;
   bool inTransaction_ = false;
+  std::function<void()> waitNotice_;
+  bool waitNoticed_ = false;  // in this transaction (or outside one)
 };
 
 // Keeps one transaction open for its lifetime and commits it on every exit
@@ -66,17 +84,28 @@ class FileTransaction {
   ~FileTransaction();
   FileTransaction(const FileTransaction&) = delete;
   FileTransaction& operator=(const FileTransaction&) = delete;
-  // Commits now; false when the commit failed (the reason is in Errors()).
+  // Commits now; false when the commit failed (CommitError() says why).
   bool Commit();
-  // True when the database refused to start the transaction: the rows are
-  // then written one by one, and a crash could leave part of the file.
+  // Rolls back now: nothing of the file stays.
+  void Rollback();
+  const std::string& CommitError() const { return commitError_; }
+  // True when the database refused to start the transaction: nothing of
+  // the file may then be written.
   bool BeginFailed() const { return beginFailed_; }
   // The database's reason when BeginFailed().
   const std::string& BeginError() const { return beginError_; }
+  // True when BeginFailed() because another program held the database past the wait.
+  bool BeginBusy() const { return beginBusy_; }
+  // True when writing must stop: the transaction could not start, or the
+  // database ended it (or became unusable) since; the file then lands whole
+  // or not at all.
+  bool Stopped() const;
 
  private:
   DbConnection* connection_;
   bool open_ = false;
   bool beginFailed_ = false;
+  bool beginBusy_ = false;
   std::string beginError_;
+  std::string commitError_;
 };

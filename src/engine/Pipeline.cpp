@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "engine/CSImportEngine.h"
+#include "engine/DbConnection.h"
 #include "engine/modShellExecute.h"
 #include "platform/FileChannels.h"
 #include "support/Conversions.h"
@@ -318,29 +319,42 @@ bool CSImportEngine::ImportSourceFiles() {
     overwriteAllConflicts_ = false;
     keepAllExisting_ = false;
     recordsRejected_ = 0;
+    databaseFailureLogged_ = false;
     if (progress_ != nullptr) {
       progress_->SetMin(0);
       progress_->SetMax(static_cast<std::int32_t>(outputFiles_.size()));
     }
+    // Another program writing the database is waited for, visibly.
+    if (connection_)
+      connection_->SetWaitNotice(
+          [this] { WriteToLog("Waiting for the database, locked by another program...", "", -1); });
     // An importer that an unexpected failure ended has left files unread: the
-    // run did not complete, and says so instead of reporting success.
+    // run did not complete, and says so instead of reporting success. So has
+    // one that the database failed under.
+    bool completed = true;
     switch (dataType_) {
       case 0:
       case 1:
       case 2:
       case 3:
-        return ImportCommonResponses();
+        completed = ImportCommonResponses();
+        break;
       case 4:
-        return ImportFileIndex() >= 0;
+        completed = ImportFileIndex() >= 0;
+        break;
       case 5:
-        return ImportLenderInformation() >= 0;
+        completed = ImportLenderInformation() >= 0;
+        break;
       case 6:
-        return ImportNeighborhoodInformation() >= 0;
+        completed = ImportNeighborhoodInformation() >= 0;
+        break;
       case 7:
-        return ImportZazOzurs() >= 0;
+        completed = ImportZazOzurs() >= 0;
+        break;
       default:
-        return true;  // a type without an importer imports nothing
+        break;  // a type without an importer imports nothing
     }
+    return !DatabaseFailed() && completed;
   });
 }
 

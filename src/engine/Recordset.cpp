@@ -1,5 +1,6 @@
 #include "engine/Recordset.h"
 
+#include "engine/AccessSql.h"
 #include "support/Conversions.h"
 
 #include <algorithm>
@@ -35,12 +36,21 @@ std::optional<std::string> TakeName(std::string_view& s) {
   s = SkipSpaces(s);
   if (s.empty()) return std::nullopt;
   if (s.front() == '[' || s.front() == '"') {
-    char close = s.front() == '[' ? ']' : '"';
-    std::size_t end = s.find(close, 1);
-    if (end == std::string_view::npos) return std::nullopt;
-    std::string name(s.substr(1, end - 1));
-    s.remove_prefix(end + 1);
-    return name;
+    // A doubled closing character stands for one inside the name.
+    const char close = s.front() == '[' ? ']' : '"';
+    std::string name;
+    for (std::size_t i = 1; i < s.size(); ++i) {
+      if (s[i] != close) {
+        name += s[i];
+      } else if (i + 1 < s.size() && s[i + 1] == close) {
+        name += close;
+        ++i;
+      } else {
+        s.remove_prefix(i + 1);
+        return name;
+      }
+    }
+    return std::nullopt;
   }
   std::size_t n = 0;
   while (n < s.size() && (std::isalnum(static_cast<unsigned char>(s[n])) || s[n] == '_')) ++n;
@@ -51,7 +61,7 @@ std::optional<std::string> TakeName(std::string_view& s) {
 }
 
 std::string Bracketed(const std::string& name) {
-  return "[" + name + "]";
+  return accesssql::Bracket(name);
 }
 
 // The canonical text of a number, so 5, 5.0 and '5' make the same key.

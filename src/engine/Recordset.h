@@ -97,6 +97,8 @@ class Recordset {
   const std::string& error() const { return error_; }
   // The table the record set reads and writes.
   const std::string& Table() const { return table_; }
+  // The connection the record set reads and writes through.
+  DbConnection& Connection() const { return connection_; }
 
  private:
   struct Row {

@@ -41,9 +41,10 @@ bool CSImportEngine::CopyOverTemplate() {
       throw std::runtime_error("The data type " + std::to_string(dataType_) +
                                " has no database file.");
     std::string templatePath = WithBackslash(appDir) + "Data\\" + file;
-    // Placed only where no file is: a database that appeared meanwhile is
-    // never replaced.
-    return modFileIO::CopyFile(ctx_, templatePath, outputDatabase_, true, true);
+    // Placed only where no file is: a database that appeared meanwhile (a
+    // second run placing the same template) is never replaced, but used.
+    if (modFileIO::CopyFile(ctx_, templatePath, outputDatabase_, true, true)) return true;
+    return ctx_.env.Lookup(outputDatabase_, reason) == platform::Presence::Present;
   });
 }
 

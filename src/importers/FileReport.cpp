@@ -20,6 +20,25 @@ void FileReport::Rejected(const Record& record, std::string_view reason) {
       std::to_string(record.offset) + ": " + std::string(reason));
 }
 
+void FileReport::StoredIncomplete(const Record& record, bool overwritten) {
+  if (overwritten)
+    ++overwritten_;
+  else
+    ++added_;
+  engine_.CountRejectedRecord();
+  Log("Warning: record " + std::to_string(record.number) + " of file '" + file_ + "' at byte " +
+      std::to_string(record.offset) +
+      " is cut short by the end of the file; it was stored with its missing bytes as empty "
+      "values.");
+}
+
+void FileReport::RolledBack(std::string_view why) {
+  rejected_ = read_;
+  added_ = overwritten_ = kept_ = 0;
+  FileProblem("not imported: " + std::string(why) + "; none of its " + std::to_string(read_) +
+              " record(s) were stored.");
+}
+
 void FileReport::KeptUnanswered(const Record& record) {
   Log("Record " + std::to_string(record.number) + " of file '" + file_ + "' at byte " +
       std::to_string(record.offset) +
@@ -43,17 +62,42 @@ void FileReport::Summary() {
       " kept, " + std::to_string(rejected_) + " rejected.");
 }
 
+void ReportBeginFailure(FileReport& report, const FileTransaction& transaction) {
+  report.FileProblem(transaction.BeginBusy()
+                         ? "not imported: the database is busy."
+                         : "not imported: the database refused to start a transaction (" +
+                               transaction.BeginError() + ").");
+}
+
 bool FinishFile(FileReport& report, const FramedRecords& records, const RecordReader& reader,
                 FileTransaction& transaction) {
-  if (transaction.BeginFailed())
-    report.FileProblem("the database refused to start a transaction (" + transaction.BeginError() +
-                       "), so the file's rows were written one by one.");
-  if (reader.Failed())
-    report.FileProblem("reading the file failed; the rest of it was not imported.");
+  if (transaction.BeginFailed()) {
+    // Nothing of the file was read or written.
+    ReportBeginFailure(report, transaction);
+    report.Summary();
+    return false;
+  }
+  if (reader.Failed()) {
+    // Part of a file is no file: what was read of it does not stay either.
+    transaction.Rollback();
+    report.RolledBack("reading the file failed");
+    report.Summary();
+    return false;
+  }
   if (records.FragmentBytes() > 0)
     report.Fragment(records.FragmentOffset(), records.FragmentBytes());
-  const bool committed = transaction.Commit();
-  if (!committed) report.FileProblem("the database refused to commit the file's rows.");
+  if (records.OverrunBytes() > 0)
+    report.FileProblem("the record's stated length runs past the end of the file; " +
+                       std::to_string(records.OverrunBytes()) + " bytes not read.");
+  bool committed = false;
+  if (transaction.Stopped()) {
+    // The file stopped part-way: what it wrote must not stay.
+    transaction.Rollback();
+    report.RolledBack("the database ended the file's transaction");
+  } else if (!(committed = transaction.Commit())) {
+    report.RolledBack("the database refused to commit the file's rows (" +
+                      transaction.CommitError() + ")");
+  }
   report.Summary();
   return committed;
 }

@@ -8,7 +8,11 @@
 //   may still have been saved without the refused values, as the importers
 //   have always done; the count says the record did not land exactly.
 // So read = added + overwritten + kept + rejected. A rejection also marks the
-// run (the exit status tells scripts that records were not written).
+// run (the exit status tells scripts that records were not written). A
+// record cut short by the end of the file whose row was saved counts as
+// added (or overwritten), with a warning line; it marks the run too. When the
+// file is rolled back every record read counts as rejected, with one line
+// for the file.
 #pragma once
 
 #include <cstdint>
@@ -35,6 +39,13 @@ class FileReport {
   void Kept() { ++kept_; }
   // Logs the rejection line and counts it (also for the run).
   void Rejected(const Record& record, std::string_view reason);
+  // The record was cut short by the end of the file and its row saved with
+  // the missing bytes as empty values: counted as added (or overwritten when
+  // `overwritten`), with a warning line; it marks the run.
+  void StoredIncomplete(const Record& record, bool overwritten);
+  // The file's rows were rolled back: nothing of it is in the database. One
+  // line for the file; every record read counts as rejected.
+  void RolledBack(std::string_view why);
   // A conflict nobody could answer (no terminal): the existing row was kept.
   void KeptUnanswered(const Record& record);
   // Bytes at the end too short to be a record: logged, not counted.
@@ -60,11 +71,15 @@ class FileReport {
   std::int64_t read_ = 0, added_ = 0, overwritten_ = 0, kept_ = 0, rejected_ = 0;
 };
 
-// Ends one output file's import: reports a transaction that never began, a
-// read failure and a trailing fragment, commits the file's rows and writes
-// the summary line. False when
-// the commit was refused: the file was rolled back and none of its rows were
-// saved.
+// Reports a file whose transaction could not start: nothing of it was
+// written ("the database is busy" when another program held it past the wait).
+void ReportBeginFailure(FileReport& report, const FileTransaction& transaction);
+
+// Ends one output file's import: reports a transaction that never began
+// (nothing was written) and a trailing fragment, commits the file's rows, or
+// rolls them back when reading the file failed or the database ended the
+// transaction or failed on the way, and writes the summary line. False when
+// none of the file's rows were saved.
 bool FinishFile(FileReport& report, const FramedRecords& records, const RecordReader& reader,
                 FileTransaction& transaction);
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/DbConnection.h"
 #include "importers/FieldDecoding.h"
 
 namespace importers {
@@ -12,6 +13,7 @@ FramedRecords::FramedRecords(RecordReader& reader, const Framing& framing)
 
 bool FramedRecords::Next(Record& record) {
   fragmentBytes_ = 0;
+  if (stop_ != nullptr && stop_->Stopped()) return false;
   if (reader_.AtEnd() || reader_.Failed()) return false;
   if (reader_.Remaining() < framing_.minRemaining) {
     fragmentOffset_ = reader_.Position();
@@ -65,17 +67,26 @@ bool FramedRecords::Next(Record& record) {
       break;
     case Framing::Next::SkipPadding: {
       const std::int64_t consumed = framing_.headSize + bodyConsumed;
-      if (record.length > consumed) reader_.Skip(record.length - consumed);
+      if (record.length > consumed) {
+        const std::int64_t skip = record.length - consumed;
+        if (skip > reader_.Remaining()) overrunBytes_ += reader_.Remaining();
+        reader_.Skip(skip);
+      }
       break;
     }
     case Framing::Next::StartPlusLength:
       // A negative length counts as 0, so the walk never goes back before
       // the head it just read.
-      if (record.length != framing_.headSize)
-        reader_.Seek(headStart + std::max<std::int32_t>(record.length, 0));
+      if (record.length != framing_.headSize) {
+        const std::int64_t target = headStart + std::max<std::int32_t>(record.length, 0);
+        if (target > reader_.Size() && reader_.Position() < reader_.Size())
+          overrunBytes_ += reader_.Size() - reader_.Position();
+        reader_.Seek(target);
+      }
       break;
   }
-  return true;
+  // A record a read failure cut into is no record: the file is given up.
+  return !reader_.Failed();
 }
 
 std::int64_t FramedRecords::Count() {

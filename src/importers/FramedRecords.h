@@ -19,6 +19,8 @@
 #include "importers/RecordReader.h"
 #include "importers/layouts/RecordFraming.h"
 
+class FileTransaction;
+
 namespace importers {
 
 struct Framing {
@@ -67,6 +69,12 @@ class FramedRecords {
   // record, and where they begin (0 bytes when the file ended cleanly).
   std::int64_t FragmentBytes() const { return fragmentBytes_; }
   std::int64_t FragmentOffset() const { return fragmentOffset_; }
+  // The bytes left unread because a record's stated length pointed past the
+  // end of the file (0 when none were).
+  std::int64_t OverrunBytes() const { return overrunBytes_; }
+  // Next returns false as soon as `transaction` has stopped: no record is
+  // read for a file whose rows can no longer land.
+  void StopWhen(const FileTransaction& transaction) { stop_ = &transaction; }
 
   // The counting pass: how many length prefixes a walk from the start meets
   // when it moves forward by each stated length. Leaves the reader at the
@@ -79,6 +87,8 @@ class FramedRecords {
   std::int64_t number_ = 0;
   std::int64_t fragmentBytes_ = 0;
   std::int64_t fragmentOffset_ = 0;
+  std::int64_t overrunBytes_ = 0;
+  const FileTransaction* stop_ = nullptr;
   std::string head_;
   std::string body_;
 };

@@ -1,9 +1,11 @@
 // Common responses: each output file holds one response set and loads into
 // the table named after it, created on first use.
 #include <algorithm>
+#include <cctype>
 #include <set>
 #include <stdexcept>
 
+#include "engine/AccessSql.h"
 #include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
 #include "engine/Recordset.h"
@@ -64,6 +66,15 @@ std::string ResponsesTableName(const std::string& fileName) {
   return name;
 }
 
+bool IsTableName(std::string_view name) {
+  if (name.empty() || name.size() > kMaxTableName) return false;
+  for (char c : name) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    if (!(std::isalnum(u) && u < 0x80) && c != '_') return false;
+  }
+  return true;
+}
+
 }  // namespace importers
 
 bool CSImportEngine::ImportCommonResponses() {
@@ -78,13 +89,33 @@ bool CSImportEngine::ImportCommonResponses() {
 
     for (const std::string& entry : outputFiles_) {
       step = 1;
+      if (DatabaseFailed()) break;
       bool skip = false;
       WriteToLog("Attempting to import file: '" + entry + "'.", "", -1);
 
       step = 2;
       const std::string table = importers::ResponsesTableName(entry);
-      const std::string query = importers::ReplacePlaceholders(ResourceString(kQueryPattern), "%s",
-                                                               {table, ResourceString(kOrder)});
+      // A file's name is data: it names a table only when it is a plain name.
+      if (!importers::IsTableName(table)) {
+        importers::FileReport(*this, kSource, entry)
+            .FileProblem("not imported: '" + table + "' cannot be a table name.");
+        AdvanceProgress();
+        continue;
+      }
+      const std::string query = importers::ReplacePlaceholders(
+          ResourceString(kQueryPattern), "%s",
+          {accesssql::EscapeBracketed(table), ResourceString(kOrder)});
+      // The file's transaction starts before anything of it is written, the
+      // table it may create included: a file lands whole or not at all, and
+      // two imports into one database create a table once.
+      FileTransaction transaction(connection_.get());
+      if (transaction.BeginFailed()) {
+        importers::FileReport report(*this, kSource, entry);
+        importers::ReportBeginFailure(report, transaction);
+        AdvanceProgress();
+        continue;
+      }
+      bool created = false;
       step = 3;
       int opened = OpenRecordset(query, true);
       if (opened == 0) {
@@ -95,18 +126,18 @@ bool CSImportEngine::ImportCommonResponses() {
           WriteToLog("Created table '" + table + "' successfully.", kSource, -1);
           ExecuteScript(table, ResourceString(kCreateIndex));
           opened = OpenRecordset(query, true);
-          if (opened != 0)
-            createdTables.insert(support::LowerAscii(table));
-          else
-            skip = true;
+          created = opened != 0;
+          skip = !created;
         } else {
           WriteToLog("Failed to create table '" + table + "'.", kSource, -1);
           skip = true;
         }
         // None of the file's records can land: the run must not end as a success.
-        if (skip)
+        if (skip) {
+          transaction.Rollback();
           importers::FileReport(*this, kSource, entry)
               .FileProblem("not imported: its table could not be opened.");
+        }
       }
 
       const std::string path = outputFolder_ + entry;
@@ -119,10 +150,9 @@ bool CSImportEngine::ImportCommonResponses() {
         step = 7;
         importers::FileReport report(*this, kSource, entry);
         importers::RecordReader reader(ctx_.env.OpenForReading(path));
-        // One transaction per file, committed on every way out of this block.
-        FileTransaction transaction(connection_.get());
         importers::FramedRecords records(reader, kFraming);
-        const bool newTable = createdTables.count(support::LowerAscii(table)) > 0;
+        records.StopWhen(transaction);
+        const bool newTable = created || createdTables.count(support::LowerAscii(table)) > 0;
         Recordset& rs = *recordset_;
         importers::Record record;
         while (true) {
@@ -186,7 +216,9 @@ bool CSImportEngine::ImportCommonResponses() {
           row.Finish(landing, report, record);
           step = 15;
         }
-        importers::FinishFile(report, records, reader, transaction);
+        // A table whose creation was rolled back with the file is not new.
+        if (importers::FinishFile(report, records, reader, transaction) && created)
+          createdTables.insert(support::LowerAscii(table));
       }
 
       AdvanceProgress();

@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 
+#include "engine/AccessSql.h"
 #include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
 #include "engine/Recordset.h"
@@ -84,11 +85,13 @@ std::int32_t CSImportEngine::ImportFileIndex() {
     CloseRecordset();
 
     for (const std::string& entry : outputFiles_) {
+      if (DatabaseFailed()) break;
       WriteToLog("Attempting to import file: '" + entry + "'.", "", -1);
 
       const std::string table = ResourceString(kTable);
-      const std::string query = importers::ReplacePlaceholders(ResourceString(kQueryPattern), "%s",
-                                                               {table, ResourceString(kOrder)});
+      const std::string query = importers::ReplacePlaceholders(
+          ResourceString(kQueryPattern), "%s",
+          {accesssql::EscapeBracketed(table), ResourceString(kOrder)});
       const std::string path = outputFolder_ + entry;
       if (OpenRecordset(query, true) == 0) {
         WriteToLog("Could not open table '" + table + "'", kSource, -1);
@@ -108,6 +111,7 @@ std::int32_t CSImportEngine::ImportFileIndex() {
 
         // One transaction per file, committed on every way out of this block.
         FileTransaction transaction(connection_.get());
+        records.StopWhen(transaction);
         auto window = ctx_.ui.LoadFileProgress();
         window->SetStatus("Importing data from file: " +
                           modFileIO::GetFileTitle(ctx_, path, /*silent=*/true));

@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/AccessSql.h"
 #include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
 #include "engine/Recordset.h"
@@ -67,6 +68,7 @@ std::int32_t ImportLenderFile(CSImportEngine& engine, const std::string& criteri
   // One transaction per file, committed on every way out of this function.
   FileTransaction transaction(engine.Connection());
   importers::FramedRecords records(reader, kFraming);
+  records.StopWhen(transaction);
 
   std::int32_t saved = 0;
   importers::Record record;
@@ -123,8 +125,9 @@ std::int32_t CSImportEngine::ImportLenderInformation() {
   return Trapped(kSource, std::int32_t{-1}, [&]() -> std::int32_t {
     CloseRecordset();
     const std::string table = ResourceString(kTable);
-    const std::string query = importers::ReplacePlaceholders(ResourceString(kQueryPattern), "%s",
-                                                             {table, ResourceString(kOrder)});
+    const std::string query =
+        importers::ReplacePlaceholders(ResourceString(kQueryPattern), "%s",
+                                       {accesssql::EscapeBracketed(table), ResourceString(kOrder)});
     const std::string criteria = ResourceString(kIdCriteria);
     importers::LenderConfiguration contacts(ctx_, source_ + ResourceString(res::kLenderIni),
                                             ResourceString(kIniSection));
@@ -132,6 +135,7 @@ std::int32_t CSImportEngine::ImportLenderInformation() {
     // Rows saved over every file of the call.
     std::int32_t written = 0;
     for (const std::string& entry : outputFiles_) {
+      if (DatabaseFailed()) break;
       WriteToLog("Attempting to import file: '" + entry + "'.", "", -1);
       const int opened = OpenRecordset(query, true);
       const std::string path = outputFolder_ + entry;

@@ -10,6 +10,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/AccessSql.h"
 #include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
 #include "engine/Recordset.h"
@@ -64,8 +65,8 @@ class SecondaryRows {
  public:
   SecondaryRows(DbConnection& connection, const std::string& nameColumn) {
     std::string sql = importers::ReplacePlaceholders(ResourceString(kInsertPattern), "'%s'", {"?"});
-    sql = importers::ReplacePlaceholders(sql, "%s",
-                                         {ResourceString(kSecondaryTable), "[" + nameColumn + "]"});
+    sql = importers::ReplacePlaceholders(
+        sql, "%s", {ResourceString(kSecondaryTable), accesssql::Bracket(nameColumn)});
     if (db::Backend* backend = connection.backend())
       statement_ = backend->Prepare(connection.Translate(sql), error_);
     else
@@ -132,12 +133,14 @@ std::int32_t CSImportEngine::ImportNeighborhoodInformation() {
     }
 
     const std::string table = ResourceString(kTable);
-    const std::string query = importers::ReplacePlaceholders(ResourceString(kQueryPattern), "%s",
-                                                             {table, ResourceString(kOrder)});
+    const std::string query =
+        importers::ReplacePlaceholders(ResourceString(kQueryPattern), "%s",
+                                       {accesssql::EscapeBracketed(table), ResourceString(kOrder)});
     std::int32_t rowsSaved = 0;
     std::unique_ptr<SecondaryRows> secondary;  // prepared on the first new row
 
     for (const std::string& entry : outputFiles_) {
+      if (DatabaseFailed()) break;
       WriteToLog("Attempting to import file: '" + entry + "'.", "", -1);
 
       const std::optional<std::string> formCode =
@@ -179,6 +182,7 @@ std::int32_t CSImportEngine::ImportNeighborhoodInformation() {
           // One transaction per file, committed on every way out of this block.
           FileTransaction transaction(connection_.get());
           importers::FramedRecords records(reader, kFraming);
+          records.StopWhen(transaction);
           importers::Record record;
           while (records.Next(record)) {
             const std::string name = support::Windows1252ToUtf8(
@@ -220,7 +224,7 @@ std::int32_t CSImportEngine::ImportNeighborhoodInformation() {
               secondary =
                   std::make_unique<SecondaryRows>(*connection_, rs.FieldName(layout::kNameColumn));
             std::string why;
-            if (!secondary->Add(name, why)) {
+            if (!secondary->Add(name, why) && !transaction.Stopped()) {
               WriteToLog("Could not create additional record in secondary neighborhood table.",
                          kSource, -1);
               report.FileProblem("record " + std::to_string(record.number) + " at byte " +

@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/AccessSql.h"
 #include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
 #include "engine/Recordset.h"
@@ -161,6 +162,7 @@ std::int64_t ImportMainFile(PassState& pass, const std::string& name, const std:
 
   // One transaction per file, committed on every way out of this function.
   FileTransaction transaction(pass.engine.Connection());
+  records.StopWhen(transaction);
   Recordset* rs = pass.engine.CurrentRecordset();
   std::int64_t saved = 0;
   importers::Record record;
@@ -201,15 +203,16 @@ class SupplementStatements {
     // The names at the positions the tokens are written to, in token order.
     std::string set, names, marks;
     for (int i = 0; i < kNameCount; ++i) {
-      const std::string name = "[" + rs.FieldName(supp::kNamePositions[i]) + "]";
+      const std::string name = accesssql::Bracket(rs.FieldName(supp::kNamePositions[i]));
       set += (i ? ", " : "") + name + " = ?";
       names += (i ? ", " : "") + name;
       marks += i ? ", ?" : "?";
     }
     // The row is found through the column literally named WCID.
-    Prepare(connection, "UPDATE [" + table + "] SET " + set + " WHERE [WCID] = ?", update_,
-            updateError_);
-    Prepare(connection, "INSERT INTO [" + table + "] (" + names + ") VALUES (" + marks + ")",
+    Prepare(connection, "UPDATE " + accesssql::Bracket(table) + " SET " + set + " WHERE [WCID] = ?",
+            update_, updateError_);
+    Prepare(connection,
+            "INSERT INTO " + accesssql::Bracket(table) + " (" + names + ") VALUES (" + marks + ")",
             insert_, insertError_);
   }
 
@@ -299,6 +302,7 @@ std::int64_t ImportSupplementFile(PassState& pass, const std::string& name, cons
   SupplementStatements statements(*pass.engine.Connection(), table, *rs);
 
   FileTransaction transaction(pass.engine.Connection());
+  records.StopWhen(transaction);
   std::int64_t saved = 0;
   importers::WcidSet::Match match;
   std::string problem;
@@ -320,7 +324,8 @@ std::int64_t ImportSupplementFile(PassState& pass, const std::string& name, cons
         match.found ? statements.Update(match.spellings, problem) : statements.Insert(problem);
     report.Read();
     if (!ok) {
-      report.Rejected(record, problem);
+      // A failure of the whole file is reported once, by EndFile.
+      if (!transaction.Stopped()) report.Rejected(record, problem);
     } else if (match.found && !match.saved) {
       report.Rejected(record,
                       "its main record was not saved, so no row of this import received its "
@@ -328,9 +333,7 @@ std::int64_t ImportSupplementFile(PassState& pass, const std::string& name, cons
     } else {
       ++saved;
       if (record.cutShort)
-        report.Rejected(record,
-                        "the record is cut short by the end of the file; its missing bytes "
-                        "were stored as empty values");
+        report.StoredIncomplete(record, match.found);
       else if (match.found)
         report.Overwritten();
       else
@@ -374,8 +377,9 @@ std::int32_t CSImportEngine::ImportZazOzurs() {
 
     step = 5;
     const std::string table = ResourceString(kTable);
-    const std::string query = importers::ReplacePlaceholders(ResourceString(kQueryPattern), "%s",
-                                                             {table, ResourceString(kOrder)});
+    const std::string query =
+        importers::ReplacePlaceholders(ResourceString(kQueryPattern), "%s",
+                                       {accesssql::EscapeBracketed(table), ResourceString(kOrder)});
     step = 6;
     if (OpenRecordset(query, true) == 0) {
       WriteToLog("Table '" + table + "' did not appear to exist.", kSource, -1);
@@ -410,6 +414,7 @@ std::int32_t CSImportEngine::ImportZazOzurs() {
     PassState pass{*this, wcids, window, step};
     std::int64_t saved = 0;
     for (const std::string& name : mainFiles) {
+      if (DatabaseFailed()) break;
       step = 5;
       WriteToLog("Attempting to import file: '" + name + "', this *may* take several minutes...",
                  "", -1);
@@ -425,6 +430,7 @@ std::int32_t CSImportEngine::ImportZazOzurs() {
     window.reset();
 
     for (const std::string& name : supplementFiles) {
+      if (DatabaseFailed()) break;
       WriteToLog("Attempting to import file: '" + name + "', this *may* take several minutes...",
                  "", -1);
       step = 15;

@@ -36,16 +36,22 @@ void RowWrite::Set(std::string_view name, db::Value value) {
 
 bool RowWrite::Finish(Landing landing, FileReport& report, const Record& record) {
   report.Read();
+  // Once the database ended the file's transaction or failed as a whole, a
+  // failure is the file's, not this record's: the file is rolled back and
+  // reported with one line (FinishFile), not one line per record.
+  auto rejected = [&](const std::string& reason) {
+    if (!rs_.Connection().Broken()) report.Rejected(record, reason);
+  };
   switch (landing) {
     case Landing::Kept:
       report.Kept();
       return false;
     case Landing::Refused:
     case Landing::Conflict:  // never written without an answer
-      report.Rejected(record, "the database would not start a new row: " + rs_.error());
+      rejected("the database would not start a new row: " + rs_.error());
       return false;
     case Landing::LookupFailed:
-      report.Rejected(record, "looking for its existing row failed: " + rs_.error());
+      rejected("looking for its existing row failed: " + rs_.error());
       return false;
     case Landing::NewRow:
     case Landing::ExistingRow:
@@ -54,13 +60,11 @@ bool RowWrite::Finish(Landing landing, FileReport& report, const Record& record)
   if (!rs_.Update()) {
     const std::string reason = "the database refused the row: " + rs_.error();
     rs_.CancelUpdate();
-    report.Rejected(record, reason);
+    rejected(reason);
     return false;
   }
   if (record.cutShort)
-    report.Rejected(record,
-                    "the record is cut short by the end of the file; its missing bytes "
-                    "were stored as empty values");
+    report.StoredIncomplete(record, landing == Landing::ExistingRow);
   else if (!problem_.empty())
     report.Rejected(record, problem_ + "; the row was saved without it");
   else if (landing == Landing::NewRow)

@@ -300,7 +300,8 @@ tail is split at every '/', so paths are written with '\' separators:
 
 A drive prefix X: maps to the folder in INGESTOR_DRIVE_X (default /).
 Exit status: 0 success, 1 import not completed, 2 command line refused,
-3 completed with records that could not be written.
+3 completed, but some records were rejected or stored incomplete, or the
+extraction program reported a failure.
 
 Example:
   ingestor 'sample-extractor/\home\me\data\/\tmp\out\/5'

@@ -242,6 +242,12 @@ class FaultyEnv final : public platform::Env {
     bool Rollback(std::string& error) override { return real_->Rollback(error); }
     std::string RowLocator() const override { return real_->RowLocator(); }
     db::Value LastInsertLocator() override { return real_->LastInsertLocator(); }
+    bool InTransaction() override { return real_->InTransaction(); }
+    std::string FatalCondition() const override { return real_->FatalCondition(); }
+    bool LastFailureBusy() const override { return real_->LastFailureBusy(); }
+    void SetBusyWait(double seconds, std::function<void()> waiting) override {
+      real_->SetBusyWait(seconds, std::move(waiting));
+    }
 
    private:
     bool Injected(const std::string& op, std::string& error) {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -162,6 +163,7 @@ class ImportWorld {
                              scenario_.noComparisons;
     RunResult r;
     r.status = modIngestor::Main(world.ctx, tail);
+    if (afterImport) afterImport();
     r.log = e2e::LogIn(world.Native("out"));
     for (const auto& box : world.ui.boxes) r.log += box.text + "\n";
     for (const auto& line : world.env.printed) r.log += line + "\n";
@@ -172,6 +174,8 @@ class ImportWorld {
   const Scenario& scenario() const { return scenario_; }
 
   testing_doubles::TestWorld world;
+  // Runs between the import and the reading of its database.
+  std::function<void()> afterImport;
 
  private:
   Scenario scenario_;

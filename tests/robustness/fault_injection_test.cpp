@@ -7,6 +7,7 @@
 // names as rejected may be missing or saved without its refused values.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <regex>
@@ -16,6 +17,7 @@
 #include <vector>
 
 #include "RecordWriter.h"
+#include "doubles/FaultyVfs.h"
 #include "importers/layouts/ComparablesLayout.h"
 #include "importers/layouts/FileIndexLayout.h"
 #include "importers/layouts/LenderLayout.h"
@@ -124,6 +126,19 @@ Scenario Comparables() {
                          Supplement("WC-9", "Listed only", 900) +
                          Supplement("wc-1", "Renovated", 110)}};
   s.baseline = {"INSERT INTO ZazOzurs (WCID, Price) VALUES ('OLD-1', 5)"};
+  return s;
+}
+
+// The sample host's own neighborhood file (its conversion file is found
+// through the host's configuration, as the import world's Windows folder).
+Scenario Neighborhoods() {
+  Scenario s;
+  s.name = "neighborhoods";
+  s.dataType = "6";
+  s.database = "Neighborhoods.mdb";
+  testing_doubles::TestWorld host;
+  if (e2e::Run(INGESTOR_SAMPLE_HOST, {host.Native("host")}).status == 0)
+    s.sources = {{"neigh1004.dta", host.Read("host/data/neigh1004.dta")}};
   return s;
 }
 
@@ -251,6 +266,64 @@ TEST(FaultInjection, ComparablesMainAndSupplement) {
   const Coverage c = FaultLoops(Comparables());
   EXPECT_GE(c.count("ReadAt") ? c.at("ReadAt") : 0, 2);
   EXPECT_GE(c.count("Commit") ? c.at("Commit") : 0, 2);
+}
+
+// The database's own files failing: the Nth write, sync or truncate fails
+// with a full disk or an I/O error, for N = 1, 2, ... over whole imports of
+// each data type. Every such run ends as failed (status 1) with one line
+// naming the condition and no line per record, and leaves an intact database
+// holding whole files only.
+TEST(FaultInjection, DatabaseFilesFailingAtEveryWrite) {
+  struct Fault {
+    int code;
+    const char* named;
+  };
+  const Fault kFaults[] = {{SQLITE_FULL, "the disk is full"}, {SQLITE_IOERR_WRITE, "an I/O error"}};
+  for (const Scenario& scenario :
+       {CommonResponses(), LendersCompared(), FileIndex(), Neighborhoods(), Comparables()}) {
+    ImportWorld w(scenario);
+    ASSERT_TRUE(w.Ready());
+    std::vector<DbState> refs;
+    RunResult full;
+    for (unsigned mask = 0; mask <= w.AllFiles(); ++mask) {
+      RunResult r = w.Run(mask);
+      refs.push_back(r.state);
+      if (mask == w.AllFiles()) full = std::move(r);
+    }
+    testing_doubles::FaultyVfs vfs;
+    // The database and its journal; a failing backup copy is a case of its own.
+    vfs.OnlyFilesStartingWith(w.world.Native("db.mdb"));
+    w.afterImport = [&] { vfs.Disarm(); };
+    for (const Fault& fault : kFaults) {
+      int n = 1;
+      for (;; ++n) {
+        SCOPED_TRACE(scenario.name + ": " + fault.named + " at write " + std::to_string(n));
+        ASSERT_LT(n, 2000) << "the runs never stop reaching the fault";
+        vfs.FailNth(n, fault.code);
+        const RunResult r = w.Run(w.AllFiles());
+        if (vfs.Calls() < n) {
+          EXPECT_EQ(r.status, full.status) << r.log;
+          EXPECT_EQ(r.state, full.state);
+          break;
+        }
+        EXPECT_EQ(r.integrity, "ok");
+        EXPECT_EQ(r.status, 1) << r.log;
+        // One line in the log, and the same reason on the terminal.
+        EXPECT_EQ(Count(r.log, "- The database cannot be used: " + std::string(fault.named)), 1u)
+            << r.log;
+        EXPECT_EQ(Count(r.log, "ingestor: The database cannot be used: "), 1u) << r.log;
+        EXPECT_EQ(Count(r.log, "Rejected record"), 0u) << r.log;
+        EXPECT_NE(std::find(refs.begin(), refs.end(), r.state), refs.end())
+            << "the database holds part of a file:\n"
+            << r.log;
+        if (testing::Test::HasFailure()) return;
+      }
+      // Every file's writes were reached.
+      EXPECT_GE(n, 4) << scenario.name;
+      std::printf("%s, %s: %d writes failed in turn\n", scenario.name.c_str(), fault.named, n - 1);
+    }
+    w.afterImport = nullptr;
+  }
 }
 
 }  // namespace

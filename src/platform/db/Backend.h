@@ -4,6 +4,7 @@
 // translation from the host's SQL happens above this seam.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -56,6 +57,24 @@ class Backend {
   // The locator value of the row the last INSERT added (SQLite: its rowid);
   // NULL when the engine cannot tell.
   virtual Value LastInsertLocator() = 0;
+
+  // --- Failures that end more than one statement.
+  // True while a transaction Begin started is open in the engine. False once
+  // the engine ended it on its own after a failure (a full disk, an I/O
+  // error roll it back): the backend then refuses every further write until
+  // Commit or Rollback, so nothing lands outside the transaction.
+  virtual bool InTransaction() = 0;
+  // The condition that no later statement can get past, in a few words ("the
+  // disk is full"), once a failure of this backend or its statements showed
+  // one (full disk, I/O error, read-only, damaged or not a database); "" until
+  // then. It stays set: the backend refuses every statement after it.
+  virtual std::string FatalCondition() const = 0;
+  // True when the last failure was the database being locked by another
+  // program past the wait.
+  virtual bool LastFailureBusy() const = 0;
+  // How long a statement waits for another program that holds the database
+  // before it fails as busy; `waiting` is called when such a wait begins.
+  virtual void SetBusyWait(double seconds, std::function<void()> waiting) = 0;
 };
 
 }  // namespace db

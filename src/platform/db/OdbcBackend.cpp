@@ -46,8 +46,9 @@ class Handle {
   SQLHANDLE handle_ = SQL_NULL_HANDLE;
 };
 
-// The message text of every diagnostic record on `handle`, in order.
-std::vector<std::string> Diagnostics(const Handle& handle) {
+// The message text of every diagnostic record on `handle`, in order;
+// `firstState` (when given) receives the SQLSTATE of the first record.
+std::vector<std::string> Diagnostics(const Handle& handle, std::string* firstState = nullptr) {
   std::vector<std::string> messages;
   if (handle.get() == SQL_NULL_HANDLE) return messages;
   for (SQLSMALLINT record = 1;; ++record) {
@@ -66,6 +67,7 @@ std::vector<std::string> Diagnostics(const Handle& handle) {
                          static_cast<SQLSMALLINT>(text.size()), &length);
     }
     if (!Ok(rc)) break;
+    if (firstState != nullptr && record == 1) *firstState = reinterpret_cast<const char*>(state);
     text.resize(std::min<std::size_t>(static_cast<std::size_t>(length), text.size()));
     text.resize(std::strlen(text.c_str()));
     messages.push_back(std::move(text));
@@ -74,8 +76,9 @@ std::vector<std::string> Diagnostics(const Handle& handle) {
 }
 
 // The first diagnostic message, or `fallback` when the driver left none.
-std::string FirstDiagnostic(const Handle& handle, const std::string& fallback) {
-  std::vector<std::string> messages = Diagnostics(handle);
+std::string FirstDiagnostic(const Handle& handle, const std::string& fallback,
+                            std::string* state = nullptr) {
+  std::vector<std::string> messages = Diagnostics(handle, state);
   return messages.empty() ? fallback : messages.front();
 }
 
@@ -161,10 +164,44 @@ class Connection {
     SQLDisconnect(dbc_.get());
   }
 
+  // Takes note of what a failure's SQLSTATE says about the database as a
+  // whole: a lost connection, a full disk, damage end everything; a
+  // serialization failure or deadlock has ended the transaction.
+  void NoteFailure(const std::string& state) {
+    busy_ = state == "HYT00" || state == "HYT01" || state == "55P03";
+    const std::string cls = state.substr(0, 2);
+    if (!fatal_.empty()) return;
+    if (cls == "08")
+      fatal_ = "the connection to the database was lost";
+    else if (state == "53100")
+      fatal_ = "the disk is full";
+    else if (cls == "53")
+      fatal_ = "the database server ran out of resources";
+    else if (state == "58030")
+      fatal_ = "an I/O error";
+    else if (state == "XX001" || state == "XX002")
+      fatal_ = "the database is damaged";
+    else if (state == "25006")
+      fatal_ = "the database is read-only";
+    else if (state == "HY008")
+      fatal_ = "the database cancelled the operation";
+    else if ((cls == "40" || state == "25P02") && inTransaction_)
+      lost_ = true;
+  }
+  // Why no statement may run now, or "" when one may.
+  std::string Refusal() const {
+    if (!fatal_.empty()) return "The database cannot be used: " + fatal_ + ".";
+    if (lost_) return "The database ended the transaction; nothing more is written.";
+    return {};
+  }
+
   Handle env_;  // declared before dbc_: freed after it
   Handle dbc_;
   bool connected_ = false;
   bool inTransaction_ = false;
+  bool lost_ = false;  // the server rolled the open transaction back
+  bool busy_ = false;  // the last failure was a lock wait that timed out
+  std::string fatal_;
   Dialect dialect_ = Dialect::Access;
 };
 
@@ -175,6 +212,10 @@ class OdbcStatement final : public Statement {
 
   // Allocates the handle and prepares `sql` once.
   bool Prepare(const std::string& sql, std::string& error) {
+    if (!HoldsOneStatement(sql)) {
+      error = "The statement text holds more than one statement; it was not run.";
+      return false;
+    }
     if (!stmt_.Allocate(SQL_HANDLE_STMT, connection_->dbc_.get())) {
       error = FirstDiagnostic(connection_->dbc_, "Could not allocate a statement.");
       return false;
@@ -321,9 +362,13 @@ class OdbcStatement final : public Statement {
   StepResult StepOnce() {
     if (done_) return StepResult::Done;
     if (!executed_) {
+      error_ = connection_->Refusal();
+      if (!error_.empty()) return StepResult::Error;
       SQLRETURN rc = SQLExecute(stmt_.get());
       if (!Ok(rc) && rc != SQL_NO_DATA) {
-        error_ = FirstDiagnostic(stmt_, "The statement failed.");
+        std::string state;
+        error_ = FirstDiagnostic(stmt_, "The statement failed.", &state);
+        connection_->NoteFailure(state);
         // Leave the statement closed so that it can run again after new bindings.
         SQLFreeStmt(stmt_.get(), SQL_CLOSE);
         return StepResult::Error;
@@ -484,6 +529,12 @@ class OdbcBackend final : public Backend {
 
   bool Execute(const std::string& sql, std::string& error) override {
     return Guarded(error, false, [&] {
+      if (!HoldsOneStatement(sql)) {
+        error = "The statement text holds more than one statement; it was not run.";
+        return false;
+      }
+      error = connection_->Refusal();
+      if (!error.empty()) return false;
       Handle stmt;
       if (!stmt.Allocate(SQL_HANDLE_STMT, connection_->dbc_.get())) {
         error = FirstDiagnostic(connection_->dbc_, "Could not allocate a statement.");
@@ -494,7 +545,9 @@ class OdbcBackend final : public Backend {
                         static_cast<SQLINTEGER>(sql.size()));
       // SQL_NO_DATA: an UPDATE or DELETE that matched no row, which is no failure.
       if (Ok(rc) || rc == SQL_NO_DATA) return true;
-      error = FirstDiagnostic(stmt, "The statement failed.");
+      std::string state;
+      error = FirstDiagnostic(stmt, "The statement failed.", &state);
+      connection_->NoteFailure(state);
       return false;
     });
   }
@@ -522,6 +575,12 @@ class OdbcBackend final : public Backend {
   std::string RowLocator() const override { return ""; }
   Value LastInsertLocator() override { return Value::Null(); }
 
+  bool InTransaction() override { return connection_->inTransaction_ && !connection_->lost_; }
+  std::string FatalCondition() const override { return connection_->fatal_; }
+  bool LastFailureBusy() const override { return connection_->busy_; }
+  // The server's own lock waits apply; there is nothing to wait for here.
+  void SetBusyWait(double, std::function<void()>) override {}
+
  private:
   bool SetAutocommit(bool on, std::string& error) {
     SQLRETURN rc = SQLSetConnectAttr(connection_->dbc_.get(), SQL_ATTR_AUTOCOMMIT,
@@ -538,14 +597,23 @@ class OdbcBackend final : public Backend {
       error = "No transaction is open.";
       return false;
     }
+    if (completion == SQL_COMMIT && connection_->lost_) {
+      error = "The database ended the transaction before it was committed.";
+      return false;  // the caller rolls back, which ends the lost transaction here too
+    }
     if (!Ok(SQLEndTran(SQL_HANDLE_DBC, connection_->dbc_.get(), completion))) {
       // Still open: the caller may roll back.
-      error = FirstDiagnostic(connection_->dbc_, completion == SQL_COMMIT
-                                                     ? "The transaction could not be committed."
-                                                     : "The transaction could not be rolled back.");
+      std::string state;
+      error =
+          FirstDiagnostic(connection_->dbc_,
+                          completion == SQL_COMMIT ? "The transaction could not be committed."
+                                                   : "The transaction could not be rolled back.",
+                          &state);
+      connection_->NoteFailure(state);
       return false;
     }
     connection_->inTransaction_ = false;
+    connection_->lost_ = false;
     return SetAutocommit(true, error);
   }
 
@@ -595,6 +663,42 @@ std::unique_ptr<Backend> Connect(const std::string& connectionString,
 }
 
 }  // namespace
+
+bool HoldsOneStatement(const std::string& sql) {
+  bool ended = false;  // a ';' outside quotes was met
+  for (std::size_t i = 0; i < sql.size(); ++i) {
+    const char c = sql[i];
+    if (c == ' ' || c == '\t' || c == '\r' || c == '\n') continue;
+    if (c == '-' && i + 1 < sql.size() && sql[i + 1] == '-') {
+      i = sql.find('\n', i);
+      if (i == std::string::npos) break;
+      continue;
+    }
+    if (c == '/' && i + 1 < sql.size() && sql[i + 1] == '*') {
+      i = sql.find("*/", i + 2);
+      if (i == std::string::npos) break;
+      ++i;
+      continue;
+    }
+    if (ended) return false;
+    if (c == ';') {
+      ended = true;
+      continue;
+    }
+    const char close = c == '\'' ? '\'' : c == '"' ? '"' : c == '[' ? ']' : c == '`' ? '`' : 0;
+    if (close == 0) continue;
+    // A doubled closing character stays inside the quotes.
+    for (++i; i < sql.size(); ++i) {
+      if (sql[i] != close) continue;
+      if (i + 1 < sql.size() && sql[i + 1] == close) {
+        ++i;
+        continue;
+      }
+      break;
+    }
+  }
+  return true;
+}
 
 std::unique_ptr<Backend> OpenOdbc(const std::string& connectionString,
                                   std::vector<std::string>& errors) {

@@ -15,4 +15,8 @@ namespace db {
 std::unique_ptr<Backend> OpenOdbc(const std::string& connectionString,
                                   std::vector<std::string>& errors);
 
+// One statement text is one statement: false when anything but white space
+// or comments follows a ';' that stands outside quotes, names and comments.
+bool HoldsOneStatement(const std::string& sql);
+
 }  // namespace db

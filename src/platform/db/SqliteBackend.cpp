@@ -3,6 +3,8 @@
 #include <sqlite3.h>
 
 #include <cctype>
+#include <chrono>
+#include <functional>
 
 namespace db {
 
@@ -27,9 +29,99 @@ ColumnKind KindOfDeclaredType(const char* declared) {
   return ColumnKind::Other;
 }
 
+// What the connection's failures say about the database as a whole, shared
+// by the backend and its statements (which never outlive it).
+struct Health {
+  explicit Health(sqlite3* connection) : db(connection) {}
+
+  // Takes note of a failed call's result code (extended codes are on).
+  void Note(int rc) {
+    busy = (rc & 0xff) == SQLITE_BUSY;
+    if (!fatal.empty()) return;
+    std::string what;
+    switch (rc & 0xff) {
+      case SQLITE_FULL:
+        what = "the disk is full";
+        break;
+      case SQLITE_IOERR:
+        what = "an I/O error";
+        break;
+      case SQLITE_READONLY:
+        what = "the database is read-only";
+        break;
+      case SQLITE_CORRUPT:
+        what = "the database file is damaged";
+        break;
+      case SQLITE_NOTADB:
+        what = "the file is not a database";
+        break;
+      case SQLITE_CANTOPEN:
+        what = "a file of the database could not be opened";
+        break;
+      default:
+        return;
+    }
+    fatal = what + " (" + sqlite3_errmsg(db) + ")";
+  }
+  // Why no statement may run now, or "" when one may. After a failure that
+  // ended the transaction the engine is back in autocommit: a statement now
+  // would be committed on its own, outside the file's transaction.
+  std::string Refusal() const {
+    if (!fatal.empty()) return "The database cannot be used: " + fatal + ".";
+    if (began && sqlite3_get_autocommit(db) != 0)
+      return "The database ended the transaction; nothing more is written.";
+    return {};
+  }
+
+  sqlite3* db;
+  bool began = false;  // Begin succeeded and no Commit or Rollback followed
+  bool busy = false;   // the last failure was the database being locked
+  std::string fatal;
+  double waitSeconds = 0;
+  std::function<void()> waiting;
+  std::chrono::steady_clock::time_point waitStart;
+};
+
+// Waits with growing pauses while another program holds the database; says
+// so once at the start of each wait.
+int WaitWhileBusy(void* arg, int count) {
+  auto* health = static_cast<Health*>(arg);
+  const auto now = std::chrono::steady_clock::now();
+  if (count == 0) {
+    health->waitStart = now;
+    if (health->waitSeconds > 0 && health->waiting) health->waiting();
+  }
+  if (std::chrono::duration<double>(now - health->waitStart).count() >= health->waitSeconds)
+    return 0;
+  static constexpr int kPauseMs[] = {1, 2, 5, 10, 15, 20, 25, 25, 25, 50, 50};
+  constexpr int kPauses = static_cast<int>(sizeof kPauseMs / sizeof kPauseMs[0]);
+  sqlite3_sleep(count < kPauses ? kPauseMs[count] : 100);
+  return 1;
+}
+
+// True when `tail`, the text after a prepared statement, holds no further
+// statement (only white space, comments or empty statements).
+bool NothingFollows(sqlite3* db, const char* tail) {
+  while (tail != nullptr && *tail != '\0') {
+    sqlite3_stmt* next = nullptr;
+    const char* after = nullptr;
+    if (sqlite3_prepare_v2(db, tail, -1, &next, &after) != SQLITE_OK || next != nullptr) {
+      sqlite3_finalize(next);
+      return false;
+    }
+    if (after == tail) return false;
+    tail = after;
+  }
+  return true;
+}
+
+constexpr const char* kMoreThanOne =
+    "The statement text holds more than one statement; it was not run.";
+
 class SqliteStatement final : public Statement {
  public:
-  SqliteStatement(sqlite3* db, sqlite3_stmt* stmt) : db_(db), stmt_(stmt) {}
+  SqliteStatement(Health& health, sqlite3_stmt* stmt)
+      : db_(health.db), health_(health), stmt_(stmt) {}
   ~SqliteStatement() override { sqlite3_finalize(stmt_); }
 
   bool Bind(int position, const Value& value) override {
@@ -47,9 +139,12 @@ class SqliteStatement final : public Statement {
   }
 
   StepResult Step() override {
+    error_ = health_.Refusal();
+    if (!error_.empty()) return StepResult::Error;
     int rc = sqlite3_step(stmt_);
     if (rc == SQLITE_ROW) return StepResult::Row;
     if (rc == SQLITE_DONE) return StepResult::Done;
+    health_.Note(rc);
     error_ = sqlite3_errmsg(db_);
     return StepResult::Error;
   }
@@ -87,51 +182,105 @@ class SqliteStatement final : public Statement {
  private:
   bool Check(int rc) {
     if (rc == SQLITE_OK) return true;
+    health_.Note(rc);
     error_ = sqlite3_errmsg(db_);
     return false;
   }
 
   sqlite3* db_;
+  Health& health_;
   sqlite3_stmt* stmt_;
   std::string error_;
 };
 
 class SqliteBackend final : public Backend {
  public:
-  explicit SqliteBackend(sqlite3* db) : db_(db) {}
+  explicit SqliteBackend(sqlite3* db) : db_(db), health_(db) {}
   ~SqliteBackend() override { sqlite3_close_v2(db_); }
 
   Dialect dialect() const override { return Dialect::SQLite; }
 
   std::unique_ptr<Statement> Prepare(const std::string& sql, std::string& error) override {
+    error = health_.Refusal();
+    if (!error.empty()) return nullptr;
     sqlite3_stmt* stmt = nullptr;
-    int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, nullptr);
+    const char* tail = nullptr;
+    int rc = sqlite3_prepare_v2(db_, sql.c_str(), static_cast<int>(sql.size()), &stmt, &tail);
     if (rc != SQLITE_OK || stmt == nullptr) {
+      if (rc != SQLITE_OK) health_.Note(rc);
       error = rc == SQLITE_OK ? "The statement is empty." : sqlite3_errmsg(db_);
       sqlite3_finalize(stmt);
       return nullptr;
     }
-    return std::make_unique<SqliteStatement>(db_, stmt);
+    if (!NothingFollows(db_, tail)) {
+      error = kMoreThanOne;
+      sqlite3_finalize(stmt);
+      return nullptr;
+    }
+    return std::make_unique<SqliteStatement>(health_, stmt);
   }
 
+  // Exactly one statement: text after the first one is refused, not run.
   bool Execute(const std::string& sql, std::string& error) override {
-    char* message = nullptr;
-    int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &message);
-    if (rc == SQLITE_OK) return true;
-    error = message ? message : sqlite3_errmsg(db_);
-    sqlite3_free(message);
+    std::unique_ptr<Statement> statement = Prepare(sql, error);
+    if (!statement) {
+      // An empty text (only spaces or comments) runs nothing and fails nothing.
+      return error == "The statement is empty.";
+    }
+    StepResult r;
+    while ((r = statement->Step()) == StepResult::Row) {
+    }
+    if (r == StepResult::Done) return true;
+    error = statement->error();
     return false;
   }
 
-  bool Begin(std::string& error) override { return Execute("BEGIN IMMEDIATE", error); }
-  bool Commit(std::string& error) override { return Execute("COMMIT", error); }
-  bool Rollback(std::string& error) override { return Execute("ROLLBACK", error); }
+  bool Begin(std::string& error) override {
+    if (!Execute("BEGIN IMMEDIATE", error)) return false;
+    health_.began = true;
+    return true;
+  }
+  bool Commit(std::string& error) override {
+    if (health_.began && sqlite3_get_autocommit(db_) != 0) {
+      health_.began = false;
+      error = "The database ended the transaction before it was committed" +
+              (health_.fatal.empty() ? std::string() : ": " + health_.fatal) + ".";
+      return false;
+    }
+    if (!Run("COMMIT", error)) return false;
+    health_.began = false;
+    return true;
+  }
+  bool Rollback(std::string& error) override {
+    health_.began = false;
+    if (sqlite3_get_autocommit(db_) != 0) return true;  // nothing is open
+    return Run("ROLLBACK", error);
+  }
 
   std::string RowLocator() const override { return "rowid"; }
   Value LastInsertLocator() override { return Value::Integer(sqlite3_last_insert_rowid(db_)); }
 
+  bool InTransaction() override { return health_.began && sqlite3_get_autocommit(db_) == 0; }
+  std::string FatalCondition() const override { return health_.fatal; }
+  bool LastFailureBusy() const override { return health_.busy; }
+  void SetBusyWait(double seconds, std::function<void()> waiting) override {
+    health_.waitSeconds = seconds;
+    health_.waiting = std::move(waiting);
+    sqlite3_busy_handler(db_, &WaitWhileBusy, &health_);
+  }
+
  private:
+  // COMMIT and ROLLBACK run whatever failed before: they end what is open.
+  bool Run(const char* sql, std::string& error) {
+    const int rc = sqlite3_exec(db_, sql, nullptr, nullptr, nullptr);
+    if (rc == SQLITE_OK) return true;
+    health_.Note(rc);
+    error = sqlite3_errmsg(db_);
+    return false;
+  }
+
   sqlite3* db_;
+  Health health_;
 };
 
 }  // namespace
@@ -148,16 +297,19 @@ std::unique_ptr<Backend> OpenSqlite(const std::string& nativePath,
     sqlite3_close_v2(db);
     return nullptr;
   }
+  sqlite3_extended_result_codes(db, 1);
   auto backend = std::make_unique<SqliteBackend>(db);
   std::string error;
   // The database is only read when first used: make a file that is not one
-  // of ours fail here, at the connection, with a clear reason. A busy
-  // database is waited for a while instead of failing at once.
-  sqlite3_busy_timeout(db, 10000);
-  if (!backend->Execute("PRAGMA schema_version", error)) {
+  // of ours fail here, at the connection, with a clear reason. A database
+  // another program holds locked now is not checked here: its first statement
+  // waits for it like any other (SetBusyWait), and says so.
+  sqlite3_busy_timeout(db, 0);
+  if (!backend->Execute("PRAGMA schema_version", error) && !backend->LastFailureBusy()) {
     errors.push_back("'" + nativePath + "' is not a database this program can open: " + error);
     return nullptr;
   }
+  sqlite3_busy_timeout(db, 10000);
   // The default rollback journal is kept on purpose: between transactions the
   // database file alone is complete, so a plain copy of it is a good backup.
   return backend;

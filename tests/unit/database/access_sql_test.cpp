@@ -198,6 +198,28 @@ TEST(AccessSqlTest, IndexNamesArePerTable) {
             "create index \"My \"\"T\"\"_Ix\" on \"My \"\"T\"\"\" (A)");
 }
 
+TEST(AccessSqlTest, ABracketedNameStaysOneNameWhateverItHolds) {
+  struct Case {
+    std::string name, lite, pg;
+  };
+  const Case cases[] = {
+      {"Resp", "\"Resp\"", "Resp"},
+      {"a]b", "\"a]b\"", "\"a]b\""},
+      {"a]]", "\"a]]\"", "\"a]]\""},
+      {"q\"t", "\"q\"\"t\"", "\"q\"\"t\""},
+      {"x(a INT);DROP TABLE t", "\"x(a INT);DROP TABLE t\"", "\"x(a int);drop table t\""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(accesssql::Bracket(c.name), "[" + accesssql::EscapeBracketed(c.name) + "]");
+    EXPECT_EQ(Lite("SELECT * FROM " + accesssql::Bracket(c.name) + " ORDER BY A"),
+              "SELECT * FROM " + c.lite + " ORDER BY A");
+    EXPECT_EQ(Pg("DROP TABLE " + accesssql::Bracket(c.name)), "DROP TABLE " + c.pg);
+  }
+  EXPECT_EQ(Lite("CREATE UNIQUE INDEX ID ON [a]]b] (ID)"),
+            "CREATE UNIQUE INDEX \"a]b_ID\" ON \"a]b\" (ID)");
+}
+
 TEST(AccessSqlTest, PostgresNamesFoldLikeUnquotedNames) {
   EXPECT_EQ(Pg("SELECT [Line], [Sale Price], [Order], [a\"b], [_x1] FROM [Lenders]"),
             "SELECT Line, \"sale price\", \"order\", \"a\"\"b\", _x1 FROM Lenders");

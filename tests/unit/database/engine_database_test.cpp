@@ -180,9 +180,9 @@ TEST_F(EngineDatabaseTest, FailedOpenLeavesTheReasonsAsInfoLinesAndAnUnopenedCon
   log = TakeLog();
   ASSERT_GE(log.size(), 3u);
   EXPECT_EQ(log.front(),
-            Logged(kExecute, "Attempting to execute command string: 'CREATE TABLE T (A SHORT)'"));
+            Logged(kExecute, "Attempting to execute command string: 'CREATE TABLE [T] (A SHORT)'"));
   EXPECT_EQ(log.back(),
-            Logged(kExecute, "Failed to execute command string: 'CREATE TABLE T (A SHORT)'"));
+            Logged(kExecute, "Failed to execute command string: 'CREATE TABLE [T] (A SHORT)'"));
   EXPECT_EQ(std::count(log.begin(), log.end(), Logged(kExecute, "Command executed successfully.")),
             0);
 
@@ -294,7 +294,39 @@ TEST_F(EngineDatabaseTest, ExecuteScriptReplacesEveryPlaceholderExactly) {
   EXPECT_TRUE(StartsWith(log[1], Logged(kExecute, ""))) << log[1];
   EXPECT_GT(log[1].size(), Logged(kExecute, "").size());
   EXPECT_EQ(log[2],
-            Logged(kExecute, "Failed to execute command string: 'CREATE TABLE Resp (A SHORT)'"));
+            Logged(kExecute, "Failed to execute command string: 'CREATE TABLE [Resp] (A SHORT)'"));
+}
+
+TEST_F(EngineDatabaseTest, ATableNameStaysOneNameAndAScriptRunsAsOneStatement) {
+  ConnectWithResponsesTable();
+  struct Case {
+    std::string table, script;
+    bool runs;
+    std::string command;  // as logged
+  };
+  const Case cases[] = {
+      {"x(a INT);DROP TABLE Resp;CREATE TABLE pwned", "CREATE TABLE %s (A SHORT)", true,
+       "CREATE TABLE [x(a INT);DROP TABLE Resp;CREATE TABLE pwned] (A SHORT)"},
+      {"a]b", "CREATE TABLE %s (A SHORT)", true, "CREATE TABLE [a]]b] (A SHORT)"},
+      {"a]b", "CREATE UNIQUE INDEX ID ON [%s] (A)", true, "CREATE UNIQUE INDEX ID ON [a]]b] (A)"},
+      {"it's", "SELECT '%s' AS A", true, "SELECT 'it''s' AS A"},
+      {"T", "CREATE TABLE %s (A SHORT); DROP TABLE Resp", false,
+       "CREATE TABLE [T] (A SHORT); DROP TABLE Resp"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.script);
+    EXPECT_EQ(engine.ExecuteScript(c.table, c.script), c.runs);
+    EXPECT_EQ(TakeLog().front(),
+              Logged(kExecute, "Attempting to execute command string: '" + c.command + "'"));
+  }
+  // Nothing dropped; the odd names are tables of their own; the two-statement
+  // text ran not even its first statement.
+  EXPECT_EQ(engine.OpenRecordset("SELECT * FROM [Resp]", false), 1);
+  EXPECT_EQ(engine.OpenRecordset("SELECT * FROM [a]]b]", false), 1);
+  EXPECT_EQ(
+      engine.OpenRecordset("SELECT * FROM [x(a INT);DROP TABLE Resp;CREATE TABLE pwned]", false),
+      1);
+  EXPECT_EQ(engine.OpenRecordset("SELECT * FROM [T]", false), 0);
 }
 
 TEST_F(EngineDatabaseTest, ExecuteScriptRefusesAnEmptyScriptOrNoConnection) {

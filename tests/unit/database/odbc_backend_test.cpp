@@ -344,6 +344,26 @@ TEST_P(OdbcBackendTest, ValuesNeverChangeTheStatement) {
   ASSERT_TRUE(insert->Bind(1, Value::Text(hostile)));
   ASSERT_EQ(insert->Step(), StepResult::Done) << insert->error();
   EXPECT_EQ(Scalar(*backend_, "SELECT s FROM " + table_), Value::Text(hostile));
+  // A text of two statements runs neither.
+  std::string error;
+  EXPECT_FALSE(backend_->Execute("DELETE FROM " + table_ + "; DROP TABLE " + table_, error));
+  EXPECT_EQ(backend_->Prepare("SELECT 1; DROP TABLE " + table_, error), nullptr);
+  EXPECT_EQ(CountRows(*backend_, table_), 1);
+}
+
+TEST(OdbcStatementText, OneStatementIsASemicolonAtMostFollowedByNothing) {
+  const std::pair<const char*, bool> cases[] = {
+      {"SELECT 1", true},
+      {"SELECT 1;", true},
+      {"SELECT 1; -- the end\n", true},
+      {"SELECT 1; /* ; */ ", true},
+      {"SELECT ';' FROM t WHERE a = 'it''s;'", true},
+      {"SELECT \"a;b\", [c;d], `e;f` FROM t", true},
+      {"SELECT 1; DROP TABLE t", false},
+      {"SELECT 'x'';' FROM t; DROP TABLE t", false},
+      {"CREATE TABLE [a]];b] (x INT); DROP TABLE t", false},
+  };
+  for (const auto& [sql, one] : cases) EXPECT_EQ(db::HoldsOneStatement(sql), one) << sql;
 }
 
 TEST_P(OdbcBackendTest, FailuresCarryTheDriversMessage) {

@@ -187,8 +187,8 @@ TEST_F(FileIndexImportTest, LongTailsAndRecordsCutShortByTheEndOfTheFile) {
   EXPECT_EQ(rows[1][4].ToText(), "C:\\b.rpt");
   EXPECT_EQ(rows[2][4].ToText(), "C:\\R\\");
   const std::string cutOffset = std::to_string(file.size() - (cutTail.size() - 7));
-  EXPECT_TRUE(LoggedStart("Rejected record 3 of file 'didovuro.dta.tmp' at byte " + cutOffset +
-                          ": the record is cut short"));
+  EXPECT_TRUE(LoggedStart("Warning: record 3 of file 'didovuro.dta.tmp' at byte " + cutOffset +
+                          " is cut short"));
 
   // A last record cut short inside its head: still a row, its missing bytes
   // empty, and reported.
@@ -201,10 +201,10 @@ TEST_F(FileIndexImportTest, LongTailsAndRecordsCutShortByTheEndOfTheFile) {
   EXPECT_EQ(rows[4][5].ToText(), "Patr");
   EXPECT_EQ(rows[4][2].ToText(), "");
   EXPECT_TRUE(rows[4][17].IsNull());
-  EXPECT_TRUE(LoggedStart("Rejected record 2 of file 'didovuro.dta.tmp' at byte " +
-                          std::to_string(kPlainSize) + ": the record is cut short"));
+  EXPECT_TRUE(LoggedStart("Warning: record 2 of file 'didovuro.dta.tmp' at byte " +
+                          std::to_string(kPlainSize) + " is cut short"));
   EXPECT_TRUE(
-      Logged("File 'didovuro.dta.tmp': 2 read, 1 added, 0 overwritten, 0 kept, 1 rejected."));
+      Logged("File 'didovuro.dta.tmp': 2 read, 2 added, 0 overwritten, 0 kept, 0 rejected."));
 }
 
 TEST_F(FileIndexImportTest, TheWindowCountsEachRecordOfEachFile) {
@@ -293,7 +293,9 @@ TEST_F(FileIndexImportTest, AMissingTableOrAFailureEndsAsLogged) {
   world.env.FailNth("ReadAt", 1);
   EXPECT_EQ(Import({{"c.tmp", Plain(1) + Plain(2)}}), 0);
   world.env.Heal();
-  EXPECT_TRUE(Logged("File 'c.tmp': reading the file failed; the rest of it was not imported."));
+  EXPECT_TRUE(
+      Logged("File 'c.tmp': not imported: reading the file failed; none of its 0 record(s) were "
+             "stored."));
 }
 
 }  // namespace

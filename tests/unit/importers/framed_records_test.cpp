@@ -38,12 +38,13 @@ class FramedRecordsTest : public ::testing::Test {
           {r.number, r.offset, r.length, std::string(r.head), std::string(r.body), r.cutShort});
     fragmentBytes = records.FragmentBytes();
     fragmentOffset = records.FragmentOffset();
+    overrunBytes = records.OverrunBytes();
     return seen;
   }
 
   TestWorld world;
   std::unique_ptr<RecordReader> reader;
-  std::int64_t fragmentBytes = -1, fragmentOffset = -1;
+  std::int64_t fragmentBytes = -1, fragmentOffset = -1, overrunBytes = -1;
 };
 
 TEST(LeadingNumber, ParsesLikeTheHostsValueFunction) {
@@ -141,6 +142,33 @@ TEST_F(FramedRecordsTest, FixedRecordsMoveToStartPlusLengthAndNeverBackwards) {
   EXPECT_EQ(seen[1].head, "0000");
   EXPECT_EQ(seen[2].offset, 18);  // head start 16 + 2
   for (std::size_t i = 1; i < seen.size(); ++i) EXPECT_GT(seen[i].offset, seen[i - 1].offset);
+}
+
+TEST_F(FramedRecordsTest, AStatedLengthPastTheEndOfTheFileCountsTheBytesLeftUnread) {
+  const Framing padded{.headSize = 4,
+                       .minRemaining = 4,
+                       .body = Framing::Body::NulText,
+                       .next = Framing::Next::SkipPadding};
+  const Framing fixed{.headSize = 4, .next = Framing::Next::StartPlusLength};
+  struct Case {
+    const char* what;
+    Framing framing;
+    std::string bytes;
+    std::size_t records;
+    std::int64_t unread;
+  };
+  const Case cases[] = {
+      {"padding past the end hides a record", padded, "00099HEADab\0"s + "00007HD02c\0"s, 1, 11},
+      {"padding inside the file", padded, "00010HEADab\0PAD"s + "00007HD02c\0"s, 2, 0},
+      {"text running to the end", padded, "00099HEADno nul", 1, 0},
+      {"fixed record past the end", fixed, "00099AAAA00004BBBB", 1, 9},
+      {"fixed records inside the file", fixed, "00004AAAA00004BBBB", 2, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EXPECT_EQ(Walk(c.bytes, c.framing).size(), c.records);
+    EXPECT_EQ(overrunBytes, c.unread);
+  }
 }
 
 TEST_F(FramedRecordsTest, TailsAndCountedTextsTakeWhatTheyStateAndNoMore) {
