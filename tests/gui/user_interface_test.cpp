@@ -270,33 +270,6 @@ class UserInterfaceTest : public QObject {
     QCOMPARE(result.filterIndex, 2);
     QVERIFY(console.boxes.empty());
   }
-
-  void multipleSelectionListsTheFolderThenTheNames() {
-    QTemporaryDir dir;
-    QVERIFY(dir.isValid());
-    QVERIFY(MakeFile(dir.path() + QStringLiteral("/DATA.TMP")));
-    QVERIFY(MakeFile(dir.path() + QStringLiteral("/b.tmp")));
-    platform::PosixEnv env;
-    testing_doubles::RecordingUi console;
-    QtUserInterface ui(env, true, console);
-
-    platform::OpenDialogOptions options;
-    options.initialFolder = platform::ToProgramForm(dir.path().toStdString());
-    options.filter = "Temp files\0*.tmp\0"s;
-    options.multiSelect = true;
-
-    SeenDialog seen;
-    auto timer = Choose(seen, [](QFileDialog* dialog) {
-      TypeName(dialog, QStringLiteral("\"DATA.TMP\" \"b.tmp\""));
-      Accept(dialog);
-    });
-    platform::OpenDialogResult result = ui.ShowOpenDialog(options);
-    QCOMPARE(seen.mode, QFileDialog::ExistingFiles);
-    QVERIFY(seen.parent == nullptr);
-    std::string folder = platform::ToProgramForm(QDir(dir.path()).absolutePath().toStdString());
-    QCOMPARE(result.buffer, folder + "\0DATA.TMP\0b.tmp\0\0"s);
-    QCOMPARE(result.filterIndex, 1);
-  }
 };
 
 QTEST_MAIN(UserInterfaceTest)
