@@ -1,20 +1,23 @@
-// The per-file progress window: its layout at the screen's density, its
-// texts and colours, where it opens, and the bar it carries.
+// The per-file progress window and the picture box its bar draws on: texts,
+// colours read back from the image, where it opens, and that it never blocks.
 #include <QLabel>
 #include <QScreen>
 #include <QWindow>
 #include <QtTest>
-#include <algorithm>
 #include <memory>
 
 #include "doubles/RecordingUi.h"
+#include "ui/CProgressBar.h"
 #include "ui/qt/QtPictureBox.h"
 #include "ui/qt/frmFileProgress.h"
 
 namespace {
 
-int Pixels(int twips, double dpi) {
-  return qRound(twips * dpi / 1440.0);
+constexpr ui::Colour kBack = ui::Rgb(192, 192, 192);
+constexpr ui::Colour kFill = ui::Rgb(10, 85, 68);
+
+ui::Colour At(const QImage& image, int x, int y) {
+  return QtPictureBox::FromQColor(image.pixelColor(x, y));
 }
 
 }  // namespace
@@ -23,59 +26,51 @@ class FileProgressTest : public QObject {
   Q_OBJECT
 
  private slots:
-  void loadsWithItsLayoutTextsAndColours() {
+  void barDrawsTheGradientOnThePersistentImage() {
     testing_doubles::RecordingUi ui;
     frmFileProgress form(ui, nullptr);
     QCOMPARE(form.windowTitle(), QStringLiteral("Import"));
-    QVERIFY(form.isWindow());
-    QVERIFY(!form.isVisible());
-    QCOMPARE(form.windowModality(), Qt::NonModal);
-    QCOMPARE(form.lblStatus()->text(), QStringLiteral("Status"));
-    QCOMPARE(form.lblProgress()->text(), QStringLiteral("Progress"));
-
-    double dx = form.logicalDpiX();
-    double dy = form.logicalDpiY();
-    QCOMPARE(form.size(), QSize(Pixels(7215, dx), Pixels(990, dy)));
-    QCOMPARE(form.lblStatus()->geometry(),
-             QRect(Pixels(50, dx), Pixels(50, dy), Pixels(7115, dx), Pixels(255, dy)));
-    QCOMPARE(form.picProgress()->geometry(),
-             QRect(Pixels(50, dx), Pixels(360, dy), Pixels(7115, dx), Pixels(255, dy)));
-    QCOMPARE(form.lblProgress()->geometry(),
-             QRect(Pixels(50, dx), Pixels(650, dy), Pixels(7115, dx), Pixels(255, dy)));
-    if (dx == 96.0 && dy == 96.0) {
-      QCOMPARE(form.size(), QSize(481, 66));
-      QCOMPARE(form.picProgress()->geometry(), QRect(3, 24, 474, 17));
-    }
-
-    QtPictureBox* box = form.picProgress();
-    QCOMPARE(box->BackColor(), ui::Rgb(192, 192, 192));
-    QCOMPARE(box->ForeColor(), ui::Rgb(255, 255, 255));
-    QCOMPARE(box->FillColor(), ui::Rgb(10, 85, 68));
-
-    ui::CProgressBar& bar = form.Bar();
-    QVERIFY(bar.Attached());
-    QVERIFY(bar.UseGradientFill());
-    QCOMPARE(bar.GradientStart(), box->FillColor());
-    QCOMPARE(bar.GradientEnd(), box->ForeColor());
-    bar.SetMax(10);
-    QCOMPARE(bar.UnitWidth(), static_cast<float>(box->width()) / 10.0f);
-    bar.SetValue(5);
-    QImage image = box->Image().toImage();
-    QCOMPARE(QtPictureBox::FromQColor(image.pixelColor(0, 5)), ui::Rgb(10, 85, 68));
-    QCOMPARE(QtPictureBox::FromQColor(image.pixelColor(box->width() - 1, 5)),
-             ui::Rgb(192, 192, 192));
-    QVERIFY(ui.boxes.empty());  // nothing failed while loading
-  }
-
-  void textsAreShownAsWritten() {
-    testing_doubles::RecordingUi ui;
-    frmFileProgress form(ui, nullptr);
     form.SetStatus("Importing data from file: <b>x</b>\xC3\xA9.tmp");
     form.SetProgressText("3 of 10 records imported.");
     QCOMPARE(form.lblStatus()->text(),
              QStringLiteral("Importing data from file: <b>x</b>\u00e9.tmp"));
     QCOMPARE(form.lblStatus()->textFormat(), Qt::PlainText);
     QCOMPARE(form.lblProgress()->text(), QStringLiteral("3 of 10 records imported."));
+
+    QtPictureBox* box = form.picProgress();
+    box->resize(400, 17);
+    ui::CProgressBar& bar = form.Bar();
+    bar.Attach(box);
+    bar.SetUseGradientFill(true);
+    bar.SetGradientStart(box->FillColor());
+    bar.SetGradientEnd(box->ForeColor());
+    bar.SetMax(200);
+    for (int value = 1; value <= 200; ++value) bar.SetValue(value);
+    QImage image = box->Image().toImage();
+    QCOMPARE(At(image, 0, 8), kFill);
+    // Halfway, with the channel offsets 122.5, 85 and 93.5 rounded to even;
+    // the last column is one step short of the end colour.
+    QCOMPARE(At(image, 200, 0), ui::Rgb(132, 170, 162));
+    QCOMPARE(At(image, 200, 16), ui::Rgb(132, 170, 162));
+    QCOMPARE(At(image, 399, 16), ui::Rgb(254, 254, 254));
+    QCOMPARE(At(box->grab().toImage(), 200, 8), ui::Rgb(132, 170, 162));
+    bar.SetValue(0);
+    bar.SetValue(50);
+    image = box->Image().toImage();
+    QVERIFY(At(image, 100, 8) != kBack);
+    QCOMPARE(At(image, 101, 8), kBack);
+
+    // Growing keeps the drawing at the top-left; the new area is back colour.
+    box->resize(450, 30);
+    QImage grown = box->Image().toImage();
+    QCOMPARE(At(grown, 50, 3), At(image, 50, 3));
+    QCOMPARE(At(grown, 50, 20), kBack);
+    QCOMPARE(At(grown, 420, 3), kBack);
+    // Lines off the image draw nothing and throw nothing.
+    box->VerticalLine(1e12f, 0.0f, 10.0f, kFill);
+    box->VerticalLine(-5.0f, 0.0f, 10.0f, kFill);
+    QCOMPARE(box->Image().toImage(), grown);
+    QVERIFY(ui.boxes.empty());
   }
 
   void opensCentredOverTheMainWindowAndOnTheScreen() {
@@ -89,45 +84,18 @@ class FileProgressTest : public QObject {
       QCOMPARE(frame.left(), mainFrame.left() + (mainFrame.width() - frame.width()) / 2);
       QCOMPARE(frame.top(), mainFrame.top() + (mainFrame.height() - frame.height()) / 2);
     }
-
     QRect screen = main.screen()->geometry();
     main.setGeometry(screen.right() - 100, screen.bottom() - 50, 300, 200);
     {
       frmFileProgress form(ui, &main);
-      QRect frame = form.frameGeometry();
-      QCOMPARE(frame.right(), screen.right());
-      QCOMPARE(frame.bottom(), screen.bottom());
+      QCOMPARE(form.frameGeometry().bottomRight(), screen.bottomRight());
     }
     main.setGeometry(screen.left() - 400, screen.top() - 300, 300, 200);
     {
       frmFileProgress form(ui, &main);
       QCOMPARE(form.frameGeometry().topLeft(), screen.topLeft());
     }
-    QVERIFY(ui.boxes.empty());
-  }
-
-  void withoutAMainWindowOpensWhereTheMainWindowWouldBe() {
-    testing_doubles::RecordingUi ui;
-    frmFileProgress form(ui, nullptr);
-    QScreen* screen = form.screen();
-    QRect area = screen->geometry();
-    QSize main(Pixels(7335, screen->logicalDotsPerInchX()),
-               Pixels(8385, screen->logicalDotsPerInchY()));
-    QRect mainRect(QPoint(area.left() + (area.width() - main.width()) / 2,
-                          area.top() + (area.height() - main.height()) / 2),
-                   main);
-    QRect frame = form.frameGeometry();
-    int left = mainRect.left() + (mainRect.width() - frame.width()) / 2;
-    int top = mainRect.top() + (mainRect.height() - frame.height()) / 2;
-    // Then kept on the screen, which may be smaller than the main window.
-    left = std::max(area.left(), std::min(left, area.right() + 1 - frame.width()));
-    top = std::max(area.top(), std::min(top, area.bottom() + 1 - frame.height()));
-    QCOMPARE(frame.topLeft(), QPoint(left, top));
-  }
-
-  void showsWithoutBlockingAndStaysAboveTheMainWindow() {
-    testing_doubles::RecordingUi ui;
-    QWidget main;
+    // Shown without blocking, above the main window.
     main.setGeometry(100, 100, 489, 559);
     main.show();
     QVERIFY(QTest::qWaitForWindowExposed(&main));
@@ -135,17 +103,10 @@ class FileProgressTest : public QObject {
     form->Show();
     QVERIFY(form->isVisible());
     QVERIFY(QApplication::activeModalWidget() == nullptr);
-    QVERIFY(form->windowHandle() != nullptr);
     QCOMPARE(form->windowHandle()->transientParent(), main.windowHandle());
-    // The bar keeps drawing while the window is up, then unloading detaches it.
-    form->Bar().SetMax(3);
-    form->Bar().SetValue(3);
-    QCoreApplication::processEvents();
-    QtPictureBox* box = form->picProgress();
-    QVERIFY(QtPictureBox::FromQColor(box->Image().toImage().pixelColor(box->width() - 1, 5)) !=
-            box->BackColor());
     form.reset();
     QCoreApplication::processEvents();
+    QVERIFY(ui.boxes.empty());
   }
 };
 

@@ -39,35 +39,25 @@ int Count(const std::string& text, const std::string& what) {
   return n;
 }
 
-TEST(ConsoleUiTest, OkBoxGoesToErrWithUnixLineBreaks) {
+TEST(ConsoleUiTest, OkBoxesAndQuestionsWithoutATerminal) {
   File in = StreamWith("y\n"), err = StreamWith("");
   ASSERT_TRUE(in && err);
-  ui::ConsoleUi ui(in.get(), err.get(), true);
+  ui::ConsoleUi ui(in.get(), err.get(), false);
   EXPECT_EQ(ui.MessageBox("The following error(s) occurred: \r\n\r\nDisk full",
                           "Error in \"CopyFile::modFileIO\"", MsgButtons::OK, MsgIcon::Information),
             MsgAnswer::OK);
-  EXPECT_EQ(ContentsOf(err.get()),
-            "Error in \"CopyFile::modFileIO\": The following error(s) occurred: \n\nDisk full\n");
-  // An OK box reads no answer.
-  EXPECT_EQ(std::fgetc(in.get()), 'y');
-}
-
-TEST(ConsoleUiTest, QuestionWithoutTerminalIsAnsweredNoAndSaysSo) {
-  File in = StreamWith("y\n"), err = StreamWith("");
-  ui::ConsoleUi ui(in.get(), err.get(), false);
-  EXPECT_EQ(ui.MessageBox("Overwrite?", "Ingestor", MsgButtons::YesNo, MsgIcon::Question),
-            MsgAnswer::No);
   EXPECT_EQ(ui.MessageBox("Overwrite?", "Ingestor", MsgButtons::YesNoCancel, MsgIcon::Question),
             MsgAnswer::No);
   EXPECT_EQ(ui.MessageBox("Go on?", "Ingestor", MsgButtons::OKCancel, MsgIcon::Question),
             MsgAnswer::Cancel);
+  EXPECT_EQ(ContentsOf(err.get()).substr(0, 98),
+            "Error in \"CopyFile::modFileIO\": The following error(s) occurred: \n\nDisk full\n"
+            "Ingestor: Overwrite?\n");
   std::string said = ContentsOf(err.get());
-  EXPECT_EQ(Count(said, "Ingestor: Overwrite?\n"), 2);
-  EXPECT_EQ(Count(said, "answered No"), 2);
+  EXPECT_EQ(Count(said, "answered No"), 1);
   EXPECT_EQ(Count(said, "answered Cancel"), 1);
   // The "y" waiting on input was never read.
   EXPECT_EQ(std::fgetc(in.get()), 'y');
-
   ui::ConsoleUi noInput(nullptr, err.get(), true);
   EXPECT_EQ(noInput.MessageBox("Overwrite?", "Ingestor", MsgButtons::YesNo, MsgIcon::Question),
             MsgAnswer::No);

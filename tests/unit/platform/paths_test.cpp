@@ -10,105 +10,63 @@
 
 namespace {
 
-// A variable lookup over a fixed table that remembers the names asked for.
-struct Variables {
-  std::map<std::string, std::string> values;
-  std::vector<std::string> asked;
-  platform::VariableLookup Lookup() {
-    return [this](const std::string& name) -> std::optional<std::string> {
-      asked.push_back(name);
-      auto it = values.find(name);
-      if (it == values.end()) return std::nullopt;
+TEST(PathsTest, ToNativeMapsDrivesThroughTheirVariables) {
+  struct Case {
+    std::map<std::string, std::string> variables;
+    const char* path;
+    const char* native;
+  };
+  const std::map<std::string, std::string> none, c{{"INGESTOR_DRIVE_C", "/srv/c"}};
+  for (const Case& k : std::vector<Case>{
+           {none, "C:\\Kestova\\Zev.ini", "/Kestova/Zev.ini"},  // unset: the root
+           {none, "C:Kestova", "/Kestova"},
+           {none, "C:", "/"},
+           {{{"INGESTOR_DRIVE_C", ""}}, "C:\\x", "/x"},  // empty: the root
+           {c, "C:\\Kestova\\Zev.ini", "/srv/c/Kestova/Zev.ini"},
+           {c, "C:Kestova", "/srv/c/Kestova"},
+           {c, "C:", "/srv/c"},
+           {{{"INGESTOR_DRIVE_C", "/srv/c//"}}, "C:\\a.mdb", "/srv/c/a.mdb"},
+           {c, "D:\\x", "/x"},  // another letter's variable is not used
+           {{{"INGESTOR_DRIVE_E", "/mnt/e"}}, "e:\\data\\x.dta", "/mnt/e/data/x.dta"},
+           // Without a drive only the separators change.
+           {c, "data\\file.dta", "data/file.dta"},
+           {c, "a/b\\c", "a/b/c"},
+           {c, "\\tmp\\out\\", "/tmp/out/"},
+           {c, "", ""},
+           {c, "ab:c", "ab:c"},  // a colon later in the name is no drive
+       }) {
+    auto lookup = [&](const std::string& name) -> std::optional<std::string> {
+      auto it = k.variables.find(name);
+      if (it == k.variables.end()) return std::nullopt;
       return it->second;
     };
+    EXPECT_EQ(platform::ToNative(k.path, lookup), k.native) << k.path;
   }
-};
-
-TEST(PathsTest, DriveMapsToRootWhenVariableUnsetOrEmpty) {
-  Variables vars;
-  EXPECT_EQ(platform::ToNative("C:\\Kestova\\Zev.ini", vars.Lookup()), "/Kestova/Zev.ini");
-  EXPECT_EQ(platform::ToNative("C:Kestova", vars.Lookup()), "/Kestova");
-  EXPECT_EQ(platform::ToNative("C:", vars.Lookup()), "/");
-  EXPECT_EQ(platform::ToNative("C:\\", vars.Lookup()), "/");
-  vars.values["INGESTOR_DRIVE_C"] = "";
-  EXPECT_EQ(platform::ToNative("C:\\x", vars.Lookup()), "/x");
-  // No lookup at all behaves like an unset variable.
   EXPECT_EQ(platform::ToNative("D:\\x", platform::VariableLookup()), "/x");
-}
-
-TEST(PathsTest, DriveMapsToFolderOfItsVariable) {
-  Variables vars;
-  vars.values["INGESTOR_DRIVE_C"] = "/srv/c";
-  EXPECT_EQ(platform::ToNative("C:\\Kestova\\Zev.ini", vars.Lookup()), "/srv/c/Kestova/Zev.ini");
-  EXPECT_EQ(platform::ToNative("C:Kestova", vars.Lookup()), "/srv/c/Kestova");
-  EXPECT_EQ(platform::ToNative("C:", vars.Lookup()), "/srv/c");
-  // A trailing slash on the variable gives no doubled separator.
-  vars.values["INGESTOR_DRIVE_C"] = "/srv/c//";
-  EXPECT_EQ(platform::ToNative("C:\\Data\\a.mdb", vars.Lookup()), "/srv/c/Data/a.mdb");
-  // The variable for another letter is not used for C.
-  vars.values["INGESTOR_DRIVE_C"] = "/srv/c";
-  vars.values["INGESTOR_DRIVE_D"] = "/srv/d";
-  EXPECT_EQ(platform::ToNative("D:\\x", vars.Lookup()), "/srv/d/x");
-}
-
-TEST(PathsTest, LowerCaseDriveLetterUsesUpperCaseVariable) {
-  Variables vars;
-  vars.values["INGESTOR_DRIVE_E"] = "/mnt/e";
-  EXPECT_EQ(platform::ToNative("e:\\data\\x.dta", vars.Lookup()), "/mnt/e/data/x.dta");
-  ASSERT_FALSE(vars.asked.empty());
-  EXPECT_EQ(vars.asked.back(), "INGESTOR_DRIVE_E");
-}
-
-TEST(PathsTest, PathsWithoutDriveOnlyChangeSeparators) {
-  Variables vars;
-  vars.values["INGESTOR_DRIVE_C"] = "/srv/c";
-  EXPECT_EQ(platform::ToNative("data\\file.dta", vars.Lookup()), "data/file.dta");
-  EXPECT_EQ(platform::ToNative("a/b\\c", vars.Lookup()), "a/b/c");
-  EXPECT_EQ(platform::ToNative("..\\up", vars.Lookup()), "../up");
-  EXPECT_EQ(platform::ToNative("\\tmp\\out\\", vars.Lookup()), "/tmp/out/");
-  EXPECT_EQ(platform::ToNative("", vars.Lookup()), "");
-  // A colon later in the name is no drive.
-  EXPECT_EQ(platform::ToNative("ab:c", vars.Lookup()), "ab:c");
-  EXPECT_TRUE(vars.asked.empty());
   EXPECT_EQ(platform::ToProgramForm("/tmp/out/x.tmp"), "\\tmp\\out\\x.tmp");
 }
 
 TEST(PathsTest, ResolveCaseFindsComponentsWrittenInAnotherCase) {
   testing_doubles::TestWorld world;
   world.Write("Host/Data/LENDER.INI", "x");
-  const std::string root = world.Native();
-
-  EXPECT_EQ(platform::ResolveCase(root + "/host/data/lender.ini"), root + "/Host/Data/LENDER.INI");
-  EXPECT_EQ(platform::ResolveCase(root + "/HOST/DATA/Lender.Ini"), root + "/Host/Data/LENDER.INI");
-  // A path that exists as written is returned untouched.
-  EXPECT_EQ(platform::ResolveCase(root + "/Host/Data/LENDER.INI"), root + "/Host/Data/LENDER.INI");
-  // Doubled separators collapse; a trailing one stays.
-  EXPECT_EQ(platform::ResolveCase(root + "/host//data/"), root + "/Host/Data/");
-}
-
-TEST(PathsTest, ResolveCaseKeepsMissingPartsAsWritten) {
-  testing_doubles::TestWorld world;
-  world.MakeFolder("Host/Data");
-  const std::string root = world.Native();
-
-  // A file still to be created keeps its spelling under a resolved parent.
-  EXPECT_EQ(platform::ResolveCase(root + "/host/DATA/new.Txt"), root + "/Host/Data/new.Txt");
-  // Once a folder is missing, everything after it stays as written, even a
-  // name that happens to exist elsewhere.
-  EXPECT_EQ(platform::ResolveCase(root + "/host/missing/data/x"), root + "/Host/missing/data/x");
-  EXPECT_EQ(platform::ResolveCase(""), "");
-}
-
-TEST(PathsTest, ResolveCasePrefersTheExactSpelling) {
-  testing_doubles::TestWorld world;
   world.Write("dir/a.txt", "lower");
   world.Write("dir/A.TXT", "upper");
   world.Write("Dir2/file", "x");
   const std::string root = world.Native();
-  EXPECT_EQ(platform::ResolveCase(root + "/dir/A.TXT"), root + "/dir/A.TXT");
-  EXPECT_EQ(platform::ResolveCase(root + "/dir/a.txt"), root + "/dir/a.txt");
-  // Exact folder spelling missing, other case present, below it an exact file.
-  EXPECT_EQ(platform::ResolveCase(root + "/DIR2/file"), root + "/Dir2/file");
+  for (auto [asked, found] : std::vector<std::pair<std::string, std::string>>{
+           {"/host/data/lender.ini", "/Host/Data/LENDER.INI"},
+           {"/Host/Data/LENDER.INI", "/Host/Data/LENDER.INI"},
+           {"/host//data/", "/Host/Data/"},  // doubled separators collapse
+           // Missing parts keep their spelling, even a name that exists elsewhere.
+           {"/host/DATA/new.Txt", "/Host/Data/new.Txt"},
+           {"/host/missing/data/x", "/Host/missing/data/x"},
+           // The exact spelling wins.
+           {"/dir/A.TXT", "/dir/A.TXT"},
+           {"/dir/a.txt", "/dir/a.txt"},
+           {"/DIR2/file", "/Dir2/file"},
+       })
+    EXPECT_EQ(platform::ResolveCase(root + asked), root + found) << asked;
+  EXPECT_EQ(platform::ResolveCase(""), "");
 }
 
 }  // namespace

@@ -32,45 +32,47 @@ class ParseCommandLine : public ::testing::Test {
   Arguments args;
 };
 
-TEST_F(ParseCommandLine, NormalisesPathsAndFindsBareExtractorInProgramFolder) {
-  ASSERT_TRUE(Parse(" x.exe / " + world.Program("data") + " / " + world.Program("out") + " / 5 "));
-  EXPECT_EQ(args.count, 4);
-  EXPECT_EQ(args.pieces[0], world.Program("bin") + "\\x.exe");
-  EXPECT_EQ(args.pieces[1], world.Program("data") + "\\");
-  EXPECT_EQ(args.pieces[2], world.Program("out") + "\\");
-  EXPECT_EQ(args.pieces[3], "5");
-  EXPECT_TRUE(world.Has("out"));
-  EXPECT_TRUE(world.ui.boxes.empty());
-}
-
-TEST_F(ParseCommandLine, ABareExtractorIsNotLookedForInTheCurrentFolder) {
-  world.Write("cwd/y.exe", "");
-  world.env.SetCurrentFolder(world.Program("cwd"));
-  EXPECT_FALSE(Parse("y.exe/" + world.Program("data") + "//5"));
-  EXPECT_EQ(Message(), "Extractor DOES NOT exist.");
-}
-
-TEST_F(ParseCommandLine, EmptyOutputPieceMeansTheProgramFolder) {
-  ASSERT_TRUE(Parse("x.exe/" + world.Program("data") + "//5"));
-  EXPECT_EQ(args.pieces[2], world.Program("bin") + "\\");
-}
-
-TEST_F(ParseCommandLine, SourceClassification) {
-  // A missing name without a dot is a folder to create; with a dot it must be a file.
-  ASSERT_TRUE(Parse("x.exe/" + world.Program("new\\folder") + "//5"));
-  EXPECT_TRUE(world.Has("new/folder"));
-  EXPECT_EQ(args.pieces[1], world.Program("new\\folder") + "\\");
-
-  world.Write("data/LENDER", "x");  // a file without an extension is a single source
-  ASSERT_TRUE(Parse("x.exe/" + world.Program("data\\LENDER") + "//5"));
-  EXPECT_EQ(args.pieces[1], world.Program("data\\LENDER"));
-
+TEST_F(ParseCommandLine, AcceptedPiecesAreNormalised) {
+  const std::string data = world.Program("data");
+  world.Write("data/LENDER", "x");
   world.Write("data/lender.dta", "x");
-  ASSERT_TRUE(Parse("x.exe/" + world.Program("data\\lender.dta") + "//5"));
-  EXPECT_EQ(args.pieces[1], world.Program("data\\lender.dta"));
-
-  EXPECT_FALSE(Parse("x.exe/" + world.Program("data\\missing.dta") + "//5"));
-  EXPECT_EQ(Message(), "Source file DOES NOT exist.");
+  world.Write("Cfg/Zev.INI", "");
+  struct Case {
+    std::string tail;
+    std::string source;  // pieces[1] after parsing
+    std::string output;  // pieces[2]; empty: INI mode
+  };
+  const std::vector<Case> cases = {
+      // A bare extractor is looked for in the program folder.
+      {" x.exe / " + data + " / " + world.Program("out") + " / 5 ", data + "\\",
+       world.Program("out") + "\\"},
+      {"x.exe/" + data + "//5", data + "\\", world.Program("bin") + "\\"},
+      // A missing name without a dot is a folder to create.
+      {"x.exe/" + world.Program("new\\folder") + "//5", world.Program("new\\folder") + "\\",
+       world.Program("bin") + "\\"},
+      // A file, with or without an extension, is a single source.
+      {"x.exe/" + data + "\\LENDER//5", data + "\\LENDER", world.Program("bin") + "\\"},
+      {"x.exe/" + data + "\\lender.dta//6.5", data + "\\lender.dta", world.Program("bin") + "\\"},
+      // Three pieces: INI mode; the INI file is neither examined nor normalised.
+      {"x.exe/" + world.Program("Cfg\\Zev.INI") + "/", world.Program("Cfg\\Zev.INI"), ""},
+      {"x.exe/" + world.Program("Cfg\\missing.ini") + "/", world.Program("Cfg\\missing.ini"), ""},
+  };
+  for (const Case& c : cases) {
+    ASSERT_TRUE(Parse(c.tail)) << c.tail;
+    EXPECT_EQ(args.pieces[0], world.Program("bin") + "\\x.exe");
+    EXPECT_EQ(args.pieces[1], c.source);
+    EXPECT_EQ(args.iniMode, c.output.empty());
+    EXPECT_EQ(args.count, c.output.empty() ? 3 : 4);
+    if (!c.output.empty()) {
+      EXPECT_EQ(args.pieces[2], c.output);
+    }
+  }
+  EXPECT_TRUE(world.Has("out"));
+  EXPECT_TRUE(world.Has("new/folder"));
+  // Fewer than three pieces: refused without a box.
+  EXPECT_FALSE(Parse("x.exe"));
+  EXPECT_FALSE(Parse("x.exe/" + data));
+  EXPECT_TRUE(world.ui.boxes.empty());
 }
 
 TEST_F(ParseCommandLine, EveryRefusalHasItsMessage) {
@@ -81,10 +83,14 @@ TEST_F(ParseCommandLine, EveryRefusalHasItsMessage) {
   };
   world.Write("Cfg/Zev.INI", "");
   world.Write("taken", "a file, not a folder");
+  world.Write("cwd/y.exe", "");
+  world.env.SetCurrentFolder(world.Program("cwd"));
   const std::vector<Case> cases = {
       {" /" + data + "//5", "Missing extractor."},
       {"nothere.exe/" + data + "//5", "Extractor DOES NOT exist."},
+      {"y.exe/" + data + "//5", "Extractor DOES NOT exist."},  // not in the current folder
       {"x.exe/ //5", "Missing source."},
+      {"x.exe/" + data + "\\missing.dta//5", "Source file DOES NOT exist."},
       {"x.exe/" + world.Program("Cfg\\Zev.INI") + "//5",
        "Expected source file / folder but found INI file instead."},
       {"x.exe/" + data + "//five", "Expected data type to be numeric, but found a string instead."},
@@ -100,9 +106,10 @@ TEST_F(ParseCommandLine, EveryRefusalHasItsMessage) {
     EXPECT_FALSE(Parse(c.tail)) << c.tail;
     EXPECT_EQ(Message(), c.message) << c.tail;
   }
-  // Rounded halves go to even: 6.5 is 6, which is valid.
   world.ui.boxes.clear();
-  EXPECT_TRUE(Parse("x.exe/" + data + "//6.5"));
+  world.env.FailAlways("CreateFolder");
+  EXPECT_FALSE(Parse("x.exe/" + world.Program("nofolder") + "//5"));
+  EXPECT_EQ(Message(), "Source folder DOES NOT exist and COULD NOT be created.");
 }
 
 TEST_F(ParseCommandLine, ComparablesAreAcceptedOnlyWhenTheBatchRouteIsSwitchedOn) {
@@ -115,29 +122,6 @@ TEST_F(ParseCommandLine, ComparablesAreAcceptedOnlyWhenTheBatchRouteIsSwitchedOn
   world.env.SetVariable("INGESTOR_ALLOW_COMPARABLES", "yes");
   EXPECT_FALSE(Parse(tail));
   EXPECT_EQ(Message(), "Import data type is invalid.");
-}
-
-TEST_F(ParseCommandLine, FolderCreationFailuresAreReported) {
-  world.env.FailAlways("CreateFolder");
-  EXPECT_FALSE(Parse("x.exe/" + world.Program("nofolder") + "//5"));
-  EXPECT_EQ(Message(), "Source folder DOES NOT exist and COULD NOT be created.");
-  world.ui.boxes.clear();
-  EXPECT_FALSE(Parse("x.exe/" + world.Program("data") + "/" + world.Program("noout") + "/5"));
-  EXPECT_EQ(Message(), "Output folder DOES NOT exist and COULD NOT be created.");
-}
-
-TEST_F(ParseCommandLine, ModeDependsOnPieceCount) {
-  EXPECT_FALSE(Parse("x.exe"));
-  EXPECT_FALSE(Parse("x.exe/" + world.Program("data")));
-  EXPECT_TRUE(world.ui.boxes.empty());  // fewer than three pieces: silent
-
-  world.Write("Cfg/Zev.INI", "");
-  ASSERT_TRUE(Parse("x.exe/" + world.Program("Cfg\\Zev.INI") + "/"));
-  EXPECT_TRUE(args.iniMode);
-  EXPECT_EQ(args.count, 3);
-  // The INI file itself is not examined, nor normalised.
-  ASSERT_TRUE(Parse("x.exe/" + world.Program("Cfg\\missing.ini") + "/"));
-  EXPECT_EQ(args.pieces[1], world.Program("Cfg\\missing.ini"));
 }
 
 TEST(ImportSettings, DefaultsAndFlagForms) {

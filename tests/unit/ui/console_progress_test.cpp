@@ -72,12 +72,6 @@ TEST(ConsoleProgressTest, NothingIsWrittenWithoutATerminalOrBeforeShow) {
     EXPECT_EQ(window.Bar().Value(), 3);  // the bar still counts
   }
   {
-    ui::ConsoleFileProgress hidden(out.get(), true);  // a terminal, never shown
-    hidden.SetStatus("x");
-    hidden.Bar().SetMax(1);
-    hidden.Bar().SetValue(1);
-  }
-  {
     // The console interface, told nothing about stderr, treats it as no terminal.
     File in = TempFile();
     ui::ConsoleUi ui(in.get(), out.get(), true);

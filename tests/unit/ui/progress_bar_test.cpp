@@ -19,42 +19,35 @@ std::vector<int> Range(int from, int to) {
   return out;
 }
 
-TEST(ProgressBarTest, UnattachedBarIsAModelTheEngineCanStep) {
+TEST(ProgressBarTest, ValueModelAndAttaching) {
   ui::CProgressBar bar;
   bar.SetValue(1);  // the maximum starts at 0
   EXPECT_EQ(bar.Value(), 0);
-  bar.SetMin(0);
   bar.SetMax(3);
   for (int i = 0; i < 5; ++i) bar.SetValue(bar.Value() + 1);
   EXPECT_EQ(bar.Value(), 3);
-  bar.SetValue(2);
+  bar.SetValue(2);  // never backwards but to 0
   EXPECT_EQ(bar.Value(), 3);
-  bar.SetMax(10);
-  EXPECT_EQ(bar.Value(), 0);
-}
-
-TEST(ProgressBarTest, AttachPreparesTheSurfaceAndReattachingResets) {
-  RecordingPictureBox first(400.0f);
-  ui::CProgressBar bar;
   bar.SetMax(200);  // set before attaching: scaled once attached
+  EXPECT_EQ(bar.Value(), 0);
+
+  RecordingPictureBox first(400.0f);
   bar.Attach(&first);
   EXPECT_TRUE(first.persistentImage);
   EXPECT_EQ(first.fillStyle, 0);
   EXPECT_EQ(first.scaleMode, 3);
   EXPECT_EQ(first.clears, 1);
-  EXPECT_EQ(first.CurrentX(), 0.0f);
   EXPECT_FLOAT_EQ(bar.UnitWidth(), 2.0f);
-
   bar.SetUseGradientFill(true);
   bar.SetDisplayPercentComplete(true);
   bar.SetText("x");
   bar.SetValue(20);
+  // Reattaching resets, and only the new surface is drawn on.
   RecordingPictureBox second(100.0f, 0.0f, 10.0f, {1, 2, 3, 4});
   bar.Attach(&second);
   EXPECT_EQ(bar.Max(), 0);
   EXPECT_EQ(bar.Value(), 0);
   EXPECT_FALSE(bar.ShowText() || bar.UseGradientFill() || bar.DisplayPercentComplete());
-
   first.Forget();
   bar.SetMax(10);
   bar.SetText("caption");
@@ -71,7 +64,6 @@ TEST(ProgressBarTest, AdvancesDrawOnlyTheNewColumns) {
   bar.SetGradientStart(Rgb(10, 85, 68));
   bar.SetMax(200);
   pic.Forget();
-
   bar.SetValue(50);
   EXPECT_EQ(pic.Columns(), Range(0, 100));
   EXPECT_EQ(pic.refreshes, 1);  // once per advance, not per column
@@ -80,7 +72,6 @@ TEST(ProgressBarTest, AdvancesDrawOnlyTheNewColumns) {
     EXPECT_EQ(line.toY, 17.0f);
     EXPECT_EQ(line.colour, Rgb(10, 85, 68));  // solid fill uses the start colour
   }
-
   pic.Forget();
   bar.SetValue(40);
   bar.SetValue(201);
@@ -89,32 +80,26 @@ TEST(ProgressBarTest, AdvancesDrawOnlyTheNewColumns) {
   // The next advance starts at the last column drawn, which is drawn again.
   bar.SetValue(60);
   EXPECT_EQ(pic.Columns(), Range(100, 120));
-
-  // Back to 0 clears and sends the pen home; setting the maximum does the same.
+  // Back to 0, or a new maximum, clears and sends the pen home.
   bar.SetValue(0);
   EXPECT_EQ(pic.clears, 1);
   bar.SetValue(3);
   bar.SetMax(300);
   EXPECT_EQ(bar.Value(), 0);
   EXPECT_EQ(pic.clears, 2);
-  EXPECT_FLOAT_EQ(bar.UnitWidth(), 400.0f / 300.0f);
   bar.SetMax(50);  // value already 0: nothing to clear
   EXPECT_EQ(pic.clears, 2);
   pic.Forget();
   bar.SetValue(1);
   EXPECT_EQ(pic.Columns(), Range(0, 8));
-}
 
-TEST(ProgressBarTest, TargetRoundsHalvesToEvenAndTheMaximumFillsTheWidth) {
-  RecordingPictureBox pic(5.0f);
-  ui::CProgressBar bar;
-  bar.Attach(&pic);
+  // Targets round halves to even; the maximum fills the width even when the
+  // minimum (never subtracted from the value) makes the product short of it.
+  RecordingPictureBox narrow(5.0f);
+  bar.Attach(&narrow);
   bar.SetMax(2);  // unit width 2.5
   bar.SetValue(1);
-  EXPECT_EQ(pic.Columns(), Range(0, 2));
-
-  // The minimum is not subtracted from the value: with -100..100 the product
-  // at the maximum is half the width, yet the maximum fills it.
+  EXPECT_EQ(narrow.Columns(), Range(0, 2));
   RecordingPictureBox wide(400.0f);
   bar.Attach(&wide);
   bar.SetMin(-100);
@@ -124,9 +109,22 @@ TEST(ProgressBarTest, TargetRoundsHalvesToEvenAndTheMaximumFillsTheWidth) {
   wide.Forget();
   bar.SetValue(100);
   EXPECT_EQ(wide.Columns(), Range(198, 400));
+  // Unit width follows the range; a bad range leaves it; a target far past
+  // the edge stops there.
+  bar.SetMin(10);
+  bar.SetMax(10);
+  EXPECT_FLOAT_EQ(bar.UnitWidth(), 400.0f);
+  bar.SetMin(20);
+  bar.SetMin(std::numeric_limits<std::int32_t>::min());
+  EXPECT_FLOAT_EQ(bar.UnitWidth(), 400.0f);
+  bar.SetMin(1000000);
+  bar.SetMax(1000001);
+  wide.Forget();
+  bar.SetValue(1000000);
+  EXPECT_EQ(wide.Columns(), Range(0, 400));
 }
 
-TEST(ProgressBarTest, GradientColourComesFromThePenPosition) {
+TEST(ProgressBarTest, GradientAndCaption) {
   RecordingPictureBox pic(400.0f);
   ui::CProgressBar bar;
   bar.Attach(&pic);
@@ -135,66 +133,37 @@ TEST(ProgressBarTest, GradientColourComesFromThePenPosition) {
   bar.SetGradientEnd(Rgb(255, 255, 255));
   bar.SetMax(400);
   bar.SetValue(200);
-  // Each column takes the colour at the pen before its line.
-  EXPECT_EQ(pic.lines[1].colour, Rgb(10, 85, 68));
+  EXPECT_EQ(pic.lines[1].colour, Rgb(10, 85, 68));  // the colour at the pen before the line
   pic.Forget();
   bar.SetValue(201);
   // Pen at 200 of 400: offsets 122.5, 85, 93.5 round halves to even.
   ASSERT_EQ(pic.lines.size(), 2u);
   EXPECT_EQ(pic.lines[0].colour, Rgb(132, 170, 162));
-
-  // Falling channels: -127.5 rounds to -128.
   bar.SetValue(0);
   bar.SetGradientStart(Rgb(255, 255, 255));
   bar.SetGradientEnd(Rgb(0, 0, 0));
   bar.SetValue(200);
   pic.Forget();
   bar.SetValue(201);
-  EXPECT_EQ(pic.lines[0].colour, Rgb(127, 127, 127));
-}
+  EXPECT_EQ(pic.lines[0].colour, Rgb(127, 127, 127));  // -127.5 rounds to -128
 
-TEST(ProgressBarTest, UnitWidthFollowsTheRange) {
-  RecordingPictureBox pic(400.0f);
-  ui::CProgressBar bar;
-  bar.Attach(&pic);
-  bar.SetMax(3);
-  EXPECT_EQ(bar.UnitWidth(), static_cast<float>(400.0 / 3.0));
-  bar.SetMax(10);
-  bar.SetMin(10);
-  EXPECT_FLOAT_EQ(bar.UnitWidth(), 400.0f);
-  bar.SetMin(20);                                        // maximum below minimum: unchanged
-  bar.SetMin(std::numeric_limits<std::int32_t>::min());  // span beyond 32 bits: unchanged
-  EXPECT_FLOAT_EQ(bar.UnitWidth(), 400.0f);
-
-  // A minimum far above 0 puts the target far past the edge; drawing stops there.
-  bar.SetMin(1000000);
-  bar.SetMax(1000001);
-  pic.Forget();
-  bar.SetValue(1000000);
-  EXPECT_EQ(pic.Columns(), Range(0, 400));
-}
-
-TEST(ProgressBarTest, CaptionAndPercentageFollowEachAdvance) {
-  RecordingPictureBox pic(400.0f);
-  ui::CProgressBar bar;
-  bar.Attach(&pic);
-  bar.SetMax(4);
-  bar.SetText("Copying");
-  ASSERT_EQ(pic.texts.size(), 1u);  // drawn at once
-  EXPECT_EQ(pic.texts[0].rect, (ui::ClientRect{0, 0, 400, 17}));
-  bar.SetValue(1);
-  ASSERT_EQ(pic.texts.size(), 2u);
-  EXPECT_EQ(pic.texts[1].text, "Copying");
-  bar.SetDisplayPercentComplete(true);
-  bar.SetValue(2);
-  EXPECT_EQ(pic.texts.back().text, "50%");
-
-  bar.SetDisplayPercentComplete(false);
-  bar.SetText("");
-  EXPECT_FALSE(bar.ShowText());
-  pic.Forget();
-  bar.SetValue(3);
-  EXPECT_TRUE(pic.texts.empty());
+  ui::CProgressBar captioned;
+  RecordingPictureBox box(400.0f);
+  captioned.Attach(&box);
+  captioned.SetMax(4);
+  captioned.SetText("Copying");
+  ASSERT_EQ(box.texts.size(), 1u);  // drawn at once
+  EXPECT_EQ(box.texts[0].rect, (ui::ClientRect{0, 0, 400, 17}));
+  captioned.SetValue(1);
+  EXPECT_EQ(box.texts.back().text, "Copying");
+  captioned.SetDisplayPercentComplete(true);
+  captioned.SetValue(2);
+  EXPECT_EQ(box.texts.back().text, "50%");
+  captioned.SetDisplayPercentComplete(false);
+  captioned.SetText("");
+  box.Forget();
+  captioned.SetValue(3);
+  EXPECT_TRUE(box.texts.empty());
 }
 
 TEST(ProgressBarTest, DrawingFailuresStopTheAdvanceOnly) {
@@ -207,8 +176,7 @@ TEST(ProgressBarTest, DrawingFailuresStopTheAdvanceOnly) {
   bar.SetValue(10);
   EXPECT_EQ(bar.Value(), 10);
   EXPECT_TRUE(flat.lines.empty());
-
-  // A surface that throws mid-advance keeps the lines before it; nothing escapes.
+  // A surface that throws mid-advance keeps the lines before it.
   RecordingPictureBox pic(400.0f);
   pic.throwAtLine = 3;
   ui::CProgressBar other;
