@@ -59,7 +59,7 @@ std::vector<std::string> MatchingFiles(const std::vector<platform::DirEntry>& en
 std::int16_t CSImportEngine::LoadSourceFiles() {
   static constexpr const char* kSource = "LoadSourceFiles::CSImportEngine";
   return Trapped(kSource, std::int16_t{0}, [&] {
-    const std::string maskText = MaskTextFor(dataType_);
+    const std::string maskText = MaskTextFor(Number(dataType_));
     WriteToLog("Searching input folder for files like: '" + maskText + "'", kSource, -1);
 
     // One listing serves every mask; a folder that cannot be searched yields nothing.

@@ -152,8 +152,9 @@ bool CSImportEngine::Import() {
     if (logfile_ != 0) {
       const std::string rule(80, '=');
       ctx_.files.Write(logfile_, rule + kCrLf + kCrLf);
-      ctx_.files.Write(logfile_,
-                       HeaderLine("Data type:", GetDataType(static_cast<std::int16_t>(dataType_))));
+      ctx_.files.Write(
+          logfile_,
+          HeaderLine("Data type:", GetDataType(static_cast<std::int16_t>(Number(dataType_)))));
       ctx_.files.Write(logfile_, HeaderLine("Source:", source_));
       ctx_.files.Write(logfile_, HeaderLine("Output folder:", outputFolder_));
       ctx_.files.Write(logfile_, HeaderLine("Database:", outputDatabase_));
@@ -225,7 +226,7 @@ bool CSImportEngine::Import() {
         log("Iterating through source files, running extraction...");
         arguments = {outputFolder_, terminateRecords_ ? "y" : "n"};
         for (const std::string& name : sourceFiles_) {
-          if (dataType_ == 0 && BypassedForCommonResponses(name)) {
+          if (dataType_ == DataType::CommonResponses && BypassedForCommonResponses(name)) {
             log("Bypassing file: '" + name + "'.");
             continue;
           }
@@ -250,7 +251,7 @@ bool CSImportEngine::Import() {
       }
       // A folder run always cleared them; a file run must not import them either.
       if (!removeEarlierExtracted()) return false;
-      if (dataType_ == 9) {
+      if (dataType_ == DataType::Guess) {
         step = 17;
         log("Import data type is unknown. Attempting to \"guess\" type...");
         log("Running test extraction.");
@@ -331,29 +332,8 @@ bool CSImportEngine::ImportSourceFiles() {
     // An importer that an unexpected failure ended has left files unread: the
     // run did not complete, and says so instead of reporting success. So has
     // one that the database failed under.
-    bool completed = true;
-    switch (dataType_) {
-      case 0:
-      case 1:
-      case 2:
-      case 3:
-        completed = ImportCommonResponses();
-        break;
-      case 4:
-        completed = ImportFileIndex() >= 0;
-        break;
-      case 5:
-        completed = ImportLenderInformation() >= 0;
-        break;
-      case 6:
-        completed = ImportNeighborhoodInformation() >= 0;
-        break;
-      case 7:
-        completed = ImportZazOzurs() >= 0;
-        break;
-      default:
-        break;  // a type without an importer imports nothing
-    }
+    const auto importer = importers_.find(dataType_);
+    const bool completed = importer == importers_.end() || importer->second(*this);
     return !DatabaseFailed() && completed;
   });
 }

@@ -36,9 +36,9 @@ bool CSImportEngine::CopyOverTemplate() {
     std::string appDir = modINIFile::GetINIString(ctx_, ResourceString(res::kDirectoriesSection),
                                                   ResourceString(res::kAppDirKey), "", ini);
     if (appDir.empty()) return false;
-    std::string file = ResourceString(res::kDatabaseFileBase + dataType_);
+    std::string file = ResourceString(res::kDatabaseFileBase + Number(dataType_));
     if (file.empty())
-      throw std::runtime_error("The data type " + std::to_string(dataType_) +
+      throw std::runtime_error("The data type " + std::to_string(Number(dataType_)) +
                                " has no database file.");
     std::string templatePath = WithBackslash(appDir) + "Data\\" + file;
     // Placed only where no file is: a database that appeared meanwhile (a

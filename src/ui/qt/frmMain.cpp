@@ -36,14 +36,6 @@ constexpr ui::Colour kCaptionColour = ui::Rgb(10, 85, 68);
 constexpr ui::Colour kFileBackColour = ui::Rgb(255, 255, 227);
 constexpr int kKeyDelete = 46;
 
-// String-table entries the window reads.
-constexpr int kDataDirKey = 753;
-constexpr int kPrivateDirKey = 755;
-constexpr int kVendorSection = 756;
-constexpr int kApplicationNameKey = 757;
-constexpr int kShellFoldersKey = 1001;
-constexpr int kPersonalValue = 1002;
-
 struct OptionLayout {
   const char* caption;
   int left, top, width;
@@ -265,34 +257,36 @@ void frmMain::Form_Load() {
 
 void frmMain::optDataType_Click(int index) {
   if (!engine_ || running_) return;
-  engine_->SetDataType(index);
-  if (engine_->DataType() == 6) engine_->SetAdditionalFile(hostConfigurationFile_);
+  engine_->SetDataType(static_cast<DataType>(index));
+  if (engine_->DataType() == DataType::Neighborhoods)
+    engine_->SetAdditionalFile(hostConfigurationFile_);
   GetImportSettings(false);
 }
 
 bool frmMain::GetImportSettings(bool fromList) {
   return support::Trap(ctx_.ui, "GetImportSettings::frmMain", false, false, [&] {
     if (!engine_) throw std::runtime_error("The import engine has been released.");
-    databaseFileName_ =
-        modResourceTools::disLoadResString(ctx_.ui, res::kDatabaseFileBase + engine_->DataType());
+    databaseFileName_ = modResourceTools::disLoadResString(
+        ctx_.ui, res::kDatabaseFileBase + Number(engine_->DataType()));
     const std::string directories = ResourceString(res::kDirectoriesSection);
     databaseFolder_ = WithBackslash(modINIFile::GetINIString(
-        ctx_, directories, ResourceString(kDataDirKey), "", hostConfigurationFile_));
+        ctx_, directories, ResourceString(res::kDataDirKey), "", hostConfigurationFile_));
 
     std::string source;
     const std::string singleFile = S(lblFile_->text());
     if (!singleFile.empty()) {
       source = singleFile;
-    } else if (engine_->DataType() == 1 || engine_->DataType() == 3) {
+    } else if (engine_->DataType() == DataType::PrivateCommonResponses ||
+               engine_->DataType() == DataType::PrivateGlobalResponses) {
       source = WithBackslash(modINIFile::GetINIString(
-          ctx_, directories, ResourceString(kPrivateDirKey), "", hostConfigurationFile_));
+          ctx_, directories, ResourceString(res::kPrivateDirKey), "", hostConfigurationFile_));
       std::string documents = WithBackslash(modRegistry::GetRegistryString(
-          ctx_, modRegistry::HKEY_CURRENT_USER, ResourceString(kShellFoldersKey),
-          ResourceString(kPersonalValue), true));
+          ctx_, modRegistry::HKEY_CURRENT_USER, ResourceString(res::kShellFoldersKey),
+          ResourceString(res::kPersonalValue), true));
       std::string personal = ResourceString(res::kPersonalFolderPattern);
-      std::string application =
-          modINIFile::GetINIString(ctx_, ResourceString(kVendorSection),
-                                   ResourceString(kApplicationNameKey), "", hostConfigurationFile_);
+      std::string application = modINIFile::GetINIString(ctx_, ResourceString(res::kVendorSection),
+                                                         ResourceString(res::kApplicationNameKey),
+                                                         "", hostConfigurationFile_);
       if (std::size_t at = personal.find("%s"); at != std::string::npos)
         personal.replace(at, 2, application);
       databaseFolder_ = documents + personal;
@@ -363,8 +357,10 @@ bool frmMain::ImportData() {
     if (logfile == 0) throw std::runtime_error("Cannot create the log file '" + logPath + "'.");
     engine_->SetLogfile(logfile);
 
-    const std::int32_t type = engine_->DataType();
-    if (type == 4 || type == 5 || type == 7 || type == 8) {
+    // The long imports; 8 has no name but has always been warned about.
+    const DataType type = engine_->DataType();
+    if (type == DataType::FileIndex || type == DataType::Lenders || type == DataType::Comparables ||
+        Number(type) == 8) {
       platform::MsgAnswer answer =
           Box("Please be aware that because of the number of comparisons\r\n"
               "and their complexity this import may take a large amount of\r\n"

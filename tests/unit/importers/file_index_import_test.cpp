@@ -8,6 +8,7 @@
 #include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
 #include "engine/Recordset.h"
+#include "importers/Importers.h"
 #include "importers/layouts/FileIndexLayout.h"
 #include "startup/TemplateDatabase.h"
 #include "ui/CProgressBar.h"
@@ -73,7 +74,7 @@ class FileIndexImportTest : public ImporterFixture {
   std::int32_t Import(const std::vector<std::pair<std::string, std::string>>& files,
                       std::vector<std::string> names = {}) {
     SetOutputFiles(files, std::move(names));
-    return engine.ImportFileIndex();
+    return importers::ImportFileIndex(engine);
   }
   std::int32_t Import(const std::string& bytes) { return Import({{kFile, bytes}}); }
 

@@ -8,6 +8,7 @@
 #include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
 #include "engine/Recordset.h"
+#include "importers/Importers.h"
 #include "importers/LenderInformation.h"
 #include "importers/layouts/LenderLayout.h"
 #include "startup/ResourceStrings.h"
@@ -81,7 +82,7 @@ class LenderImportTest : public ImporterFixture {
   // Writes the output files and runs the lender import over them: its result.
   std::int32_t Import(const std::vector<std::pair<std::string, std::string>>& files) {
     SetOutputFiles(files);
-    return engine.ImportLenderInformation();
+    return importers::ImportLenderInformation(engine);
   }
 
   // Columns 1 to 13 of every row, in ID order.
@@ -308,9 +309,9 @@ TEST_F(LenderImportTest, AnswersToAllCarryOverFromAnotherImporterOfTheRun) {
   const std::string response = samplehost::ResponseRecord(1, 1, 4, "T", false, 0, "x", 0);
   engine.SetOutputFiles({"resp.tmp"});
   world.Write("out/resp.tmp", response);
-  ASSERT_TRUE(engine.ImportCommonResponses());
+  ASSERT_TRUE(importers::ImportCommonResponses(engine));
   world.ui.answers = {MsgAnswer::No, MsgAnswer::Yes};
-  ASSERT_TRUE(engine.ImportCommonResponses());
+  ASSERT_TRUE(importers::ImportCommonResponses(engine));
   ASSERT_EQ(world.ui.boxes.size(), 2u);
 
   EXPECT_EQ(Import({{"a.tmp", Rec({"FNB", "New Bank"})}}), 0);
@@ -407,7 +408,7 @@ TEST_F(LenderImportTest, MissingTableMissingFileProgressAndFailures) {
   bar.SetValue(0);
   engine.SetOutputFiles({"missing.tmp", "a.tmp"});
   output.lines.clear();
-  EXPECT_EQ(engine.ImportLenderInformation(), 1);
+  EXPECT_EQ(importers::ImportLenderInformation(engine), 1);
   EXPECT_TRUE(LoggedLine(kSource, "Source file was NOT found during import process."));
   EXPECT_TRUE(Logged("Attempting to import file: 'missing.tmp'."));
   EXPECT_EQ(bar.Value(), 2);
@@ -417,7 +418,7 @@ TEST_F(LenderImportTest, MissingTableMissingFileProgressAndFailures) {
   world.env.ThrowOn("OpenForReading");
   engine.SetOutputFiles({"a.tmp", "b.tmp"});
   output.lines.clear();
-  EXPECT_EQ(engine.ImportLenderInformation(), -1);
+  EXPECT_EQ(importers::ImportLenderInformation(engine), -1);
   world.env.Heal();
   EXPECT_TRUE(LoggedLine(kSource, "injected"));
   EXPECT_FALSE(Logged("Attempting to import file: 'b.tmp'."));
