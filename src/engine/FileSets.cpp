@@ -107,7 +107,7 @@ bool CSImportEngine::ClearSourceFiles() {
 bool CSImportEngine::SourceIsFolder(const std::string& path) {
   return Trapped("SourceIsFolder::CSImportEngine", false, [&] {
     if (path.empty()) return false;
-    if (modFileIO::FolderExists(ctx_, path, true)) return true;
+    if (modFileIO::FolderExists(ctx_, path, modFileIO::Errors::Silent)) return true;
     // A file that is there is a single source, with or without an extension
     // (host files copied from elsewhere may have none).
     if (auto info = ctx_.env.Stat(path); info && !info->isFolder) return false;

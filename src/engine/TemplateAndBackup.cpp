@@ -23,7 +23,8 @@ std::string WithBackslash(std::string folder) {
 std::string CSImportEngine::HostConfigurationFile() {
   // The Windows folder first, the fixed path only when that file is missing.
   std::string ini = WithBackslash(ctx_.env.WindowsFolder()) + "Zev.ini";
-  if (!modFileIO::Exists(ctx_, ini, false, true)) ini = "C:\\Kestova\\Zev.ini";
+  if (!modFileIO::FileExists(ctx_, ini, modFileIO::Missing::Report, modFileIO::Errors::Silent))
+    ini = "C:\\Kestova\\Zev.ini";
   return ini;
 }
 
@@ -43,7 +44,9 @@ bool CSImportEngine::CopyOverTemplate() {
     std::string templatePath = WithBackslash(appDir) + "Data\\" + file;
     // Placed only where no file is: a database that appeared meanwhile (a
     // second run placing the same template) is never replaced, but used.
-    if (modFileIO::CopyFile(ctx_, templatePath, outputDatabase_, true, true)) return true;
+    if (modFileIO::CopyFile(ctx_, templatePath, outputDatabase_, modFileIO::Existing::Keep,
+                            modFileIO::Errors::Silent))
+      return true;
     return ctx_.env.Lookup(outputDatabase_, reason) == platform::Presence::Present;
   });
 }
@@ -72,7 +75,9 @@ bool CSImportEngine::BackupSourceFiles() {
     // Without its undo copy a run must not write: every copy is required.
     auto backUp = [&](const std::string& path) {
       const std::string name = modFileIO::GetFilenameFromPath(path);
-      if (modFileIO::CopyFile(ctx_, path, folder + name, true, true)) return true;
+      if (modFileIO::CopyFile(ctx_, path, folder + name, modFileIO::Existing::Keep,
+                              modFileIO::Errors::Silent))
+        return true;
       FailRun("Could not back up source file '" + name + "'; nothing was imported.");
       return false;
     };

@@ -9,7 +9,7 @@
 #include "importers/FileReport.h"
 #include "importers/ImporterText.h"
 #include "startup/ResourceStrings.h"
-#include "support/modShow.h"
+#include "support/modFileIO.h"
 #include "ui/FileProgressWindow.h"
 
 namespace importers {
@@ -35,7 +35,7 @@ int OpenTableForFile(ImportSession& session, std::string_view source, const std:
 }
 
 bool SourceFileFound(ImportSession& session, std::string_view source, const std::string& path) {
-  if (modShow::Exists(session.Context(), path)) return true;
+  if (modFileIO::FileExists(session.Context(), path)) return true;
   session.WriteToLog("Source file was NOT found during import process.", std::string(source), -1);
   return false;
 }

@@ -20,7 +20,7 @@
 #include "startup/ResourceStrings.h"
 #include "support/Conversions.h"
 #include "support/Windows1252.h"
-#include "support/modShow.h"
+#include "support/modFileIO.h"
 
 namespace {
 
@@ -152,7 +152,7 @@ bool ImportCommonResponses(ImportSession& session) {
 
       const std::string path = session.OutputFolder() + entry;
       stage = ResponsesStage::FindFile;
-      if (!skip && !modShow::Exists(session.Context(), path)) {
+      if (!skip && !modFileIO::FileExists(session.Context(), path)) {
         session.WriteToLog("Source file was NOT found during import process.", kMissingFileSource,
                            -1);
         skip = true;

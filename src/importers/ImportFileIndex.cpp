@@ -93,9 +93,9 @@ std::int32_t ImportFileIndex(ImportSession& session) {
         FileTransaction transaction(session.Connection());
         records.StopWhen(transaction);
         FileProgress window(ctx, FileProgress::Plural::ByTotal);
-        window.Show(
-            "Importing data from file: " + modFileIO::GetFileTitle(ctx, path, /*silent=*/true),
-            total);
+        window.Show("Importing data from file: " +
+                        modFileIO::GetFileTitle(ctx, path, modFileIO::Errors::Silent),
+                    total);
 
         count = 0;
         Recordset& rs = *session.CurrentRecordset();

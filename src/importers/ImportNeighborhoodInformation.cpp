@@ -26,8 +26,8 @@
 #include "startup/ResourceStrings.h"
 #include "support/Conversions.h"
 #include "support/Windows1252.h"
+#include "support/modFileIO.h"
 #include "support/modINIFile.h"
-#include "support/modShow.h"
 
 namespace {
 
@@ -120,7 +120,7 @@ std::int32_t ImportNeighborhoodInformation(ImportSession& session) {
     const std::string conversionFile = WithBackslash(appDir) +
                                        ResourceString(res::kNeighAddonFolder) +
                                        ResourceString(res::kNeighTagsIni);
-    if (!modShow::Exists(ctx, conversionFile)) {
+    if (!modFileIO::FileExists(ctx, conversionFile)) {
       session.WriteToLog("Neighborhood conversion INI file '" + conversionFile + "' DID NOT exist.",
                          kSource, -1);
       return -1;

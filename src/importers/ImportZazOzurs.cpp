@@ -29,7 +29,7 @@
 #include "importers/layouts/SupplementLayout.h"
 #include "startup/ResourceStrings.h"
 #include "support/Conversions.h"
-#include "support/modShow.h"
+#include "support/modFileIO.h"
 
 namespace {
 
@@ -410,7 +410,7 @@ std::int32_t ImportZazOzurs(ImportSession& session) {
               -1);
           step = ZazStage::FindMainFile;
           const std::string path = session.OutputFolder() + name;
-          if (modShow::Exists(ctx, path))
+          if (modFileIO::FileExists(ctx, path))
             saved += ImportMainFile(pass, name, path);
           else
             session.WriteToLog("Source file was NOT found during import process.", kSource, -1);
@@ -429,7 +429,7 @@ std::int32_t ImportZazOzurs(ImportSession& session) {
           if (!tooFewColumns.empty())
             importers::FileReport(session, kSource, name)
                 .FileProblem("not imported: " + tooFewColumns + ".");
-          else if (modShow::Exists(ctx, path))
+          else if (modFileIO::FileExists(ctx, path))
             saved += ImportSupplementFile(pass, name, path, table);
           else
             session.WriteToLog("Source file was NOT found during import process.", kSource, -1);

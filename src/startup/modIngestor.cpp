@@ -7,7 +7,6 @@
 #include "support/Conversions.h"
 #include "support/ErrorReport.h"
 #include "support/modFileIO.h"
-#include "support/modShow.h"
 #include "ui/FileProgressWindow.h"
 
 namespace modIngestor {
@@ -86,7 +85,7 @@ bool ParseCommandLineUntrapped(const platform::Context& ctx, const std::string& 
   if (extractor.empty()) return Refuse(ctx, "Missing extractor.");
   if (extractor.find('\\') == std::string::npos)
     extractor = ctx.env.ProgramFolder() + "\\" + extractor;
-  if (!modShow::Exists(ctx, extractor)) return Refuse(ctx, "Extractor DOES NOT exist.");
+  if (!modFileIO::FileExists(ctx, extractor)) return Refuse(ctx, "Extractor DOES NOT exist.");
 
   std::string& source = args.pieces[1];
   if (source.empty()) return Refuse(ctx, "Missing source.");
@@ -97,8 +96,8 @@ bool ParseCommandLineUntrapped(const platform::Context& ctx, const std::string& 
   } else if (modFileIO::FolderExists(ctx, source)) {
     AppendBackslash(source);
   } else if (source.find('.') != std::string::npos) {
-    if (!modFileIO::Exists(ctx, source)) return Refuse(ctx, "Source file DOES NOT exist.");
-  } else if (modFileIO::Exists(ctx, source)) {
+    if (!modFileIO::FileExists(ctx, source)) return Refuse(ctx, "Source file DOES NOT exist.");
+  } else if (modFileIO::FileExists(ctx, source)) {
     // A file without an extension: a single source, left as it is.
   } else {
     // Folder creation also answers true for a name a file already holds.

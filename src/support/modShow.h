@@ -8,8 +8,6 @@
 
 namespace modShow {
 
-// True when `path` is a file that can be opened for reading.
-bool Exists(const platform::Context& ctx, const std::string& path);
 // The platform's system folder followed by '\'.
 std::string GetSystemDir(const platform::Context& ctx);
 // With filePart: the text after the last '\'; otherwise the text up to and

@@ -331,17 +331,18 @@ bool frmMain::ImportData() {
 
     step = 2;
     const std::string source = engine_->Source();
-    if (!modFileIO::FolderExists(ctx_, source, true)) {
+    if (!modFileIO::FolderExists(ctx_, source, modFileIO::Errors::Silent)) {
       if (!lblFile_->text().isEmpty()) {
         // The one file chosen must still be there; a folder is never made in
         // its place.
-        if (!modFileIO::Exists(ctx_, source, false, true)) {
+        if (!modFileIO::FileExists(ctx_, source, modFileIO::Missing::Report,
+                                   modFileIO::Errors::Silent)) {
           lblProgress_->setText(Q("Source file DOES NOT exist: '" + source + "'."));
           SetRunning(false);
           return false;
         }
-      } else if (!modFileIO::CreateDirectoryStructure(ctx_, source, true) ||
-                 !modFileIO::FolderExists(ctx_, source, true)) {
+      } else if (!modFileIO::CreateDirectoryStructure(ctx_, source, modFileIO::Errors::Silent) ||
+                 !modFileIO::FolderExists(ctx_, source, modFileIO::Errors::Silent)) {
         // A source folder that can neither be found nor made (a file may
         // hold its name) ends the run without a word.
         SetRunning(false);
@@ -381,8 +382,8 @@ bool frmMain::ImportData() {
     // The private types keep their database in a folder of the user's own
     // that the host may never have made; without it no database can be put
     // in place. A folder that cannot be made is reported by the engine.
-    if (!modFileIO::FolderExists(ctx_, databaseFolder_, true))
-      modFileIO::CreateDirectoryStructure(ctx_, databaseFolder_, true);
+    if (!modFileIO::FolderExists(ctx_, databaseFolder_, modFileIO::Errors::Silent))
+      modFileIO::CreateDirectoryStructure(ctx_, databaseFolder_, modFileIO::Errors::Silent);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     cursorSet = true;
     engine_->Import();

@@ -82,7 +82,7 @@ TEST_F(FileSystemHelpersTest, ResolvePathNormalises) {
 
 TEST_F(FileSystemHelpersTest, ResolvePathTrapsFailures) {
   world.env.ThrowOn("CurrentFolder");
-  EXPECT_EQ(modFileIO::ResolvePath(ctx, "x", true), "");
+  EXPECT_EQ(modFileIO::ResolvePath(ctx, "x", modFileIO::Errors::Silent), "");
   EXPECT_TRUE(world.ui.boxes.empty());
   EXPECT_EQ(modFileIO::ResolvePath(ctx, "x"), "");
   ExpectOneBox("ResolvePath::modFileIO", "injected: CurrentFolder");
@@ -108,7 +108,7 @@ TEST_F(FileSystemHelpersTest, FolderExists) {
   EXPECT_TRUE(world.ui.boxes.empty());
 
   world.env.ThrowOn("CanEnterFolder");
-  EXPECT_FALSE(modFileIO::FolderExists(ctx, world.Program("Data"), true));
+  EXPECT_FALSE(modFileIO::FolderExists(ctx, world.Program("Data"), modFileIO::Errors::Silent));
   EXPECT_TRUE(world.ui.boxes.empty());
   EXPECT_FALSE(modFileIO::FolderExists(ctx, world.Program("Data")));
   ExpectOneBox("FolderExists::modFileIO", "injected: CanEnterFolder");
@@ -116,31 +116,33 @@ TEST_F(FileSystemHelpersTest, FolderExists) {
 
 TEST_F(FileSystemHelpersTest, ExistsAndCreateIfMissing) {
   world.Write("Data/LENDER.INI", "x");
-  EXPECT_TRUE(modFileIO::Exists(ctx, world.Program("Data\\lender.ini")));
-  EXPECT_TRUE(modShow::Exists(ctx, world.Program("Data\\lender.ini")));
-  EXPECT_FALSE(modFileIO::Exists(ctx, world.Program("Data")));
-  EXPECT_FALSE(modShow::Exists(ctx, world.Program("Data")));
-  EXPECT_FALSE(modFileIO::Exists(ctx, world.Program("new.txt")));
+  EXPECT_TRUE(modFileIO::FileExists(ctx, world.Program("Data\\lender.ini")));
+  EXPECT_FALSE(modFileIO::FileExists(ctx, world.Program("Data")));
+  EXPECT_FALSE(modFileIO::FileExists(ctx, world.Program("new.txt")));
   EXPECT_FALSE(world.Has("new.txt"));
 
-  EXPECT_TRUE(modFileIO::Exists(ctx, world.Program("new.txt"), true));
+  EXPECT_TRUE(modFileIO::FileExists(ctx, world.Program("new.txt"), modFileIO::Missing::Create));
   EXPECT_TRUE(world.Has("new.txt"));
   EXPECT_EQ(world.Read("new.txt"), "");
   EXPECT_EQ(world.Read("Data/LENDER.INI"), "x");
-  EXPECT_TRUE(modFileIO::Exists(ctx, world.Program("Data\\LENDER.INI"), true));
+  EXPECT_TRUE(
+      modFileIO::FileExists(ctx, world.Program("Data\\LENDER.INI"), modFileIO::Missing::Create));
   EXPECT_EQ(world.Read("Data/LENDER.INI"), "x");
-  EXPECT_FALSE(modFileIO::Exists(ctx, world.Program("missing\\new.txt"), true));
-  EXPECT_FALSE(modFileIO::Exists(ctx, ""));
+  EXPECT_FALSE(
+      modFileIO::FileExists(ctx, world.Program("missing\\new.txt"), modFileIO::Missing::Create));
+  EXPECT_FALSE(modFileIO::FileExists(ctx, ""));
   EXPECT_TRUE(world.ui.boxes.empty());
 
   world.env.ThrowOn("CanOpenForReading");
   world.env.ThrowOn("OpenOrCreate");
-  EXPECT_FALSE(modFileIO::Exists(ctx, world.Program("new.txt"), false, true));
-  EXPECT_FALSE(modFileIO::Exists(ctx, world.Program("new.txt"), true, true));
+  EXPECT_FALSE(modFileIO::FileExists(ctx, world.Program("new.txt"), modFileIO::Missing::Report,
+                                     modFileIO::Errors::Silent));
+  EXPECT_FALSE(modFileIO::FileExists(ctx, world.Program("new.txt"), modFileIO::Missing::Create,
+                                     modFileIO::Errors::Silent));
   EXPECT_TRUE(world.ui.boxes.empty());
-  EXPECT_FALSE(modFileIO::Exists(ctx, world.Program("new.txt"), true));
+  EXPECT_FALSE(modFileIO::FileExists(ctx, world.Program("new.txt"), modFileIO::Missing::Create));
   ExpectOneBox("Exists::modShow", "injected: OpenOrCreate");
-  EXPECT_FALSE(modShow::Exists(ctx, world.Program("new.txt")));
+  EXPECT_FALSE(modFileIO::FileExists(ctx, world.Program("new.txt")));
   ExpectOneBox("Exists::modShow", "injected: CanOpenForReading");
 }
 
@@ -159,7 +161,7 @@ TEST_F(FileSystemHelpersTest, RemoveWildcardDeletesMatchingFilesOnly) {
   world.Write("Out/sub.tmp/inner.tmp", "x");
   world.Write("Out/sub/deeper.tmp", "x");
 
-  EXPECT_TRUE(modFileIO::Remove(ctx, world.Program("Out\\*.tmp"), true));
+  EXPECT_TRUE(modFileIO::Remove(ctx, world.Program("Out\\*.tmp")));
   EXPECT_FALSE(world.Has("Out/a.tmp"));
   EXPECT_FALSE(world.Has("Out/B.TMP"));
   EXPECT_TRUE(world.Has("Out/keep.dat"));
@@ -168,13 +170,13 @@ TEST_F(FileSystemHelpersTest, RemoveWildcardDeletesMatchingFilesOnly) {
   EXPECT_TRUE(world.Has("Out/sub/deeper.tmp"));
 
   // Nothing left to match: false, and the folder flag makes no difference.
-  EXPECT_FALSE(modFileIO::Remove(ctx, world.Program("Out\\*.tmp"), false));
+  EXPECT_FALSE(modFileIO::Remove(ctx, world.Program("Out\\*.tmp")));
   EXPECT_TRUE(world.Has("Out/sub.tmp/inner.tmp"));
-  EXPECT_FALSE(modFileIO::Remove(ctx, world.Program("missing\\*.tmp"), true));
+  EXPECT_FALSE(modFileIO::Remove(ctx, world.Program("missing\\*.tmp")));
 
   // '?' and a pattern given relative to the current folder.
   world.env.SetCurrentFolder(world.Program("Out"));
-  EXPECT_TRUE(modFileIO::Remove(ctx, "kee?.dat", true));
+  EXPECT_TRUE(modFileIO::Remove(ctx, "kee?.dat"));
   EXPECT_FALSE(world.Has("Out/keep.dat"));
   EXPECT_TRUE(world.ui.boxes.empty());
 }
@@ -183,11 +185,11 @@ TEST_F(FileSystemHelpersTest, RemovePlainPathDeletesOneFile) {
   world.Write("Out/one.tmp", "x");
   world.Write("Out/two.tmp", "x");
   world.MakeFolder("Out/folder");
-  EXPECT_TRUE(modFileIO::Remove(ctx, world.Program("Out\\ONE.tmp"), true));
+  EXPECT_TRUE(modFileIO::Remove(ctx, world.Program("Out\\ONE.tmp")));
   EXPECT_FALSE(world.Has("Out/one.tmp"));
   EXPECT_TRUE(world.Has("Out/two.tmp"));
-  EXPECT_FALSE(modFileIO::Remove(ctx, world.Program("Out\\one.tmp"), true));
-  EXPECT_FALSE(modFileIO::Remove(ctx, world.Program("Out\\folder"), false));
+  EXPECT_FALSE(modFileIO::Remove(ctx, world.Program("Out\\one.tmp")));
+  EXPECT_FALSE(modFileIO::Remove(ctx, world.Program("Out\\folder")));
   EXPECT_TRUE(world.Has("Out/folder"));
   EXPECT_TRUE(world.ui.boxes.empty());
 }
@@ -197,45 +199,46 @@ TEST_F(FileSystemHelpersTest, RemoveReportsFailedDeletes) {
   world.Write("Out/b.tmp", "x");
   world.env.FailNth("DeleteFile", 1);
   // One of the two matches could not be deleted: false, the other is gone.
-  EXPECT_FALSE(modFileIO::Remove(ctx, world.Program("Out\\*.tmp"), true));
+  EXPECT_FALSE(modFileIO::Remove(ctx, world.Program("Out\\*.tmp")));
   EXPECT_EQ(world.Has("Out/a.tmp") + world.Has("Out/b.tmp"), 1);
   EXPECT_TRUE(world.ui.boxes.empty());
 
   world.env.FailNth("ListFolder", 1);
-  EXPECT_FALSE(modFileIO::Remove(ctx, world.Program("Out\\*.tmp"), true));
+  EXPECT_FALSE(modFileIO::Remove(ctx, world.Program("Out\\*.tmp")));
   EXPECT_EQ(world.Has("Out/a.tmp") + world.Has("Out/b.tmp"), 1);
 
   world.env.ThrowOn("DeleteFile");
-  EXPECT_FALSE(modFileIO::Remove(ctx, world.Program("Out\\*.tmp"), true, true));
+  EXPECT_FALSE(modFileIO::Remove(ctx, world.Program("Out\\*.tmp"), modFileIO::Errors::Silent));
   EXPECT_TRUE(world.ui.boxes.empty());
-  EXPECT_FALSE(modFileIO::Remove(ctx, world.Program("Out\\*.tmp"), true));
+  EXPECT_FALSE(modFileIO::Remove(ctx, world.Program("Out\\*.tmp")));
   ExpectOneBox("Remove::modFileIO", "injected: DeleteFile");
 }
 
 TEST_F(FileSystemHelpersTest, CopyFile) {
   world.Write("src/a.txt", "new");
   world.Write("dst/a.txt", "old");
-  EXPECT_FALSE(
-      modFileIO::CopyFile(ctx, world.Program("src\\a.txt"), world.Program("dst\\a.txt"), true));
+  EXPECT_FALSE(modFileIO::CopyFile(ctx, world.Program("src\\a.txt"), world.Program("dst\\a.txt"),
+                                   modFileIO::Existing::Keep));
   EXPECT_EQ(world.Read("dst/a.txt"), "old");
-  EXPECT_TRUE(
-      modFileIO::CopyFile(ctx, world.Program("src\\a.txt"), world.Program("dst\\a.txt"), false));
+  EXPECT_TRUE(modFileIO::CopyFile(ctx, world.Program("src\\a.txt"), world.Program("dst\\a.txt"),
+                                  modFileIO::Existing::Replace));
   EXPECT_EQ(world.Read("dst/a.txt"), "new");
   EXPECT_FALSE(modFileIO::CopyFile(ctx, world.Program("src\\missing.txt"),
-                                   world.Program("dst\\b.txt"), false));
+                                   world.Program("dst\\b.txt"), modFileIO::Existing::Replace));
   EXPECT_FALSE(world.Has("dst/b.txt"));
 
   // Relative paths are taken from the program's current folder.
   world.env.SetCurrentFolder(world.Program("src"));
-  EXPECT_TRUE(modFileIO::CopyFile(ctx, "a.txt", "..\\dst\\c.txt", true));
+  EXPECT_TRUE(modFileIO::CopyFile(ctx, "a.txt", "..\\dst\\c.txt", modFileIO::Existing::Keep));
   EXPECT_EQ(world.Read("dst/c.txt"), "new");
   // Ordinary failures are results, not boxes.
   EXPECT_TRUE(world.ui.boxes.empty());
 
   world.env.ThrowOn("CopyFile");
-  EXPECT_FALSE(modFileIO::CopyFile(ctx, "a.txt", "d.txt", false, true));
+  EXPECT_FALSE(modFileIO::CopyFile(ctx, "a.txt", "d.txt", modFileIO::Existing::Replace,
+                                   modFileIO::Errors::Silent));
   EXPECT_TRUE(world.ui.boxes.empty());
-  EXPECT_FALSE(modFileIO::CopyFile(ctx, "a.txt", "d.txt", false));
+  EXPECT_FALSE(modFileIO::CopyFile(ctx, "a.txt", "d.txt", modFileIO::Existing::Replace));
   ExpectOneBox("CopyFile::modFileIO", "injected: CopyFile");
 }
 
@@ -260,7 +263,6 @@ TEST_F(FileSystemHelpersTest, CreateDirectoryStructureCreatesAllParents) {
   for (const char* taken : {"file.txt", "PLAIN", "a\\b"})
     EXPECT_TRUE(modFileIO::CreateDirectoryStructure(ctx, world.Program(taken))) << taken;
   EXPECT_TRUE(std::filesystem::is_regular_file(world.Native("plain")));
-  EXPECT_FALSE(modFileIO::CreateDirectoryStructure_9x(ctx, world.Program("file.txt")));
   EXPECT_FALSE(modFileIO::CreateDirectoryStructure(ctx, world.Program("file.txt\\sub")));
   EXPECT_FALSE(modFileIO::CreateDirectoryStructure(ctx, ""));
   EXPECT_EQ(std::filesystem::current_path(), cwdBefore);
@@ -274,19 +276,12 @@ TEST_F(FileSystemHelpersTest, CreateDirectoryStructureStopsAtFirstFailure) {
   EXPECT_FALSE(world.Has("a/b"));
   EXPECT_TRUE(world.ui.boxes.empty());
 
-  world.env.FailNth("CreateFolder", 2);
-  EXPECT_FALSE(modFileIO::CreateDirectoryStructure_9x(ctx, world.Program("x\\y\\z")));
-  EXPECT_TRUE(world.Has("x"));
-  EXPECT_FALSE(world.Has("x/y"));
-
   world.env.ThrowOn("CreateFolder");
-  EXPECT_FALSE(modFileIO::CreateDirectoryStructure(ctx, world.Program("n\\m"), true));
-  EXPECT_FALSE(modFileIO::CreateDirectoryStructure_9x(ctx, world.Program("n\\m"), true));
+  EXPECT_FALSE(
+      modFileIO::CreateDirectoryStructure(ctx, world.Program("n\\m"), modFileIO::Errors::Silent));
   EXPECT_TRUE(world.ui.boxes.empty());
   EXPECT_FALSE(modFileIO::CreateDirectoryStructure(ctx, world.Program("n\\m")));
   ExpectOneBox("CreateDirectoryStructure::modFileIO", "injected: CreateFolder");
-  EXPECT_FALSE(modFileIO::CreateDirectoryStructure_9x(ctx, world.Program("n\\m")));
-  ExpectOneBox("CreateDirectoryStructure_9x::modFileIO", "injected: CreateFolder");
 }
 
 TEST_F(FileSystemHelpersTest, LongPathsAreRefusedWithoutTouchingTheDisk) {
@@ -304,21 +299,9 @@ TEST_F(FileSystemHelpersTest, LongPathsAreRefusedWithoutTouchingTheDisk) {
   const int enters = world.env.Calls("CanEnterFolder");
   const int creates = world.env.Calls("CreateFolder");
   EXPECT_FALSE(modFileIO::CreateDirectoryStructure(ctx, tooLong));
-  EXPECT_FALSE(modFileIO::CreateDirectoryStructure_9x(ctx, tooLong));
   EXPECT_EQ(world.env.Calls("CanEnterFolder"), enters);
   EXPECT_EQ(world.env.Calls("CreateFolder"), creates);
   EXPECT_TRUE(world.ui.boxes.empty());
-}
-
-TEST_F(FileSystemHelpersTest, CreateDirectoryStructure9xWalksThePathAsGiven) {
-  const auto cwdBefore = std::filesystem::current_path();
-  EXPECT_TRUE(modFileIO::CreateDirectoryStructure_9x(ctx, world.Program("a\\b\\c")));
-  EXPECT_TRUE(std::filesystem::is_directory(world.Native("a/b/c")));
-  const int creates = world.env.Calls("CreateFolder");
-  EXPECT_TRUE(modFileIO::CreateDirectoryStructure_9x(ctx, world.Program("a\\b\\c\\")));
-  EXPECT_EQ(world.env.Calls("CreateFolder"), creates);
-  EXPECT_FALSE(modFileIO::CreateDirectoryStructure_9x(ctx, ""));
-  EXPECT_EQ(std::filesystem::current_path(), cwdBefore);
 }
 
 }  // namespace
