@@ -15,6 +15,7 @@
 #include "BenchRecords.h"
 #include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
+#include "importers/Importers.h"
 #include "importers/layouts/FileIndexLayout.h"
 #include "platform/Context.h"
 #include "platform/FileChannels.h"
@@ -89,7 +90,7 @@ int main(int argc, char** argv) {
   platform::FileChannels files;
   platform::Context ctx{env, ui, files};
   CSImportEngine engine(ctx);
-  engine.SetDataType(4);
+  engine.SetDataType(DataType::FileIndex);
   engine.SetOutputDatabase(ProgramForm(dir / "index.mdb"));
   engine.SetOutputFolder(ProgramForm(dir / "out") + "\\");
   if (!engine.OpenConnection("", "", "", "", false) ||
@@ -103,7 +104,7 @@ int main(int argc, char** argv) {
   double seconds[2];
   for (int run = 0; run < 2; ++run) {
     const auto t0 = std::chrono::steady_clock::now();
-    const std::int32_t added = engine.ImportFileIndex();
+    const std::int32_t added = importers::ImportFileIndex(engine);
     seconds[run] = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     if (added != records || ui.boxes != 0) {
       std::fprintf(stderr, "import failed: %d of %d rows added\n", added, records);

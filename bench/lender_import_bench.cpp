@@ -22,6 +22,7 @@
 #include "doubles/RecordingUi.h"
 #include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
+#include "importers/Importers.h"
 #include "importers/layouts/LenderLayout.h"
 #include "platform/Context.h"
 #include "platform/FileChannels.h"
@@ -59,7 +60,7 @@ double Import(const fs::path& folder, const fs::path& database, bool noCompariso
   platform::FileChannels files;
   platform::Context ctx{env, ui, files};
   CSImportEngine engine(ctx);
-  engine.SetDataType(5);
+  engine.SetDataType(DataType::Lenders);
   engine.SetNoComparisons(noComparisons);
   engine.SetOutputDatabase(ProgramForm(database));
   engine.SetOutputFolder(ProgramForm(folder) + "\\");
@@ -71,7 +72,7 @@ double Import(const fs::path& folder, const fs::path& database, bool noCompariso
   engine.SetOutputFiles({"lender.dta.tmp"});
   engine.SetOverwriteAllConflicts(overwriteAll);
   const auto t0 = std::chrono::steady_clock::now();
-  const std::int32_t written = engine.ImportLenderInformation();
+  const std::int32_t written = importers::ImportLenderInformation(engine);
   engine.CloseConnection();
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();

@@ -13,6 +13,7 @@
 #include "RecordWriter.h"
 #include "doubles/RecordingUi.h"
 #include "engine/CSImportEngine.h"
+#include "importers/Importers.h"
 #include "platform/Context.h"
 #include "platform/FileChannels.h"
 #include "platform/PosixEnv.h"
@@ -46,8 +47,8 @@ double Import(const fs::path& folder, const fs::path& database, bool noCompariso
   testing_doubles::RecordingUi ui;
   platform::FileChannels files;
   platform::Context ctx{env, ui, files};
-  CSImportEngine engine(ctx);
-  engine.SetDataType(0);
+  CSImportEngine engine(ctx, importers::Table());
+  engine.SetDataType(DataType::CommonResponses);
   engine.SetNoComparisons(noComparisons);
   engine.SetOutputDatabase(ProgramForm(database));
   engine.SetOutputFolder(ProgramForm(folder) + "\\");

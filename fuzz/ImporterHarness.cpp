@@ -20,7 +20,7 @@ namespace {
 
 ImporterHarness::ImporterHarness(std::int32_t dataType, const std::vector<std::string>& schema) {
   engine.SetOutputObject(&output);
-  engine.SetDataType(dataType);
+  engine.SetDataType(static_cast<DataType>(dataType));
   world.MakeFolder("out");
   engine.SetOutputDatabase(world.Program("out.mdb"));
   engine.SetOutputFolder(world.Program("out") + "\\");

@@ -15,6 +15,7 @@
 #include "doubles/RecordingUi.h"
 #include "doubles/TestWorld.h"
 #include "engine/CSImportEngine.h"
+#include "importers/Importers.h"
 
 namespace fuzzing {
 
@@ -66,7 +67,7 @@ class ImporterHarness {
 
   testing_doubles::TestWorld world;
   testing_doubles::RecordingOutput output{platform::OutputObject::Kind::List};
-  CSImportEngine engine{world.ctx};
+  CSImportEngine engine{world.ctx, importers::Table()};
 
  private:
   std::string database_;  // the bytes every input starts from

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 #include "ImporterHarness.h"
+#include "importers/Importers.h"
 #include "importers/layouts/ComparablesLayout.h"
 #include "support/ResourceStrings.h"
 
@@ -45,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (flags & 8) names = {names[0], names[1], names[0], names[1]};
   if (!harness.Prepare({{"xcomps.dat.tmp", main}, {"xcomps.cp2.tmp", supplement}}, names, 0))
     return 0;
-  harness.engine.ImportZazOzurs();
+  importers::ImportZazOzurs(harness.engine);
   harness.Finish();
   return 0;
 }

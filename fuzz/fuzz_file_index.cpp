@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "ImporterHarness.h"
+#include "importers/Importers.h"
 #include "support/TemplateDatabase.h"
 
 namespace {
@@ -25,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (flags & 1) files.emplace_back("first.dta.tmp", in.Take(in.Word()));
   files.emplace_back("didovuro.dta.tmp", in.Rest());
   if (!harness.Prepare(files, {}, 0)) return 0;
-  harness.engine.ImportFileIndex();
+  importers::ImportFileIndex(harness.engine);
   harness.Finish();
   return 0;
 }

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "ImporterHarness.h"
+#include "importers/Importers.h"
 #include "support/modINIFile.h"
 
 namespace {
@@ -36,7 +37,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (flags & 2) names.push_back(names.front());
   if (!harness.Prepare({{names.front(), in.Rest()}}, names, static_cast<std::uint8_t>(flags >> 4)))
     return 0;
-  harness.engine.ImportLenderInformation();
+  importers::ImportLenderInformation(harness.engine);
   harness.Finish();
   return 0;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "ImporterHarness.h"
+#include "importers/Importers.h"
 #include "importers/layouts/NeighborhoodLayout.h"
 #include "support/modINIFile.h"
 
@@ -81,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fuzzing::ImporterHarness& harness = Harness();
   fuzzing::InputReader in(data, size);
   if (!harness.PrepareOneFile(in, kNames)) return 0;
-  harness.engine.ImportNeighborhoodInformation();
+  importers::ImportNeighborhoodInformation(harness.engine);
   harness.Finish();
   return 0;
 }

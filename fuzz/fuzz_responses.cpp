@@ -6,13 +6,14 @@
 #include <cstdint>
 
 #include "ImporterHarness.h"
+#include "importers/Importers.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   static fuzzing::ImporterHarness harness(0, {});
   static const char* const kNames[] = {"resp.dat.tmp", "text.tmp", "TEXTB.tmp", "global"};
   fuzzing::InputReader in(data, size);
   if (!harness.PrepareOneFile(in, kNames)) return 0;
-  harness.engine.ImportCommonResponses();
+  importers::ImportCommonResponses(harness.engine);
   harness.Finish();
   return 0;
 }

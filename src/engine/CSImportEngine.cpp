@@ -4,7 +4,8 @@
 #include "engine/Recordset.h"
 #include "support/ResourceStrings.h"
 
-CSImportEngine::CSImportEngine(const platform::Context& ctx) : ctx_(ctx) {}
+CSImportEngine::CSImportEngine(const platform::Context& ctx, ImporterTable importers)
+    : ctx_(ctx), importers_(std::move(importers)) {}
 
 CSImportEngine::~CSImportEngine() {
   CloseRecordset();
@@ -13,7 +14,7 @@ CSImportEngine::~CSImportEngine() {
   outputFiles_.clear();
 }
 
-void CSImportEngine::Configure(std::int32_t dataType, const std::string& database,
+void CSImportEngine::Configure(::DataType dataType, const std::string& database,
                                const std::string& outputFolder, const std::string& source,
                                const std::string& extractor, std::int16_t logfile,
                                bool leaveOutputFiles, bool noComparisons, bool terminateRecords) {

@@ -15,32 +15,29 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/DataType.h"
+#include "engine/ImportSession.h"
 #include "platform/Context.h"
 #include "platform/ProgressSink.h"
 
 class DbConnection;
 class Recordset;
 
-// How a conflict between an incoming record and an existing row was settled.
-struct ConflictAnswer {
-  bool overwrite = false;   // write the record over the existing row
-  bool unanswered = false;  // a question was due but nobody could answer it
-};
-
-class CSImportEngine {
+class CSImportEngine final : public ImportSession {
  public:
   // Sets UsingUI, NoComparisons, LeaveOutputFiles and TerminateRecords to
-  // false; everything else starts empty, zero or nothing.
-  explicit CSImportEngine(const platform::Context& ctx);
+  // false; everything else starts empty, zero or nothing. `importers` holds
+  // the importer of each data type (the importers library gives them).
+  explicit CSImportEngine(const platform::Context& ctx, ImporterTable importers = {});
   // Closes the current record set, then the connection, then clears both file lists.
-  ~CSImportEngine();
+  ~CSImportEngine() override;
   CSImportEngine(const CSImportEngine&) = delete;
   CSImportEngine& operator=(const CSImportEngine&) = delete;
 
   // --- Properties: setters store the value unchanged, getters return it.
   void SetUsingUI(bool value) { usingUI_ = value; }
-  void SetDataType(std::int32_t value) { dataType_ = value; }
-  std::int32_t DataType() const { return dataType_; }
+  void SetDataType(::DataType value) { dataType_ = value; }
+  ::DataType DataType() const { return dataType_; }
   void SetLeaveOutputFiles(bool value) { leaveOutputFiles_ = value; }
   bool LeaveOutputFiles() const { return leaveOutputFiles_; }
   void SetLogfile(std::int16_t value) { logfile_ = value; }
@@ -48,13 +45,13 @@ class CSImportEngine {
   void SetTerminateRecords(bool value) { terminateRecords_ = value; }
   bool TerminateRecords() const { return terminateRecords_; }
   void SetNoComparisons(bool value) { noComparisons_ = value; }
-  bool NoComparisons() const { return noComparisons_; }
+  bool NoComparisons() const override { return noComparisons_; }
   void SetSource(const std::string& value) { source_ = value; }
-  const std::string& Source() const { return source_; }
+  const std::string& Source() const override { return source_; }
   void SetOutputDatabase(const std::string& value) { outputDatabase_ = value; }
   const std::string& OutputDatabase() const { return outputDatabase_; }
   void SetOutputFolder(const std::string& value) { outputFolder_ = value; }
-  const std::string& OutputFolder() const { return outputFolder_; }
+  const std::string& OutputFolder() const override { return outputFolder_; }
   void SetExtractor(const std::string& value) { extractor_ = value; }
   const std::string& Extractor() const { return extractor_; }
   // Owned by the caller; must outlive the engine or be reset to nullptr.
@@ -63,7 +60,7 @@ class CSImportEngine {
   void SetProgress(platform::ProgressSink* value) { progress_ = value; }
   platform::ProgressSink* Progress() const { return progress_; }
   void SetAdditionalFile(const std::string& value) { additionalFile_ = value; }
-  const std::string& AdditionalFile() const { return additionalFile_; }
+  const std::string& AdditionalFile() const override { return additionalFile_; }
 
   // --- Source and output file sets
   // The source-file names in list order; nullopt while the list is unsized.
@@ -78,10 +75,10 @@ class CSImportEngine {
   // (with '\' appended when missing), LeaveOutputFiles, TerminateRecords,
   // NoComparisons, OutputDatabase, Source, Extractor, DataType. Checks and
   // opens nothing. Failures are logged as "CSImportEngine::CSImportEngine".
-  void Configure(std::int32_t dataType, const std::string& database,
-                 const std::string& outputFolder, const std::string& source,
-                 const std::string& extractor, std::int16_t logfile, bool leaveOutputFiles = false,
-                 bool noComparisons = false, bool terminateRecords = false);
+  void Configure(::DataType dataType, const std::string& database, const std::string& outputFolder,
+                 const std::string& source, const std::string& extractor, std::int16_t logfile,
+                 bool leaveOutputFiles = false, bool noComparisons = false,
+                 bool terminateRecords = false);
 
   // Runs one import; true only when the import stage reported success.
   bool Import();
@@ -99,7 +96,7 @@ class CSImportEngine {
   // could not be made: the run must then write nothing.
   bool BackupSourceFiles();
 
-  // --- Engine-internal operations, public so that the importers and tests reach them.
+  // --- Engine operations that the start-up code and the tests use.
   // Makes sure OutputDatabase exists, copying the host's empty database of
   // the data type (AppDir of Zev.ini + "Data\" + its file name) when it is
   // missing. True when the database exists afterwards.
@@ -117,12 +114,12 @@ class CSImportEngine {
   bool GuessImportType(const std::string& fileName);
   // One log line: to the log file (CR LF) when Logfile is not 0, and to the
   // OutputObject, after which pending window events run once. Never fails.
-  void WriteToLog(const std::string& text, const std::string& source, std::int16_t index);
+  void WriteToLog(const std::string& text, const std::string& source, std::int16_t index) override;
   // Collects the files of `folder` whose lower-cased name matches `mask`
   // ("" becomes "*.*", also in the caller's variable) into the output-file
   // list; -1 when the folder cannot be searched.
   std::int32_t GetOutputFiles(const std::string& folder, std::string& mask);
-  const std::vector<std::string>& OutputFiles() const { return outputFiles_; }
+  const std::vector<std::string>& OutputFiles() const override { return outputFiles_; }
   // Replaces the output-file list, for a caller that knows the files already.
   void SetOutputFiles(std::vector<std::string> files) { outputFiles_ = std::move(files); }
 
@@ -141,9 +138,9 @@ class CSImportEngine {
   // rows (the first one current), 1 when it is empty, 0 when it could not be
   // opened (the reason is logged). The new record set stays current whatever
   // the outcome.
-  int OpenRecordset(const std::string& source, bool writable);
+  int OpenRecordset(const std::string& source, bool writable) override;
   // Closes and releases the current record set, if any.
-  void CloseRecordset();
+  void CloseRecordset() override;
   // Closes and releases the engine connection, if any, and then logs
   // "Connection closed.". A record set still current is released first: it
   // cannot outlive the connection it reads through. A transaction still open
@@ -152,39 +149,10 @@ class CSImportEngine {
   // Runs `script` with every "%s" replaced by `table` on the engine
   // connection. False (and logged) when the script is empty, there is no
   // connection, or the statement failed.
-  bool ExecuteScript(const std::string& table, const std::string& script);
+  bool ExecuteScript(const std::string& table, const std::string& script) override;
   // The current record set and the engine connection; nullptr when none.
-  Recordset* CurrentRecordset() { return recordset_.get(); }
-  DbConnection* Connection() { return connection_.get(); }
-
-  // --- Field decoding: a field of a record (its bytes as text) to a value.
-  // Text up to the first NUL, trimmed of spaces.
-  std::string CleanCString(const std::string& text);
-  // The first two bytes as a signed 16-bit little-endian number.
-  std::int16_t SixteenBitShortToInteger(const std::string& text);
-  // The first four bytes as a little-endian IEEE 754 single.
-  float StringToSingle(const std::string& text);
-  // The packed 4-byte date as "MM-DD-YYYY", or "" for an empty date.
-  std::string DateFieldToDateString(const std::string& btDate);
-
-  // --- Importers (run by ImportSourceFiles for their data types)
-  // Common responses of every kind: one table per output file. True when
-  // every file was visited; false when an unexpected failure ended it.
-  bool ImportCommonResponses();
-  // Appraisal index: every record becomes a new FileIndex row, with a file
-  // progress window per file. The rows added from the last file read; -1
-  // when an unexpected failure ended it.
-  std::int32_t ImportFileIndex();
-  // Lenders, compared by ID. The rows written over all files; -1 when an
-  // unexpected failure ended it.
-  std::int32_t ImportLenderInformation();
-  // Neighborhoods, compared by name, values placed by the host's conversion
-  // file. The rows saved over all files; -1 when it could not start or an
-  // unexpected failure ended it.
-  std::int32_t ImportNeighborhoodInformation();
-  // Comparable sales: main files, then supplement files. The summary count;
-  // -1 when an unexpected failure ended it.
-  std::int32_t ImportZazOzurs();
+  Recordset* CurrentRecordset() override { return recordset_.get(); }
+  DbConnection* Connection() override { return connection_.get(); }
 
   // --- The conflict question, shared by the comparing importers.
   // Settles a conflict: by the run-wide "to all" answers when one is set,
@@ -192,10 +160,10 @@ class CSImportEngine {
   // after No or the overwrite-all question after Yes. Boxes are Yes/No with
   // the question icon and the program's title.
   ConflictAnswer AskConflict(const std::string& question, std::string_view keepAllQuestion,
-                             std::string_view overwriteAllQuestion);
+                             std::string_view overwriteAllQuestion) override;
 
   // --- Records that did not land exactly in this run (reset by ImportSourceFiles).
-  void CountRejectedRecord() { ++recordsRejected_; }
+  void CountRejectedRecord() override { ++recordsRejected_; }
   std::int64_t RecordsRejected() const { return recordsRejected_; }
 
   bool OverwriteAllConflicts() const { return overwriteAllConflicts_; }
@@ -204,7 +172,7 @@ class CSImportEngine {
   void SetKeepAllExisting(bool value) { keepAllExisting_ = value; }
 
   bool UsingUI() const { return usingUI_; }
-  const platform::Context& Context() const { return ctx_; }
+  const platform::Context& Context() const override { return ctx_; }
 
   // --- Run safety: one run per output folder, and how a run ended beyond its
   // records (the caller turns them into the exit status).
@@ -215,7 +183,7 @@ class CSImportEngine {
   bool LockOutputFolder(const std::string& folder);
   // A problem that let the run complete, but not cleanly (status 3 at best).
   // Reset by Import.
-  void CountRunProblem() { ++runProblems_; }
+  void CountRunProblem() override { ++runProblems_; }
   std::int64_t RunProblems() const { return runProblems_; }
   // Why the last run ended without completing, as one line for the terminal;
   // "" when nothing beyond the log says why. Reset by Import.
@@ -227,13 +195,13 @@ class CSImportEngine {
   // no record can get past (full disk, I/O error, read-only, damaged, not a
   // database); the first call that sees it logs the one line naming it. The
   // import then ends as failed.
-  bool DatabaseFailed();
+  bool DatabaseFailed() override;
 
  private:
   bool databaseFailureLogged_ = false;  // DatabaseFailed's line was written
 
   // One output file further on the run's progress bar (when there is one).
-  void AdvanceProgress();
+  void AdvanceProgress() override;
 
   // Logs a trapped failure the engine's way: description as text, the routine
   // as source, index as given. Never throws.
@@ -254,12 +222,13 @@ class CSImportEngine {
   }
 
   platform::Context ctx_;
+  ImporterTable importers_;
   // Declared before the record set, so that it is destroyed after it.
   std::unique_ptr<DbConnection> connection_;
   std::unique_ptr<Recordset> recordset_;
   platform::OutputObject* outputObject_ = nullptr;
   platform::ProgressSink* progress_ = nullptr;
-  std::int32_t dataType_ = 0;
+  ::DataType dataType_ = ::DataType::CommonResponses;
   bool usingUI_ = false;
   bool noComparisons_ = false;
   bool leaveOutputFiles_ = false;

@@ -59,7 +59,7 @@ std::vector<std::string> MatchingFiles(const std::vector<platform::DirEntry>& en
 std::int16_t CSImportEngine::LoadSourceFiles() {
   static constexpr const char* kSource = "LoadSourceFiles::CSImportEngine";
   return Trapped(kSource, std::int16_t{0}, [&] {
-    const std::string maskText = MaskTextFor(dataType_);
+    const std::string maskText = MaskTextFor(Number(dataType_));
     WriteToLog("Searching input folder for files like: '" + maskText + "'", kSource, -1);
 
     // One listing serves every mask; a folder that cannot be searched yields nothing.
@@ -107,7 +107,7 @@ bool CSImportEngine::ClearSourceFiles() {
 bool CSImportEngine::SourceIsFolder(const std::string& path) {
   return Trapped("SourceIsFolder::CSImportEngine", false, [&] {
     if (path.empty()) return false;
-    if (modFileIO::FolderExists(ctx_, path, true)) return true;
+    if (modFileIO::FolderExists(ctx_, path, modFileIO::Errors::Silent)) return true;
     // A file that is there is a single source, with or without an extension
     // (host files copied from elsewhere may have none).
     if (auto info = ctx_.env.Stat(path); info && !info->isFolder) return false;

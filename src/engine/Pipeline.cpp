@@ -51,6 +51,31 @@ std::string HeaderLine(const std::string& label, const std::string& value) {
   return line + support::EscapeControls(value) + kCrLf;
 }
 
+// Where Import was when a failure ended it: the number is the index of its
+// failure line. Folder and file sources have stages of their own.
+enum class ImportStage : std::int16_t {
+  Start = 0,
+  LockAndHeader = 1,
+  CheckDatabase = 2,
+  Connect = 3,
+  SourceKind = 4,
+  FolderSource = 5,
+  RemoveEarlierFiles = 6,
+  BuildFolderCommandLine = 7,
+  AddSourceFile = 8,
+  CountFolderFiles = 9,
+  ImportFolderFiles = 10,
+  NoSourceFiles = 15,
+  FileSource = 16,
+  GuessType = 17,
+  TestExtraction = 18,
+  CountTestFiles = 19,
+  GuessFromFile = 20,
+  BuildFileCommandLine = 23,
+  CountFileFiles = 24,
+  ImportFileFiles = 25,
+};
+
 }  // namespace
 
 bool CSImportEngine::LockOutputFolder(const std::string& folder) {
@@ -72,7 +97,7 @@ void CSImportEngine::FailRun(const std::string& reason) {
 }
 
 bool CSImportEngine::Import() {
-  int step = 0;
+  ImportStage step = ImportStage::Start;
   bool result = false;
   runProblems_ = 0;
   failure_.clear();
@@ -140,7 +165,7 @@ bool CSImportEngine::Import() {
     }
   } release;
   try {
-    step = 1;
+    step = ImportStage::LockAndHeader;
     if (!folderLock_) {
       if (!LockOutputFolder(outputFolder_)) {
         log(failure_);
@@ -151,8 +176,9 @@ bool CSImportEngine::Import() {
     if (logfile_ != 0) {
       const std::string rule(80, '=');
       ctx_.files.Write(logfile_, rule + kCrLf + kCrLf);
-      ctx_.files.Write(logfile_,
-                       HeaderLine("Data type:", GetDataType(static_cast<std::int16_t>(dataType_))));
+      ctx_.files.Write(
+          logfile_,
+          HeaderLine("Data type:", GetDataType(static_cast<std::int16_t>(Number(dataType_)))));
       ctx_.files.Write(logfile_, HeaderLine("Source:", source_));
       ctx_.files.Write(logfile_, HeaderLine("Output folder:", outputFolder_));
       ctx_.files.Write(logfile_, HeaderLine("Database:", outputDatabase_));
@@ -161,7 +187,7 @@ bool CSImportEngine::Import() {
     }
     log("Checking database...");
 
-    step = 2;
+    step = ImportStage::CheckDatabase;
     // Only "no such file" means missing: a database that is there but cannot
     // be read must never be replaced by the template, nor imported into.
     const std::string databaseName = modFileIO::GetFilenameFromPath(outputDatabase_);
@@ -186,7 +212,7 @@ bool CSImportEngine::Import() {
       return false;
     }
 
-    step = 3;
+    step = ImportStage::Connect;
     log("Beginning import...");
     bool connected = OpenConnection("", "", "", "", true);
     if (!connected) FailRun("Failed to connect to database, import aborted.");
@@ -196,17 +222,17 @@ bool CSImportEngine::Import() {
     std::vector<std::string> arguments;
     bool folderSource = false;
     if (connected) {
-      step = 4;
+      step = ImportStage::SourceKind;
       log("Establishing whether source is a file or folder...");
       folderSource = SourceIsFolder(source_);
     }
     if (connected && folderSource) {
-      step = 5;
+      step = ImportStage::FolderSource;
       log("Source is a folder.");
       if (!support::EndsWith(source_, "\\")) source_ += '\\';
       bool found = usingUI_ || LoadSourceFiles() != 0;
       if (!found) {
-        step = 15;
+        step = ImportStage::NoSourceFiles;
         log("Could not locate any source files.");
         extract = false;
       } else {
@@ -219,24 +245,24 @@ bool CSImportEngine::Import() {
           log("Import operation failed.");
           return false;
         }
-        step = 6;
+        step = ImportStage::RemoveEarlierFiles;
         if (!removeEarlierExtracted()) return false;
-        step = 7;
+        step = ImportStage::BuildFolderCommandLine;
         log("Iterating through source files, running extraction...");
         arguments = {outputFolder_, terminateRecords_ ? "y" : "n"};
         for (const std::string& name : sourceFiles_) {
-          if (dataType_ == 0 && BypassedForCommonResponses(name)) {
+          if (dataType_ == DataType::CommonResponses && BypassedForCommonResponses(name)) {
             log("Bypassing file: '" + name + "'.");
             continue;
           }
-          step = 8;
+          step = ImportStage::AddSourceFile;
           log("Adding file to command line: '" + name + "'...");
           arguments.push_back(source_ + name);
         }
-        step = 8;
+        step = ImportStage::AddSourceFile;
       }
     } else if (connected) {
-      step = 16;
+      step = ImportStage::FileSource;
       log("Source is a file.");
       if (!BackupSourceFiles()) {
         log("Import operation failed.");
@@ -250,42 +276,42 @@ bool CSImportEngine::Import() {
       }
       // A folder run always cleared them; a file run must not import them either.
       if (!removeEarlierExtracted()) return false;
-      if (dataType_ == 9) {
-        step = 17;
+      if (dataType_ == DataType::Guess) {
+        step = ImportStage::GuessType;
         log("Import data type is unknown. Attempting to \"guess\" type...");
         log("Running test extraction.");
-        step = 18;
+        step = ImportStage::TestExtraction;
         if (!runExtractor({outputFolder_, "y", source_}, "test extraction")) return false;
-        step = 19;
+        step = ImportStage::CountTestFiles;
         std::int32_t count = countExtracted();
         if (count == 0) {
           log("Test extraction resulted in zero files. Exiting...");
           return false;
         }
-        step = 20;
+        step = ImportStage::GuessFromFile;
         log("Test extraction produced " + std::to_string(count) + " file(s).");
         double t0 = ctx_.env.MonotonicSeconds();
         GuessImportType(outputFiles_[0]);
         double t1 = ctx_.env.MonotonicSeconds();
         log("ET for \"guessing\" process was: " + Seconds(t1 - t0) + "s.");
       }
-      step = 23;
+      step = ImportStage::BuildFileCommandLine;
       arguments = {outputFolder_, terminateRecords_ ? "y" : "n", source_};
     }
 
     if (extract) {
       if (folderSource) log("Running extraction application...");
       if (!runExtractor(arguments, "extraction")) {
-        modFileIO::Remove(ctx_, outputFolder_ + "*.tmp", true, true);
+        modFileIO::Remove(ctx_, outputFolder_ + "*.tmp", modFileIO::Errors::Silent);
         return false;
       }
-      step = folderSource ? 9 : 24;
+      step = folderSource ? ImportStage::CountFolderFiles : ImportStage::CountFileFiles;
       std::int32_t count = countExtracted();
       if (count == 0) {
         log("Extraction resulted in zero files. Exiting...");
         return false;
       }
-      step = folderSource ? 10 : 25;
+      step = folderSource ? ImportStage::ImportFolderFiles : ImportStage::ImportFileFiles;
       log("Extraction produced " + std::to_string(count) + " file(s).");
       double t0 = ctx_.env.MonotonicSeconds();
       result = ImportSourceFiles();
@@ -302,7 +328,8 @@ bool CSImportEngine::Import() {
         log("Import finished, but not cleanly: " + std::to_string(runProblems_) +
             " problem(s) are named above.");
     }
-    if (!leaveOutputFiles_) modFileIO::Remove(ctx_, outputFolder_ + "*.tmp", true, true);
+    if (!leaveOutputFiles_)
+      modFileIO::Remove(ctx_, outputFolder_ + "*.tmp", modFileIO::Errors::Silent);
     return result;
   } catch (const std::exception& e) {
     LogFailure("Import::CSImportEngine", e.what(), static_cast<std::int16_t>(step));
@@ -310,7 +337,7 @@ bool CSImportEngine::Import() {
     LogFailure("Import::CSImportEngine", "Unknown error", static_cast<std::int16_t>(step));
   }
   // After a failure the extracted files go whatever LeaveOutputFiles says.
-  modFileIO::Remove(ctx_, outputFolder_ + "*.tmp", true, true);
+  modFileIO::Remove(ctx_, outputFolder_ + "*.tmp", modFileIO::Errors::Silent);
   return result;
 }
 
@@ -331,29 +358,8 @@ bool CSImportEngine::ImportSourceFiles() {
     // An importer that an unexpected failure ended has left files unread: the
     // run did not complete, and says so instead of reporting success. So has
     // one that the database failed under.
-    bool completed = true;
-    switch (dataType_) {
-      case 0:
-      case 1:
-      case 2:
-      case 3:
-        completed = ImportCommonResponses();
-        break;
-      case 4:
-        completed = ImportFileIndex() >= 0;
-        break;
-      case 5:
-        completed = ImportLenderInformation() >= 0;
-        break;
-      case 6:
-        completed = ImportNeighborhoodInformation() >= 0;
-        break;
-      case 7:
-        completed = ImportZazOzurs() >= 0;
-        break;
-      default:
-        break;  // a type without an importer imports nothing
-    }
+    const auto importer = importers_.find(dataType_);
+    const bool completed = importer == importers_.end() || importer->second(*this);
     return !DatabaseFailed() && completed;
   });
 }

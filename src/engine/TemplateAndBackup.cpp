@@ -23,7 +23,8 @@ std::string WithBackslash(std::string folder) {
 std::string CSImportEngine::HostConfigurationFile() {
   // The Windows folder first, the fixed path only when that file is missing.
   std::string ini = WithBackslash(ctx_.env.WindowsFolder()) + "Zev.ini";
-  if (!modFileIO::Exists(ctx_, ini, false, true)) ini = "C:\\Kestova\\Zev.ini";
+  if (!modFileIO::FileExists(ctx_, ini, modFileIO::Missing::Report, modFileIO::Errors::Silent))
+    ini = "C:\\Kestova\\Zev.ini";
   return ini;
 }
 
@@ -41,14 +42,15 @@ bool CSImportEngine::CopyOverTemplate(std::string& copyReason) {
     std::string appDir = modINIFile::GetINIString(ctx_, ResourceString(res::kDirectoriesSection),
                                                   ResourceString(res::kAppDirKey), "", ini);
     if (appDir.empty()) return false;
-    std::string file = ResourceString(res::kDatabaseFileBase + dataType_);
+    std::string file = ResourceString(res::kDatabaseFileBase + Number(dataType_));
     if (file.empty())
-      throw std::runtime_error("The data type " + std::to_string(dataType_) +
+      throw std::runtime_error("The data type " + std::to_string(Number(dataType_)) +
                                " has no database file.");
     std::string templatePath = WithBackslash(appDir) + "Data\\" + file;
     // Placed only where no file is: a database that appeared meanwhile (a
     // second run placing the same template) is never replaced, but used.
-    if (modFileIO::CopyFile(ctx_, templatePath, outputDatabase_, true, true, copyReason))
+    if (modFileIO::CopyFile(ctx_, templatePath, outputDatabase_, modFileIO::Existing::Keep,
+                            modFileIO::Errors::Silent, copyReason))
       return true;
     return ctx_.env.Lookup(outputDatabase_, reason) == platform::Presence::Present;
   });
@@ -79,7 +81,9 @@ bool CSImportEngine::BackupSourceFiles() {
     auto backUp = [&](const std::string& path) {
       const std::string name = modFileIO::GetFilenameFromPath(path);
       std::string why;
-      if (modFileIO::CopyFile(ctx_, path, folder + name, true, true, why)) return true;
+      if (modFileIO::CopyFile(ctx_, path, folder + name, modFileIO::Existing::Keep,
+                              modFileIO::Errors::Silent, why))
+        return true;
       FailRun("Could not back up source file '" + name + "'" + (why.empty() ? "" : ": " + why) +
               "; nothing was imported.");
       return false;

@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "engine/CSImportEngine.h"
 #include "support/Conversions.h"
 
 namespace importers {
@@ -67,40 +66,3 @@ std::string DateText(std::string_view field) {
 }
 
 }  // namespace importers
-
-// The engine's named routines: the same decoding, with the engine's failure
-// reporting around it.
-
-std::string CSImportEngine::CleanCString(const std::string& text) {
-  return Trapped("CleanCString::CSImportEngine", std::string(),
-                 [&] { return std::string(importers::CleanView(text)); });
-}
-
-std::int16_t CSImportEngine::SixteenBitShortToInteger(const std::string& text) {
-  return Trapped("SixteenBitShortToInteger::CSImportEngine", std::int16_t{0},
-                 [&] { return importers::ShortValue(text); });
-}
-
-float CSImportEngine::StringToSingle(const std::string& text) {
-  return Trapped("StringToSingle::CSImportEngine", 0.0f,
-                 [&] { return importers::SingleValue(text); });
-}
-
-std::string CSImportEngine::DateFieldToDateString(const std::string& btDate) {
-  try {
-    return importers::DateText(btDate);
-  } catch (const std::exception& e) {
-    // The failure line names the bytes: month, day, then the year bytes as
-    // characters, with no separator.
-    std::string detail = " @param btDate = ";
-    auto byte = [&](std::size_t i) {
-      return i < btDate.size() ? static_cast<unsigned char>(btDate[i]) : 0u;
-    };
-    detail += std::to_string(byte(1)) + std::to_string(byte(0));
-    if (btDate.size() > 2) detail += btDate.substr(2, 2);
-    LogFailure("DateFieldToDateString::CSImportEngine", (e.what() + detail).c_str());
-  } catch (...) {
-    LogFailure("DateFieldToDateString::CSImportEngine", "Unknown error");
-  }
-  return {};
-}

@@ -1,7 +1,7 @@
 #include "importers/FileReport.h"
 
-#include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
+#include "engine/ImportSession.h"
 #include "importers/FramedRecords.h"
 
 namespace importers {
@@ -15,7 +15,7 @@ std::string Reason(const std::string& why) {
 
 }  // namespace
 
-FileReport::FileReport(CSImportEngine& engine, std::string source, std::string file)
+FileReport::FileReport(ImportSession& engine, std::string source, std::string file)
     : engine_(engine), source_(std::move(source)), file_(std::move(file)) {}
 
 void FileReport::Log(const std::string& text) {

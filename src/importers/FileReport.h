@@ -19,7 +19,7 @@
 #include <string>
 #include <string_view>
 
-class CSImportEngine;
+class ImportSession;
 class FileTransaction;
 
 namespace importers {
@@ -31,7 +31,7 @@ struct Record;
 class FileReport {
  public:
   // `source` is the importer's log source; `file` the output file's name.
-  FileReport(CSImportEngine& engine, std::string source, std::string file);
+  FileReport(ImportSession& engine, std::string source, std::string file);
 
   void Read() { ++read_; }
   void Added() { ++added_; }
@@ -65,7 +65,7 @@ class FileReport {
  private:
   void Log(const std::string& text);
 
-  CSImportEngine& engine_;
+  ImportSession& engine_;
   std::string source_;
   std::string file_;
   std::int64_t read_ = 0, added_ = 0, overwritten_ = 0, kept_ = 0, rejected_ = 0;

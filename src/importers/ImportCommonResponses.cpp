@@ -6,13 +6,14 @@
 #include <stdexcept>
 
 #include "engine/AccessSql.h"
-#include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
 #include "engine/Recordset.h"
 #include "importers/FieldDecoding.h"
+#include "importers/FileDriver.h"
 #include "importers/FileReport.h"
 #include "importers/FramedRecords.h"
 #include "importers/ImporterText.h"
+#include "importers/Importers.h"
 #include "importers/ResponsesTable.h"
 #include "importers/RowLanding.h"
 #include "importers/layouts/ResponsesLayout.h"
@@ -20,7 +21,7 @@
 #include "support/ErrorReport.h"
 #include "support/ResourceStrings.h"
 #include "support/Windows1252.h"
-#include "support/modShow.h"
+#include "support/modFileIO.h"
 
 namespace {
 
@@ -30,13 +31,7 @@ constexpr const char* kSource = "ImportCommonResponses::CSImportEngine";
 // The missing-file line has always carried this source.
 constexpr const char* kMissingFileSource = "ImportCommonResponse::CSImportEngine";
 constexpr const char* kCrLf = "\r\n";
-
-constexpr int kQueryPattern = 551;  // SELECT * FROM [%s] ORDER BY %s
-constexpr int kOrder = 552;         // Line, Across
-constexpr int kCreateTable = 501;   // CREATE TABLE %s (...)
-constexpr int kCreateIndex = 502;   // CREATE UNIQUE INDEX ID ON %s (ID)
-constexpr int kKeyCriteria = 571;   // Line = %d AND Across = %d AND FunctionKey = %d
-constexpr int kFunctionKeyF9 = 6;   // stored for key code 999; never compared
+constexpr int kFunctionKeyF9 = 6;  // stored for key code 999; never compared
 
 // Column positions of a responses table (0 is the ID counter).
 enum Column { kLine = 1, kAcross, kFunctionKey, kMacro, kAppend, kTitle, kData, kVendor };
@@ -75,91 +70,108 @@ bool IsTableName(std::string_view name) {
   return true;
 }
 
-}  // namespace importers
+// Where ImportCommonResponses was when a failure ended it: the number is the
+// index of its failure line.
+enum class ResponsesStage : int {
+  Start = 0,
+  NextFile,
+  TableName,
+  OpenTable,
+  CreateTable,
+  CreatedTable,
+  FindFile,
+  ReadFile,
+  NextRecord,
+  DecodeRecord,
+  LookUp,
+  PlaceRecord,
+  AskConflict,
+  WriteRow,
+  SaveRow,
+  RecordDone,
+};
 
-bool CSImportEngine::ImportCommonResponses() {
-  int step = 0;
-  try {
-    CloseRecordset();
-    if (outputFiles_.empty()) throw std::runtime_error("The output-file list is empty.");
+bool ImportCommonResponses(ImportSession& session) {
+  return Trapped<ResponsesStage>(session, kSource, false, [&](ResponsesStage& stage) {
+    session.CloseRecordset();
+    if (session.OutputFiles().empty()) throw std::runtime_error("The output-file list is empty.");
     // Tables created by this call are filled without lookups: nothing in them
     // can conflict with what was there before.
     std::set<std::string> createdTables;
-    const std::string keyCriteria = ResourceString(kKeyCriteria);
+    const std::string keyCriteria = ResourceString(res::kResponseKeyCriteria);
 
-    for (const std::string& entry : outputFiles_) {
-      step = 1;
-      if (DatabaseFailed()) break;
+    for (const std::string& entry : session.OutputFiles()) {
+      stage = ResponsesStage::NextFile;
+      if (session.DatabaseFailed()) break;
       bool skip = false;
-      WriteToLog("Attempting to import file: '" + entry + "'.", "", -1);
+      session.WriteToLog("Attempting to import file: '" + entry + "'.", "", -1);
 
-      step = 2;
+      stage = ResponsesStage::TableName;
       const std::string table = importers::ResponsesTableName(entry);
       // A file's name is data: it names a table only when it is a plain name.
       if (!importers::IsTableName(table)) {
-        importers::FileReport(*this, kSource, entry)
+        importers::FileReport(session, kSource, entry)
             .FileProblem("not imported: '" + table + "' cannot be a table name.");
-        AdvanceProgress();
+        session.AdvanceProgress();
         continue;
       }
-      const std::string query = importers::ReplacePlaceholders(
-          ResourceString(kQueryPattern), "%s",
-          {accesssql::EscapeBracketed(table), ResourceString(kOrder)});
+      const std::string query = importers::TableQuery(table, res::kResponsesOrder);
       // The file's transaction starts before anything of it is written, the
       // table it may create included: a file lands whole or not at all, and
       // two imports into one database create a table once.
-      FileTransaction transaction(connection_.get());
+      FileTransaction transaction(session.Connection());
       if (transaction.BeginFailed()) {
-        importers::FileReport report(*this, kSource, entry);
+        importers::FileReport report(session, kSource, entry);
         importers::ReportBeginFailure(report, transaction);
-        AdvanceProgress();
+        session.AdvanceProgress();
         continue;
       }
       bool created = false;
-      step = 3;
-      int opened = OpenRecordset(query, true);
+      stage = ResponsesStage::OpenTable;
+      int opened = session.OpenRecordset(query, true);
       if (opened == 0) {
-        step = 4;
-        WriteToLog("Table '" + table + "' did not appear to exist.", kSource, -1);
-        if (ExecuteScript(table, ResourceString(kCreateTable))) {
-          step = 5;
-          WriteToLog("Created table '" + table + "' successfully.", kSource, -1);
-          ExecuteScript(table, ResourceString(kCreateIndex));
-          opened = OpenRecordset(query, true);
+        stage = ResponsesStage::CreateTable;
+        session.WriteToLog("Table '" + table + "' did not appear to exist.", kSource, -1);
+        if (session.ExecuteScript(table, ResourceString(res::kCreateResponsesTable))) {
+          stage = ResponsesStage::CreatedTable;
+          session.WriteToLog("Created table '" + table + "' successfully.", kSource, -1);
+          session.ExecuteScript(table, ResourceString(res::kCreateIdIndex));
+          opened = session.OpenRecordset(query, true);
           created = opened != 0;
           skip = !created;
         } else {
-          WriteToLog("Failed to create table '" + table + "'.", kSource, -1);
+          session.WriteToLog("Failed to create table '" + table + "'.", kSource, -1);
           skip = true;
         }
         // None of the file's records can land: the run must not end as a success.
         if (skip) {
           transaction.Rollback();
-          importers::FileReport(*this, kSource, entry)
+          importers::FileReport(session, kSource, entry)
               .FileProblem("not imported: its table could not be opened.");
         }
       }
 
-      const std::string path = outputFolder_ + entry;
-      step = 6;
-      if (std::string reason; !skip && !modShow::Exists(ctx_, path, reason)) {
-        WriteToLog(support::WithReason("Source file was NOT found during import process", reason),
-                   kMissingFileSource, -1);
+      const std::string path = session.OutputFolder() + entry;
+      stage = ResponsesStage::FindFile;
+      if (std::string reason; !skip && !modFileIO::FileExists(session.Context(), path, reason)) {
+        session.WriteToLog(
+            support::WithReason("Source file was NOT found during import process", reason),
+            kMissingFileSource, -1);
         skip = true;
       }
       if (!skip) {
-        step = 7;
-        importers::FileReport report(*this, kSource, entry);
-        importers::RecordReader reader(ctx_.env, path);
+        stage = ResponsesStage::ReadFile;
+        importers::FileReport report(session, kSource, entry);
+        importers::RecordReader reader(session.Context().env, path);
         importers::FramedRecords records(reader, kFraming);
         records.StopWhen(transaction);
         const bool newTable = created || createdTables.count(support::LowerAscii(table)) > 0;
-        Recordset& rs = *recordset_;
+        Recordset& rs = *session.CurrentRecordset();
         importers::Record record;
         while (true) {
-          step = 8;
+          stage = ResponsesStage::NextRecord;
           if (!records.Next(record)) break;
-          step = 9;
+          stage = ResponsesStage::DecodeRecord;
           const std::int16_t line =
               importers::ShortValue(importers::Slice(record.head, layout::kLine));
           const std::int16_t across =
@@ -173,19 +185,19 @@ bool CSImportEngine::ImportCommonResponses() {
           const std::string title = support::Windows1252ToUtf8(
               importers::CleanView(importers::Slice(record.head, layout::kTitle)));
 
-          step = 10;
+          stage = ResponsesStage::LookUp;
           importers::LookupRule rule;
-          rule.addWithoutLookup = (rs.Bof() && rs.Eof()) || newTable || noComparisons_;
+          rule.addWithoutLookup = (rs.Bof() && rs.Eof()) || newTable || session.NoComparisons();
           rule.alwaysAdd = functionKey == kFunctionKeyF9;
           if (!rule.addWithoutLookup && !rule.alwaysAdd) {
             const std::string l = std::to_string(line), a = std::to_string(across),
                               k = std::to_string(functionKey);
             rule.criteria = importers::ReplacePlaceholders(keyCriteria, "%d", {l, a, k});
           }
-          step = 11;
+          stage = ResponsesStage::PlaceRecord;
           importers::Landing landing = importers::PlaceRecord(rs, rule);
           if (landing == importers::Landing::Conflict) {
-            step = 12;
+            stage = ResponsesStage::AskConflict;
             const std::string question =
                 "Importing response: '" + title + "'" + kCrLf + kCrLf +
                 "There is an existing response for this function key and field combination." +
@@ -194,13 +206,13 @@ bool CSImportEngine::ImportCommonResponses() {
                 kCrLf + "      Key: F" + std::to_string(functionKey + 3) + kCrLf + kCrLf +
                 "Do you wish to overwrite this response?";
             landing =
-                importers::ResolveConflict(*this, question,
+                importers::ResolveConflict(session, question,
                                            {"Do you wish to KEEP ALL EXISTING responses?",
                                             "Do you wish to overwrite ALL conflicting responses?"},
                                            report, record);
           }
 
-          step = 13;
+          stage = ResponsesStage::WriteRow;
           importers::RowWrite row(rs);
           if (landing == importers::Landing::NewRow || landing == importers::Landing::ExistingRow) {
             row.Set(kLine, db::Value::Integer(line));
@@ -213,22 +225,19 @@ bool CSImportEngine::ImportCommonResponses() {
             row.Set(kData, importers::TextValue(record.body));
             row.Set(kVendor, db::Value::Bool(true));
           }
-          step = 14;
+          stage = ResponsesStage::SaveRow;
           row.Finish(landing, report, record);
-          step = 15;
+          stage = ResponsesStage::RecordDone;
         }
         // A table whose creation was rolled back with the file is not new.
         if (importers::FinishFile(report, records, reader, transaction) && created)
           createdTables.insert(support::LowerAscii(table));
       }
 
-      AdvanceProgress();
+      session.AdvanceProgress();
     }
     return true;
-  } catch (const std::exception& e) {
-    LogFailure(kSource, e.what(), static_cast<std::int16_t>(step));
-  } catch (...) {
-    LogFailure(kSource, "Unknown error", static_cast<std::int16_t>(step));
-  }
-  return false;
+  });
 }
+
+}  // namespace importers

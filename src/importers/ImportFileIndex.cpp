@@ -1,35 +1,28 @@
 // Appraisal index: every record of every output file becomes a new FileIndex
 // row (nothing is compared), while a file progress window counts the records.
-#include <algorithm>
 #include <cstdint>
-#include <limits>
 #include <string>
 
-#include "engine/AccessSql.h"
-#include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
 #include "engine/Recordset.h"
 #include "importers/FieldDecoding.h"
+#include "importers/FileDriver.h"
 #include "importers/FileReport.h"
 #include "importers/FramedRecords.h"
 #include "importers/ImporterText.h"
+#include "importers/Importers.h"
 #include "importers/RowLanding.h"
 #include "importers/layouts/FileIndexLayout.h"
 #include "support/Conversions.h"
 #include "support/ErrorReport.h"
 #include "support/ResourceStrings.h"
 #include "support/modFileIO.h"
-#include "support/modShow.h"
 
 namespace {
 
 namespace layout = layouts::fileindex;
 
 constexpr const char* kSource = "ImportFileIndex::CSImportEngine";
-
-constexpr int kQueryPattern = 551;  // SELECT * FROM [%s] ORDER BY %s
-constexpr int kOrder = 553;         // FileID, Fullpath
-constexpr int kTable = 554;         // FileIndex
 
 // Column positions of FileIndex (0 is the ID counter).
 enum Column {
@@ -65,10 +58,6 @@ const importers::Framing kFraming{
     .body = importers::Framing::Body::LengthTail,
 };
 
-db::Value TextField(std::string_view head, layouts::Field field) {
-  return importers::TextValue(importers::CleanView(importers::Slice(head, field)));
-}
-
 // An empty date text is blank, which the record set stores as NULL; a text
 // naming no calendar day is refused by it and reported against the record.
 db::Value DateField(std::string_view head, layouts::Field field) {
@@ -77,68 +66,56 @@ db::Value DateField(std::string_view head, layouts::Field field) {
 
 }  // namespace
 
-std::int32_t CSImportEngine::ImportFileIndex() {
-  return Trapped(kSource, std::int32_t{-1}, [&]() -> std::int32_t {
+namespace importers {
+
+std::int32_t ImportFileIndex(ImportSession& session) {
+  return Trapped<NoStage>(session, kSource, std::int32_t{-1}, [&](NoStage&) -> std::int32_t {
+    const platform::Context& ctx = session.Context();
     // Rows saved from the last file read; a skipped file leaves it as it is.
     std::int32_t count = 0;
-    CloseRecordset();
+    session.CloseRecordset();
 
-    for (const std::string& entry : outputFiles_) {
-      if (DatabaseFailed()) break;
-      WriteToLog("Attempting to import file: '" + entry + "'.", "", -1);
+    for (const std::string& entry : session.OutputFiles()) {
+      if (session.DatabaseFailed()) break;
+      session.WriteToLog("Attempting to import file: '" + entry + "'.", "", -1);
 
-      const std::string table = ResourceString(kTable);
-      const std::string query = importers::ReplacePlaceholders(
-          ResourceString(kQueryPattern), "%s",
-          {accesssql::EscapeBracketed(table), ResourceString(kOrder)});
-      const std::string path = outputFolder_ + entry;
-      if (OpenRecordset(query, true) == 0) {
-        WriteToLog("Could not open table '" + table + "'", kSource, -1);
-        // None of the file's records can land: the run must not end as a success.
-        importers::FileReport(*this, kSource, entry)
-            .FileProblem("not imported: its table could not be opened.");
-      } else if (std::string reason; !modShow::Exists(ctx_, path, reason)) {
-        WriteToLog(support::WithReason("Source file was NOT found during import process", reason),
-                   kSource, -1);
-      } else {
-        importers::FileReport report(*this, kSource, entry);
-        importers::RecordReader reader(ctx_.env, path);
-        importers::FramedRecords records(reader, kFraming);
+      const std::string table = ResourceString(res::kFileIndexTable);
+      const std::string path = session.OutputFolder() + entry;
+      if (OpenTableForFile(session, kSource, entry, TableQuery(table, res::kFileIndexOrder),
+                           table) != 0 &&
+          SourceFileFound(session, kSource, path)) {
+        FileReport report(session, kSource, entry);
+        RecordReader reader(ctx.env, path);
+        FramedRecords records(reader, kFraming);
         // First pass: the record total, for the bar and the count line.
         const std::int64_t total = records.Count();
-        const std::string countTail =
-            " of " + std::to_string(total) + (total == 1 ? " record" : " records") + " imported.";
 
         // One transaction per file, committed on every way out of this block.
-        FileTransaction transaction(connection_.get());
+        FileTransaction transaction(session.Connection());
         records.StopWhen(transaction);
-        auto window = ctx_.ui.LoadFileProgress();
-        window->SetStatus("Importing data from file: " +
-                          modFileIO::GetFileTitle(ctx_, path, /*silent=*/true));
-        window->Bar().SetMax(static_cast<std::int32_t>(
-            std::min<std::int64_t>(total, std::numeric_limits<std::int32_t>::max())));
-        window->Show();
+        FileProgress window(ctx, FileProgress::Plural::ByTotal);
+        window.Show("Importing data from file: " +
+                        modFileIO::GetFileTitle(ctx, path, modFileIO::Errors::Silent),
+                    total);
 
         count = 0;
-        Recordset& rs = *recordset_;
+        Recordset& rs = *session.CurrentRecordset();
         // Nothing is compared: every record becomes a new row.
-        importers::LookupRule addRule;
+        LookupRule addRule;
         addRule.alwaysAdd = true;
-        importers::Record record;
+        Record record;
         while (records.Next(record)) {
           const std::string_view head = record.head;
-          const std::string_view fileId =
-              importers::CleanView(importers::Slice(head, layout::kFileId));
+          const std::string_view fileId = CleanView(Slice(head, layout::kFileId));
 
-          window->SetProgressText(std::to_string(count) + countTail);
-          const importers::Landing landing = importers::PlaceRecord(rs, addRule);
-          importers::RowWrite row(rs);
-          if (landing == importers::Landing::NewRow) {
-            row.Set(kFileId, importers::TextValue(fileId));
+          window.Count(count);
+          const Landing landing = PlaceRecord(rs, addRule);
+          RowWrite row(rs);
+          if (landing == Landing::NewRow) {
+            row.Set(kFileId, TextValue(fileId));
             row.Set(kFormName, TextField(head, layout::kFormId));
-            row.Set(kFilename,
-                    importers::TextValue(std::string(fileId) + layout::kReportExtension));
-            row.Set(kFullpath, importers::TextValue(importers::CleanView(record.body)));
+            row.Set(kFilename, TextValue(std::string(fileId) + layout::kReportExtension));
+            row.Set(kFullpath, TextValue(CleanView(record.body)));
             row.Set(kOwner, TextField(head, layout::kOwner));
             row.Set(kStreet, TextField(head, layout::kStreet));
             row.Set(kCity, TextField(head, layout::kCity));
@@ -159,18 +136,18 @@ std::int32_t CSImportEngine::ImportFileIndex() {
           }
           // Only a row actually saved counts as added.
           if (row.Finish(landing, report, record)) ++count;
-
-          window->Bar().SetValue(window->Bar().Value() + 1);
-          ctx_.ui.PumpEvents();
+          window.Step();
         }
         // A file rolled back saved none of its rows.
-        if (!importers::FinishFile(report, records, reader, transaction)) count = 0;
+        if (!FinishFile(report, records, reader, transaction)) count = 0;
       }
 
-      AdvanceProgress();
+      session.AdvanceProgress();
     }
 
-    WriteToLog(support::GroupedDigits(count) + " records added.", kSource, -1);
+    session.WriteToLog(support::GroupedDigits(count) + " records added.", kSource, -1);
     return count;
   });
 }
+
+}  // namespace importers

@@ -4,21 +4,20 @@
 #include <string>
 #include <string_view>
 
-#include "engine/AccessSql.h"
-#include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
 #include "engine/Recordset.h"
 #include "importers/FieldDecoding.h"
+#include "importers/FileDriver.h"
 #include "importers/FileReport.h"
 #include "importers/FramedRecords.h"
 #include "importers/ImporterText.h"
+#include "importers/Importers.h"
 #include "importers/LenderInformation.h"
 #include "importers/RowLanding.h"
 #include "importers/layouts/LenderLayout.h"
 #include "support/ErrorReport.h"
 #include "support/ResourceStrings.h"
 #include "support/Windows1252.h"
-#include "support/modShow.h"
 
 namespace {
 
@@ -26,12 +25,6 @@ namespace layout = layouts::lender;
 
 constexpr const char* kSource = "ImportLenderInformation::CSImportEngine";
 constexpr const char* kCrLf = "\r\n";
-
-constexpr int kQueryPattern = 551;  // SELECT * FROM [%s] ORDER BY %s
-constexpr int kTable = 555;         // Lenders
-constexpr int kOrder = 556;         // LenderDBID, LenderName
-constexpr int kIdCriteria = 573;    // LenderDBID = '%s'
-constexpr int kIniSection = 701;    // IP
 
 // The length prefix is read and ignored: every record is one lender record,
 // and one starts only while a whole record's worth of bytes remains.
@@ -58,7 +51,7 @@ const importers::ConflictWording kWording{
     "your actual reports."};
 
 // Reads one output file into the open Lenders record set; the rows saved.
-std::int32_t ImportLenderFile(CSImportEngine& engine, const std::string& criteria,
+std::int32_t ImportLenderFile(ImportSession& engine, const std::string& criteria,
                               importers::LenderConfiguration& contacts, const std::string& entry,
                               const std::string& path, bool tableEmpty) {
   const platform::Context& ctx = engine.Context();
@@ -73,10 +66,9 @@ std::int32_t ImportLenderFile(CSImportEngine& engine, const std::string& criteri
   std::int32_t saved = 0;
   importers::Record record;
   while (records.Next(record)) {
-    auto text = [&](layouts::Field f) {
-      return importers::CleanView(importers::Slice(record.head, f));
-    };
-    const std::string id = support::Windows1252ToUtf8(text(layout::kLenderId));
+    const std::string id = support::Windows1252ToUtf8(
+        importers::CleanView(importers::Slice(record.head, layout::kLenderId)));
+    auto text = [&](layouts::Field f) { return importers::TextField(record.head, f); };
 
     // Emptiness is tracked here rather than read from the record set: after a
     // refused row the filtered view is empty too, and the next record must
@@ -93,15 +85,15 @@ std::int32_t ImportLenderFile(CSImportEngine& engine, const std::string& criteri
     importers::RowWrite row(rs);
     if (landing == importers::Landing::NewRow || landing == importers::Landing::ExistingRow) {
       row.Set(layout::kIdColumn, db::Value::Text(id));
-      row.Set(layout::kNameColumn, importers::TextValue(text(layout::kName)));
-      row.Set(layout::kAddress1Column, importers::TextValue(text(layout::kAddress1)));
-      row.Set(layout::kAddress2Column, importers::TextValue(text(layout::kAddress2)));
-      row.Set(layout::kCityStateZipColumn, importers::TextValue(text(layout::kCityStateZip)));
-      row.Set(layout::kPhoneColumn, importers::TextValue(text(layout::kPhone)));
-      row.Set(layout::kContactFirstColumn, importers::TextValue(text(layout::kContactFirst)));
-      row.Set(layout::kContactLastColumn, importers::TextValue(text(layout::kContactLast)));
+      row.Set(layout::kNameColumn, text(layout::kName));
+      row.Set(layout::kAddress1Column, text(layout::kAddress1));
+      row.Set(layout::kAddress2Column, text(layout::kAddress2));
+      row.Set(layout::kCityStateZipColumn, text(layout::kCityStateZip));
+      row.Set(layout::kPhoneColumn, text(layout::kPhone));
+      row.Set(layout::kContactFirstColumn, text(layout::kContactFirst));
+      row.Set(layout::kContactLastColumn, text(layout::kContactLast));
       row.Set(layout::kEmptyColumn9, db::Value::Text(""));
-      row.Set(layout::kReferenceColumn, importers::TextValue(text(layout::kReference)));
+      row.Set(layout::kReferenceColumn, text(layout::kReference));
       row.Set(layout::kEmptyColumn11, db::Value::Text(""));
       // Read for every written row, so a change to the file shows at once;
       // an unchanged file is answered from the parse already made.
@@ -121,38 +113,32 @@ std::int32_t ImportLenderFile(CSImportEngine& engine, const std::string& criteri
 
 }  // namespace
 
-std::int32_t CSImportEngine::ImportLenderInformation() {
-  return Trapped(kSource, std::int32_t{-1}, [&]() -> std::int32_t {
-    CloseRecordset();
-    const std::string table = ResourceString(kTable);
-    const std::string query =
-        importers::ReplacePlaceholders(ResourceString(kQueryPattern), "%s",
-                                       {accesssql::EscapeBracketed(table), ResourceString(kOrder)});
-    const std::string criteria = ResourceString(kIdCriteria);
-    importers::LenderConfiguration contacts(ctx_, source_ + ResourceString(res::kLenderIni),
-                                            ResourceString(kIniSection));
+namespace importers {
+
+std::int32_t ImportLenderInformation(ImportSession& session) {
+  return Trapped<NoStage>(session, kSource, std::int32_t{-1}, [&](NoStage&) -> std::int32_t {
+    session.CloseRecordset();
+    const std::string table = ResourceString(res::kLendersTable);
+    const std::string query = TableQuery(table, res::kLendersOrder);
+    const std::string criteria = ResourceString(res::kLenderIdCriteria);
+    LenderConfiguration contacts(session.Context(),
+                                 session.Source() + ResourceString(res::kLenderIni),
+                                 ResourceString(res::kLenderIniSection));
 
     // Rows saved over every file of the call.
     std::int32_t written = 0;
-    for (const std::string& entry : outputFiles_) {
-      if (DatabaseFailed()) break;
-      WriteToLog("Attempting to import file: '" + entry + "'.", "", -1);
-      const int opened = OpenRecordset(query, true);
-      const std::string path = outputFolder_ + entry;
-      if (opened == 0) {
-        WriteToLog("Could not open table '" + table + "'", kSource, -1);
-        // None of the file's records can land: the run must not end as a success.
-        importers::FileReport(*this, kSource, entry)
-            .FileProblem("not imported: its table could not be opened.");
-      } else if (std::string reason; !modShow::Exists(ctx_, path, reason)) {
-        WriteToLog(support::WithReason("Source file was NOT found during import process", reason),
-                   kSource, -1);
-      } else {
-        written += ImportLenderFile(*this, criteria, contacts, entry, path, opened == 1);
-      }
+    for (const std::string& entry : session.OutputFiles()) {
+      if (session.DatabaseFailed()) break;
+      session.WriteToLog("Attempting to import file: '" + entry + "'.", "", -1);
+      const int opened = OpenTableForFile(session, kSource, entry, query, table);
+      const std::string path = session.OutputFolder() + entry;
+      if (opened != 0 && SourceFileFound(session, kSource, path))
+        written += ImportLenderFile(session, criteria, contacts, entry, path, opened == 1);
 
-      AdvanceProgress();
+      session.AdvanceProgress();
     }
     return written;
   });
 }
+
+}  // namespace importers

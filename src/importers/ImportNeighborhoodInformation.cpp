@@ -11,13 +11,14 @@
 #include <vector>
 
 #include "engine/AccessSql.h"
-#include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
 #include "engine/Recordset.h"
 #include "importers/FieldDecoding.h"
+#include "importers/FileDriver.h"
 #include "importers/FileReport.h"
 #include "importers/FramedRecords.h"
 #include "importers/ImporterText.h"
+#include "importers/Importers.h"
 #include "importers/NeighborhoodForms.h"
 #include "importers/RowLanding.h"
 #include "importers/layouts/NeighborhoodLayout.h"
@@ -26,8 +27,8 @@
 #include "support/ErrorReport.h"
 #include "support/ResourceStrings.h"
 #include "support/Windows1252.h"
+#include "support/modFileIO.h"
 #include "support/modINIFile.h"
-#include "support/modShow.h"
 
 namespace {
 
@@ -35,14 +36,6 @@ namespace layout = layouts::neighborhood;
 
 constexpr const char* kSource = "ImportNeighborhoodInformation::CSImportEngine";
 constexpr const char* kCrLf = "\r\n";
-
-constexpr int kInsertPattern = 503;    // INSERT INTO [%s] (%s) VALUES ('%s')
-constexpr int kQueryPattern = 551;     // SELECT * FROM [%s] ORDER BY %s
-constexpr int kTable = 557;            // Neighborhoods
-constexpr int kOrder = 558;            // NeighborhoodName
-constexpr int kSecondaryTable = 559;   // Neighborhoods2
-constexpr int kNameCriteria = 574;     // NeighborhoodName = '%s'
-constexpr int kFormListSection = 707;  // OldFields
 
 // The 176-byte head, then as many bytes of field text as its last field says;
 // the length prefix is not used to find the next record.
@@ -64,9 +57,11 @@ std::string WithBackslash(std::string folder) {
 class SecondaryRows {
  public:
   SecondaryRows(DbConnection& connection, const std::string& nameColumn) {
-    std::string sql = importers::ReplacePlaceholders(ResourceString(kInsertPattern), "'%s'", {"?"});
+    std::string sql =
+        importers::ReplacePlaceholders(ResourceString(res::kInsertPattern), "'%s'", {"?"});
     sql = importers::ReplacePlaceholders(
-        sql, "%s", {ResourceString(kSecondaryTable), accesssql::Bracket(nameColumn)});
+        sql, "%s",
+        {ResourceString(res::kSecondaryNeighborhoodsTable), accesssql::Bracket(nameColumn)});
     if (db::Backend* backend = connection.backend())
       statement_ = backend->Prepare(connection.Translate(sql), error_);
     else
@@ -107,67 +102,57 @@ constexpr importers::ConflictWording kWording{
     "Do you wish to overwrite ALL conflicting report information?\r\n"
     "NOTE: This DOES NOT affect your actual reports."};
 
-db::Value HeadText(std::string_view head, layouts::Field field) {
-  return importers::TextValue(importers::CleanView(importers::Slice(head, field)));
-}
-
 }  // namespace
 
-std::int32_t CSImportEngine::ImportNeighborhoodInformation() {
-  return Trapped<std::int32_t>(kSource, -1, [&]() -> std::int32_t {
-    CloseRecordset();
-    if (additionalFile_.empty()) {
-      WriteToLog("Additional file was blank but is required by this operation.", kSource, -1);
+namespace importers {
+
+std::int32_t ImportNeighborhoodInformation(ImportSession& session) {
+  return Trapped<NoStage>(session, kSource, std::int32_t{-1}, [&](NoStage&) -> std::int32_t {
+    const platform::Context& ctx = session.Context();
+    session.CloseRecordset();
+    if (session.AdditionalFile().empty()) {
+      session.WriteToLog("Additional file was blank but is required by this operation.", kSource,
+                         -1);
       return -1;
     }
     const std::string appDir =
-        modINIFile::GetINIString(ctx_, ResourceString(res::kDirectoriesSection),
-                                 ResourceString(res::kAppDirKey), "", additionalFile_);
+        modINIFile::GetINIString(ctx, ResourceString(res::kDirectoriesSection),
+                                 ResourceString(res::kAppDirKey), "", session.AdditionalFile());
     const std::string conversionFile = WithBackslash(appDir) +
                                        ResourceString(res::kNeighAddonFolder) +
                                        ResourceString(res::kNeighTagsIni);
-    if (!modShow::Exists(ctx_, conversionFile)) {
-      WriteToLog("Neighborhood conversion INI file '" + conversionFile + "' DID NOT exist.",
-                 kSource, -1);
+    if (!modFileIO::FileExists(ctx, conversionFile)) {
+      session.WriteToLog("Neighborhood conversion INI file '" + conversionFile + "' DID NOT exist.",
+                         kSource, -1);
       return -1;
     }
 
-    const std::string table = ResourceString(kTable);
-    const std::string query =
-        importers::ReplacePlaceholders(ResourceString(kQueryPattern), "%s",
-                                       {accesssql::EscapeBracketed(table), ResourceString(kOrder)});
+    const std::string table = ResourceString(res::kNeighborhoodsTable);
+    const std::string query = TableQuery(table, res::kNeighborhoodsOrder);
     std::int32_t rowsSaved = 0;
     std::unique_ptr<SecondaryRows> secondary;  // prepared on the first new row
 
-    for (const std::string& entry : outputFiles_) {
-      if (DatabaseFailed()) break;
-      WriteToLog("Attempting to import file: '" + entry + "'.", "", -1);
+    for (const std::string& entry : session.OutputFiles()) {
+      if (session.DatabaseFailed()) break;
+      session.WriteToLog("Attempting to import file: '" + entry + "'.", "", -1);
 
       const std::optional<std::string> formCode =
           importers::TranslateFormCode(importers::GetFormName(entry));
       if (!formCode) {
         // One misnamed file must not cost the files after it.
-        importers::FileReport(*this, kSource, entry)
+        importers::FileReport(session, kSource, entry)
             .FileProblem(
                 "its name gives no neighborhood form code (it must read neigh<form "
                 "code>.<extension>); the file was skipped.");
-      } else if (OpenRecordset(query, true) == 0) {
-        WriteToLog("Could not open table '" + table + "'", kSource, -1);
-        // None of the file's records can land: the run must not end as a success.
-        importers::FileReport(*this, kSource, entry)
-            .FileProblem("not imported: its table could not be opened.");
-      } else {
-        const std::string path = outputFolder_ + entry;
-        if (std::string reason; !modShow::Exists(ctx_, path, reason)) {
-          WriteToLog(support::WithReason("Source file was NOT found during import process", reason),
-                     kSource, -1);
-        } else {
-          Recordset& rs = *recordset_;
+      } else if (OpenTableForFile(session, kSource, entry, query, table) != 0) {
+        const std::string path = session.OutputFolder() + entry;
+        if (SourceFileFound(session, kSource, path)) {
+          Recordset& rs = *session.CurrentRecordset();
           const importers::FormMap formMap =
-              importers::INISectionToCollection(ctx_, conversionFile, *formCode);
+              importers::INISectionToCollection(ctx, conversionFile, *formCode);
           const std::vector<std::string> tagList = importers::StringToCollection(
-              modINIFile::GetINIString(ctx_, ResourceString(kFormListSection), *formCode, "",
-                                       conversionFile),
+              modINIFile::GetINIString(ctx, ResourceString(res::kNeighborhoodFormListSection),
+                                       *formCode, "", conversionFile),
               layout::kTagListSeparator);
           // The column of each tag, by its place in the list; -1 leaves the
           // value unwritten (no map entry, or no such column in the table).
@@ -178,10 +163,10 @@ std::int32_t CSImportEngine::ImportNeighborhoodInformation() {
             tagColumns.push_back(column ? rs.FieldIndex(*column) : -1);
           }
 
-          importers::FileReport report(*this, kSource, entry);
-          importers::RecordReader reader(ctx_.env, path);
+          importers::FileReport report(session, kSource, entry);
+          importers::RecordReader reader(ctx.env, path);
           // One transaction per file, committed on every way out of this block.
-          FileTransaction transaction(connection_.get());
+          FileTransaction transaction(session.Connection());
           importers::FramedRecords records(reader, kFraming);
           records.StopWhen(transaction);
           importers::Record record;
@@ -190,26 +175,27 @@ std::int32_t CSImportEngine::ImportNeighborhoodInformation() {
                 importers::CleanView(importers::Slice(record.head, layout::kName)));
 
             importers::LookupRule rule;
-            rule.addWithoutLookup = noComparisons_ || (rs.Bof() && rs.Eof());
+            rule.addWithoutLookup = session.NoComparisons() || (rs.Bof() && rs.Eof());
             if (!rule.addWithoutLookup)
-              rule.criteria = importers::ReplacePlaceholders(ResourceString(kNameCriteria), "%s",
-                                                             {importers::DoubleApostrophes(name)});
+              rule.criteria =
+                  importers::ReplacePlaceholders(ResourceString(res::kNeighborhoodNameCriteria),
+                                                 "%s", {importers::DoubleApostrophes(name)});
             importers::Landing landing = importers::PlaceRecord(rs, rule);
             if (landing == importers::Landing::Conflict)
-              landing = importers::ResolveConflict(*this, ConflictQuestion(name, rs), kWording,
+              landing = importers::ResolveConflict(session, ConflictQuestion(name, rs), kWording,
                                                    report, record);
 
             importers::RowWrite row(rs);
             if (landing == importers::Landing::NewRow ||
                 landing == importers::Landing::ExistingRow) {
               row.Set(layout::kNameColumn, db::Value::Text(name));
-              row.Set(layout::kCodeColumn, HeadText(record.head, layout::kCode));
-              row.Set(layout::kAreaColumn, HeadText(record.head, layout::kArea));
-              row.Set(layout::kDescriptionColumn, HeadText(record.head, layout::kDescription));
-              row.Set(layout::kZoneColumn, HeadText(record.head, layout::kZone));
+              row.Set(layout::kCodeColumn, TextField(record.head, layout::kCode));
+              row.Set(layout::kAreaColumn, TextField(record.head, layout::kArea));
+              row.Set(layout::kDescriptionColumn, TextField(record.head, layout::kDescription));
+              row.Set(layout::kZoneColumn, TextField(record.head, layout::kZone));
               if (tagList.empty()) {
                 // The fixed columns are saved all the same.
-                WriteToLog("Form map collection was empty.", kSource, -1);
+                session.WriteToLog("Form map collection was empty.", kSource, -1);
               } else {
                 const auto values = importers::WalkFieldText(record.body, tagList);
                 for (std::size_t i = 0; i < values.size(); ++i)
@@ -222,23 +208,27 @@ std::int32_t CSImportEngine::ImportNeighborhoodInformation() {
 
             if (landing != importers::Landing::NewRow) continue;
             if (!secondary)
-              secondary =
-                  std::make_unique<SecondaryRows>(*connection_, rs.FieldName(layout::kNameColumn));
+              secondary = std::make_unique<SecondaryRows>(*session.Connection(),
+                                                          rs.FieldName(layout::kNameColumn));
             std::string why;
             if (!secondary->Add(name, why) && !transaction.Stopped()) {
-              WriteToLog("Could not create additional record in secondary neighborhood table.",
-                         kSource, -1);
+              session.WriteToLog(
+                  "Could not create additional record in secondary neighborhood table.", kSource,
+                  -1);
               report.FileProblem("record " + std::to_string(record.number) + " at byte " +
                                  std::to_string(record.offset) + " was added, but its row in " +
-                                 ResourceString(kSecondaryTable) + " was not: " + why);
+                                 ResourceString(res::kSecondaryNeighborhoodsTable) +
+                                 " was not: " + why);
             }
           }
           importers::FinishFile(report, records, reader, transaction);
         }
       }
 
-      AdvanceProgress();
+      session.AdvanceProgress();
     }
     return rowsSaved;
   });
 }
+
+}  // namespace importers

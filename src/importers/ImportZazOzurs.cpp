@@ -15,21 +15,22 @@
 #include <vector>
 
 #include "engine/AccessSql.h"
-#include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
 #include "engine/Recordset.h"
 #include "importers/ComparablesWcidSet.h"
 #include "importers/FieldDecoding.h"
+#include "importers/FileDriver.h"
 #include "importers/FileReport.h"
 #include "importers/FramedRecords.h"
 #include "importers/ImporterText.h"
+#include "importers/Importers.h"
 #include "importers/RowLanding.h"
 #include "importers/layouts/ComparablesLayout.h"
 #include "importers/layouts/SupplementLayout.h"
 #include "support/Conversions.h"
 #include "support/ErrorReport.h"
 #include "support/ResourceStrings.h"
-#include "support/modShow.h"
+#include "support/modFileIO.h"
 
 namespace {
 
@@ -37,12 +38,6 @@ namespace comps = layouts::comparables;
 namespace supp = layouts::supplement;
 
 constexpr const char* kSource = "ImportZazOzurs::CSImportEngine";
-
-constexpr int kSupplementMark = 403;  // .cp2
-constexpr int kCreateIndex = 502;     // CREATE UNIQUE INDEX ID ON %s (ID)
-constexpr int kQueryPattern = 551;    // SELECT * FROM [%s] ORDER BY %s
-constexpr int kTable = 560;           // ZazOzurs
-constexpr int kOrder = 561;           // WCID, FileNo
 
 constexpr int kNameCount = static_cast<int>(std::size(supp::kNamePositions));
 
@@ -58,44 +53,6 @@ const importers::Framing kSupplementFraming{
     .minRemaining = 1,
     .next = importers::Framing::Next::StartPlusLength,
 };
-
-// The count line, "K of N records imported.", built in one buffer that is
-// re-used record after record. The word follows K, so the line for K = 1
-// reads "1 of N record imported.".
-class CountLine {
- public:
-  explicit CountLine(std::int64_t total)
-      : many_(" of " + std::to_string(total) + " records imported."),
-        one_(" of " + std::to_string(total) + " record imported.") {}
-  const std::string& For(std::int64_t k) {
-    char digits[24];
-    const auto end = std::to_chars(digits, digits + sizeof digits, k).ptr;
-    line_.assign(digits, end);
-    line_ += k == 1 ? one_ : many_;
-    return line_;
-  }
-
- private:
-  std::string many_, one_, line_;
-};
-
-// Loads the pass's file progress window at its first file and shows it for
-// `status` with a bar of `total` steps.
-void ShowFileWindow(const platform::Context& ctx,
-                    std::unique_ptr<platform::FileProgressWindow>& window,
-                    const std::string& status, std::int64_t total) {
-  if (!window) window = ctx.ui.LoadFileProgress();
-  window->SetStatus(status);
-  window->Bar().SetMax(static_cast<std::int32_t>(
-      std::min<std::int64_t>(total, std::numeric_limits<std::int32_t>::max())));
-  window->Show();
-}
-
-// One record further on the window's bar.
-void AdvanceBar(const platform::Context& ctx, platform::FileProgressWindow& window) {
-  window.Bar().SetValue(window.Bar().Value() + 1);
-  ctx.ui.PumpEvents();
-}
 
 // A main-record field as the value its column receives.
 db::Value MainValue(std::string_view head, layouts::Field field) {
@@ -123,12 +80,44 @@ std::string ExpectedLayout() {
   return names;
 }
 
+// Where ImportZazOzurs was when a failure ended it: the number is the index
+// of its failure line. The main pass and the supplement pass share a few.
+enum class ZazStage : int {
+  Start = 0,
+  CloseRecordset = 1,
+  SortFiles = 3,
+  ListFiles = 4,
+  TableQuery = 5,
+  OpenTable = 6,
+  CreateTable = 7,
+  CreatedTable = 8,
+  NextMainFile = 5,
+  FindMainFile = 6,
+  NextMainRecord = 7,
+  DecodeMainRecord = 10,
+  WriteMainRow = 11,
+  SaveMainRow = 12,
+  MainRecordDone = 13,
+  MainFileDone = 14,
+  NextSupplementFile = 15,
+  OpenSupplementFile = 16,
+  CountSupplementRecords = 17,
+  ShowSupplementWindow = 18,
+  NextSupplementRecord = 19,
+  DecodeSupplementRecord = 21,
+  ShowSupplementCount = 22,
+  TakeSupplementValues = 23,
+  WriteSupplementRow = 24,
+  SupplementRecordDone = 25,
+  SupplementFileDone = 26,
+};
+
 // What the per-file routines share with the routine that runs the passes.
 struct PassState {
-  CSImportEngine& engine;
+  ImportSession& engine;
   importers::WcidSet& wcids;
-  std::unique_ptr<platform::FileProgressWindow>& window;
-  int& step;
+  importers::FileProgress& window;
+  ZazStage& step;
 };
 
 importers::RecordReader OpenRecordFile(const platform::Context& ctx, const std::string& path,
@@ -162,8 +151,7 @@ std::int64_t ImportMainFile(PassState& pass, const std::string& name, const std:
   if (reader.Failed())
     throw std::runtime_error(
         support::WithReason("Reading the file '" + name + "' failed", reader.Error()));
-  ShowFileWindow(ctx, pass.window, "Importing data from file: " + name, total);
-  CountLine count(total);
+  pass.window.Show("Importing data from file: " + name, total);
   pass.wcids.Reserve(pass.wcids.size() + static_cast<std::size_t>(total));
 
   // One transaction per file, committed on every way out of this function.
@@ -173,27 +161,27 @@ std::int64_t ImportMainFile(PassState& pass, const std::string& name, const std:
   std::int64_t saved = 0;
   importers::Record record;
   for (std::int64_t k = 0;; ++k) {
-    pass.step = 7;
+    pass.step = ZazStage::NextMainRecord;
     if (!records.Next(record)) break;
-    pass.step = 10;
+    pass.step = ZazStage::DecodeMainRecord;
     const std::string_view wcid = importers::CleanView(importers::Slice(record.head, comps::kWcid));
-    pass.window->SetProgressText(count.For(k));
+    pass.window.Count(k);
     // A record set that is not open (the table could not be made) ends the import here.
     if (rs == nullptr) throw std::runtime_error("The record set is not open.");
     if (!rs->AddNew()) throw std::runtime_error(rs->error());
 
-    pass.step = 11;
+    pass.step = ZazStage::WriteMainRow;
     importers::RowWrite row(*rs);
     for (const comps::Placed& p : comps::kFields)
       if (p.position != comps::kNotStored) row.Set(p.position, MainValue(record.head, p.field));
     row.Set(comps::kUnfedColumn, db::Value::Text(""));
-    pass.step = 12;
+    pass.step = ZazStage::SaveMainRow;
     const bool rowSaved = row.Finish(importers::Landing::NewRow, report, record);
     pass.wcids.Add(wcid, rowSaved);
     if (rowSaved) ++saved;
 
-    pass.step = 13;
-    AdvanceBar(ctx, *pass.window);
+    pass.step = ZazStage::MainRecordDone;
+    pass.window.Step();
   }
   const std::int64_t landed = EndFile(report, records, reader, transaction, name, saved);
   // Rows rolled back with the file were not saved.
@@ -291,17 +279,16 @@ std::int64_t ImportSupplementFile(PassState& pass, const std::string& name, cons
                                   const std::string& table) {
   const platform::Context& ctx = pass.engine.Context();
   importers::FileReport report(pass.engine, kSource, name);
-  pass.step = 16;
+  pass.step = ZazStage::OpenSupplementFile;
   importers::RecordReader reader = OpenRecordFile(ctx, path, name);
   importers::FramedRecords records(reader, kSupplementFraming);
-  pass.step = 17;
+  pass.step = ZazStage::CountSupplementRecords;
   const std::int64_t total = records.Count();
   if (reader.Failed())
     throw std::runtime_error(
         support::WithReason("Reading the file '" + name + "' failed", reader.Error()));
-  pass.step = 18;
-  ShowFileWindow(ctx, pass.window, "Importing date from file: " + name, total);
-  CountLine count(total);
+  pass.step = ZazStage::ShowSupplementWindow;
+  pass.window.Show("Importing date from file: " + name, total);
   // The statements name the columns the record set reports at the tokens'
   // positions; without an open record set there are none to name.
   const Recordset* rs = pass.engine.CurrentRecordset();
@@ -316,18 +303,18 @@ std::int64_t ImportSupplementFile(PassState& pass, const std::string& name, cons
   std::string problem;
   importers::Record record;
   for (std::int64_t k = 0;; ++k) {
-    pass.step = 19;
+    pass.step = ZazStage::NextSupplementRecord;
     if (!records.Next(record)) break;
-    pass.step = 21;
+    pass.step = ZazStage::DecodeSupplementRecord;
     const std::string_view wcid =
         importers::CleanView(importers::Slice(record.head, supp::kWcid.field));
     pass.wcids.Find(wcid, match);
-    pass.step = 22;
-    pass.window->SetProgressText(count.For(k));
+    pass.step = ZazStage::ShowSupplementCount;
+    pass.window.Count(k);
 
-    pass.step = 23;
+    pass.step = ZazStage::TakeSupplementValues;
     statements.Take(record.head);
-    pass.step = 24;
+    pass.step = ZazStage::WriteSupplementRow;
     const bool ok =
         match.found ? statements.Update(match.spellings, problem) : statements.Insert(problem);
     report.Read();
@@ -350,123 +337,128 @@ std::int64_t ImportSupplementFile(PassState& pass, const std::string& name, cons
     // The UPDATE wrote this record's spelling into every row of the identifier.
     if (ok && match.found) pass.wcids.Respell(wcid, wcid);
 
-    pass.step = 25;
-    AdvanceBar(ctx, *pass.window);
+    pass.step = ZazStage::SupplementRecordDone;
+    pass.window.Step();
   }
   return EndFile(report, records, reader, transaction, name, saved);
 }
 
 }  // namespace
 
-std::int32_t CSImportEngine::ImportZazOzurs() {
-  int step = 0;
-  std::int32_t result = -1;
+namespace importers {
+
+std::int32_t ImportZazOzurs(ImportSession& session) {
+  const platform::Context& ctx = session.Context();
   // Outside the trap, so a failure is logged before the window goes.
-  std::unique_ptr<platform::FileProgressWindow> window;
-  try {
-    step = 1;
-    CloseRecordset();
-    step = 3;
-    std::vector<std::string> mainFiles, supplementFiles;
-    importers::WcidSet wcids;
+  FileProgress window(ctx, FileProgress::Plural::ByCount);
+  const std::int32_t result =
+      Trapped<ZazStage>(session, kSource, std::int32_t{-1}, [&](ZazStage& step) {
+        step = ZazStage::CloseRecordset;
+        session.CloseRecordset();
+        step = ZazStage::SortFiles;
+        std::vector<std::string> mainFiles, supplementFiles;
+        importers::WcidSet wcids;
 
-    step = 4;
-    if (outputFiles_.empty()) throw std::runtime_error("The output-file list is empty.");
-    const std::string mark = support::LowerAscii(ResourceString(kSupplementMark));
-    for (const std::string& entry : outputFiles_) {
-      const std::string lower = support::LowerAscii(entry);
-      std::vector<std::string>& files =
-          lower.find(mark) != std::string::npos ? supplementFiles : mainFiles;
-      // Each file is imported once, as a keyed list would hold it.
-      bool listed = false;
-      for (const std::string& f : files) listed = listed || support::LowerAscii(f) == lower;
-      if (!listed) files.push_back(entry);
-    }
+        step = ZazStage::ListFiles;
+        if (session.OutputFiles().empty())
+          throw std::runtime_error("The output-file list is empty.");
+        const std::string mark = support::LowerAscii(ResourceString(res::kSupplementExtension));
+        for (const std::string& entry : session.OutputFiles()) {
+          const std::string lower = support::LowerAscii(entry);
+          std::vector<std::string>& files =
+              lower.find(mark) != std::string::npos ? supplementFiles : mainFiles;
+          // Each file is imported once, as a keyed list would hold it.
+          bool listed = false;
+          for (const std::string& f : files) listed = listed || support::LowerAscii(f) == lower;
+          if (!listed) files.push_back(entry);
+        }
 
-    step = 5;
-    const std::string table = ResourceString(kTable);
-    const std::string query =
-        importers::ReplacePlaceholders(ResourceString(kQueryPattern), "%s",
-                                       {accesssql::EscapeBracketed(table), ResourceString(kOrder)});
-    step = 6;
-    if (OpenRecordset(query, true) == 0) {
-      WriteToLog("Table '" + table + "' did not appear to exist.", kSource, -1);
-      step = 7;
-      // The layout the positions assume, with the index the supplement
-      // statements find their rows by.
-      if (ExecuteScript(table, comps::CreateTableScript())) {
-        step = 8;
-        WriteToLog("Created table '" + table + "' successfully.", kSource, -1);
-        ExecuteScript(table, ResourceString(kCreateIndex));
-        ExecuteScript(table, comps::kWcidIndexScript);
-        OpenRecordset(query, true);
-      } else {
-        WriteToLog("Failed to create table '" + table + "'.", kSource, -1);
-      }
-    }
-    // A table of an older layout: the main records go to the positions it
-    // has, but the supplement columns are not where the statements expect.
-    std::string tooFewColumns;
-    if (recordset_ && recordset_->State() == 1 && recordset_->FieldCount() < comps::kColumnCount) {
-      tooFewColumns = "table '" + table + "' has " + std::to_string(recordset_->FieldCount()) +
-                      " columns, not the " + std::to_string(comps::kColumnCount) +
-                      " supplement records are written to";
-      WriteToLog("Table '" + table + "' has " + std::to_string(recordset_->FieldCount()) +
-                     " columns; this import expects " + std::to_string(comps::kColumnCount) +
-                     ", in this order: " + ExpectedLayout() +
-                     ". Main records are written to the columns that exist; supplement files "
-                     "are not imported.",
-                 kSource, -1);
-    }
+        step = ZazStage::TableQuery;
+        const std::string table = ResourceString(res::kComparablesTable);
+        const std::string query = TableQuery(table, res::kComparablesOrder);
+        step = ZazStage::OpenTable;
+        if (session.OpenRecordset(query, true) == 0) {
+          session.WriteToLog("Table '" + table + "' did not appear to exist.", kSource, -1);
+          step = ZazStage::CreateTable;
+          // The layout the positions assume, with the index the supplement
+          // statements find their rows by.
+          if (session.ExecuteScript(table, comps::CreateTableScript())) {
+            step = ZazStage::CreatedTable;
+            session.WriteToLog("Created table '" + table + "' successfully.", kSource, -1);
+            session.ExecuteScript(table, ResourceString(res::kCreateIdIndex));
+            session.ExecuteScript(table, comps::kWcidIndexScript);
+            session.OpenRecordset(query, true);
+          } else {
+            session.WriteToLog("Failed to create table '" + table + "'.", kSource, -1);
+          }
+        }
+        // A table of an older layout: the main records go to the positions it
+        // has, but the supplement columns are not where the statements expect.
+        std::string tooFewColumns;
+        Recordset* rs = session.CurrentRecordset();
+        if (rs && rs->State() == 1 && rs->FieldCount() < comps::kColumnCount) {
+          tooFewColumns = "table '" + table + "' has " + std::to_string(rs->FieldCount()) +
+                          " columns, not the " + std::to_string(comps::kColumnCount) +
+                          " supplement records are written to";
+          session.WriteToLog(
+              "Table '" + table + "' has " + std::to_string(rs->FieldCount()) +
+                  " columns; this import expects " + std::to_string(comps::kColumnCount) +
+                  ", in this order: " + ExpectedLayout() +
+                  ". Main records are written to the columns that exist; supplement files "
+                  "are not imported.",
+              kSource, -1);
+        }
 
-    PassState pass{*this, wcids, window, step};
-    std::int64_t saved = 0;
-    for (const std::string& name : mainFiles) {
-      if (DatabaseFailed()) break;
-      step = 5;
-      WriteToLog("Attempting to import file: '" + name + "', this *may* take several minutes...",
-                 "", -1);
-      step = 6;
-      const std::string path = outputFolder_ + name;
-      if (std::string reason; modShow::Exists(ctx_, path, reason))
-        saved += ImportMainFile(pass, name, path);
-      else
-        WriteToLog(support::WithReason("Source file was NOT found during import process", reason),
-                   kSource, -1);
-      step = 14;
-      AdvanceProgress();
-    }
-    window.reset();
+        PassState pass{session, wcids, window, step};
+        std::int64_t saved = 0;
+        for (const std::string& name : mainFiles) {
+          if (session.DatabaseFailed()) break;
+          step = ZazStage::NextMainFile;
+          session.WriteToLog(
+              "Attempting to import file: '" + name + "', this *may* take several minutes...", "",
+              -1);
+          step = ZazStage::FindMainFile;
+          const std::string path = session.OutputFolder() + name;
+          if (std::string reason; modFileIO::FileExists(ctx, path, reason))
+            saved += ImportMainFile(pass, name, path);
+          else
+            session.WriteToLog(
+                support::WithReason("Source file was NOT found during import process", reason),
+                kSource, -1);
+          step = ZazStage::MainFileDone;
+          session.AdvanceProgress();
+        }
+        window.Close();
 
-    for (const std::string& name : supplementFiles) {
-      if (DatabaseFailed()) break;
-      WriteToLog("Attempting to import file: '" + name + "', this *may* take several minutes...",
-                 "", -1);
-      step = 15;
-      const std::string path = outputFolder_ + name;
-      std::string reason;
-      if (!tooFewColumns.empty())
-        importers::FileReport(*this, kSource, name)
-            .FileProblem("not imported: " + tooFewColumns + ".");
-      else if (modShow::Exists(ctx_, path, reason))
-        saved += ImportSupplementFile(pass, name, path, table);
-      else
-        WriteToLog(support::WithReason("Source file was NOT found during import process", reason),
-                   kSource, -1);
-      step = 26;
-      AdvanceProgress();
-    }
-    window.reset();
+        for (const std::string& name : supplementFiles) {
+          if (session.DatabaseFailed()) break;
+          session.WriteToLog(
+              "Attempting to import file: '" + name + "', this *may* take several minutes...", "",
+              -1);
+          step = ZazStage::NextSupplementFile;
+          const std::string path = session.OutputFolder() + name;
+          std::string reason;
+          if (!tooFewColumns.empty())
+            importers::FileReport(session, kSource, name)
+                .FileProblem("not imported: " + tooFewColumns + ".");
+          else if (modFileIO::FileExists(ctx, path, reason))
+            saved += ImportSupplementFile(pass, name, path, table);
+          else
+            session.WriteToLog(
+                support::WithReason("Source file was NOT found during import process", reason),
+                kSource, -1);
+          step = ZazStage::SupplementFileDone;
+          session.AdvanceProgress();
+        }
+        window.Close();
 
-    result = static_cast<std::int32_t>(
-        std::min<std::int64_t>(saved, std::numeric_limits<std::int32_t>::max()));
-    WriteToLog(support::GroupedDigits(result) + " records added.", kSource, -1);
-    return result;
-  } catch (const std::exception& e) {
-    LogFailure(kSource, e.what(), static_cast<std::int16_t>(step));
-  } catch (...) {
-    LogFailure(kSource, "Unknown error", static_cast<std::int16_t>(step));
-  }
-  window.reset();
+        const auto added = static_cast<std::int32_t>(
+            std::min<std::int64_t>(saved, std::numeric_limits<std::int32_t>::max()));
+        session.WriteToLog(support::GroupedDigits(added) + " records added.", kSource, -1);
+        return added;
+      });
+  window.Close();
   return result;
 }
+
+}  // namespace importers

@@ -1,6 +1,6 @@
 #include "importers/RowLanding.h"
 
-#include "engine/CSImportEngine.h"
+#include "engine/ImportSession.h"
 
 namespace importers {
 
@@ -13,7 +13,7 @@ Landing PlaceRecord(Recordset& rs, const LookupRule& rule) {
   return rs.AddNew() ? Landing::NewRow : Landing::Refused;
 }
 
-Landing ResolveConflict(CSImportEngine& engine, const std::string& question,
+Landing ResolveConflict(ImportSession& engine, const std::string& question,
                         const ConflictWording& wording, FileReport& report, const Record& record) {
   const ConflictAnswer answer = engine.AskConflict(question, wording.keepAll, wording.overwriteAll);
   if (answer.unanswered) report.KeptUnanswered(record);

@@ -13,7 +13,7 @@
 #include "importers/FileReport.h"
 #include "importers/FramedRecords.h"
 
-class CSImportEngine;
+class ImportSession;
 
 namespace importers {
 
@@ -51,7 +51,7 @@ Landing PlaceRecord(Recordset& rs, const LookupRule& rule);
 // Answers a conflict through the engine's run-wide answers and its question
 // boxes: ExistingRow (overwrite) or Kept. A question nobody could answer is
 // logged against the record.
-Landing ResolveConflict(CSImportEngine& engine, const std::string& question,
+Landing ResolveConflict(ImportSession& engine, const std::string& question,
                         const ConflictWording& wording, FileReport& report, const Record& record);
 
 // The values of one row, written into the placed row and saved. A refused

@@ -2,12 +2,12 @@
 
 #include <stdexcept>
 
+#include "importers/Importers.h"
 #include "platform/FileProgressWindow.h"
 #include "support/Conversions.h"
 #include "support/ErrorReport.h"
 #include "support/ResourceStrings.h"
 #include "support/modFileIO.h"
-#include "support/modShow.h"
 
 namespace modIngestor {
 
@@ -20,7 +20,7 @@ constexpr const char* kCrLf = "\r\n";
 // comparables only from the window.
 std::int32_t LastCommandLineDataType(const platform::Context& ctx) {
   const auto allow = ctx.env.Variable("INGESTOR_ALLOW_COMPARABLES");
-  return allow && *allow == "1" ? 7 : 6;
+  return Number(allow && *allow == "1" ? DataType::Comparables : DataType::Neighborhoods);
 }
 
 // The parameter message: shown, then the program ends without importing.
@@ -85,7 +85,7 @@ bool ParseCommandLineUntrapped(const platform::Context& ctx, const std::string& 
   if (extractor.empty()) return Refuse(ctx, "Missing extractor.");
   if (extractor.find('\\') == std::string::npos)
     extractor = ctx.env.ProgramFolder() + "\\" + extractor;
-  if (!modShow::Exists(ctx, extractor)) return Refuse(ctx, "Extractor DOES NOT exist.");
+  if (!modFileIO::FileExists(ctx, extractor)) return Refuse(ctx, "Extractor DOES NOT exist.");
 
   std::string& source = args.pieces[1];
   if (source.empty()) return Refuse(ctx, "Missing source.");
@@ -96,8 +96,8 @@ bool ParseCommandLineUntrapped(const platform::Context& ctx, const std::string& 
   } else if (modFileIO::FolderExists(ctx, source)) {
     AppendBackslash(source);
   } else if (source.find('.') != std::string::npos) {
-    if (!modFileIO::Exists(ctx, source)) return Refuse(ctx, "Source file DOES NOT exist.");
-  } else if (modFileIO::Exists(ctx, source)) {
+    if (!modFileIO::FileExists(ctx, source)) return Refuse(ctx, "Source file DOES NOT exist.");
+  } else if (modFileIO::FileExists(ctx, source)) {
     // A file without an extension: a single source, left as it is.
   } else {
     // Folder creation also answers true for a name a file already holds.
@@ -144,16 +144,14 @@ ImportSettings ReadImportSettings(const Arguments& args) {
   auto number = support::ParseNumber(args.pieces.at(3));
   auto dataType = number ? support::RoundToLong(*number) : std::nullopt;
   if (!dataType) throw std::runtime_error("Type mismatch: the data type is not a number.");
-  s.dataType = *dataType;
+  s.dataType = static_cast<DataType>(*dataType);
   const std::string* database = OptionalPiece(args, 4);
-  s.database = database ? *database : ResourceString(res::kDatabaseFileBase + s.dataType);
+  s.database = database ? *database : ResourceString(res::kDatabaseFileBase + Number(s.dataType));
   s.leaveOutputFiles = TruthPiece(args, 5, false);
   s.noComparisons = TruthPiece(args, 6, true);
   s.terminateRecords = TruthPiece(args, 7, false);
   return s;
 }
-
-constexpr std::int32_t kNeighborhoodDataType = 6;
 
 namespace {
 
@@ -213,7 +211,7 @@ bool ImportData(const platform::Context& ctx, const Arguments& args,
     // Neighborhoods need the host's configuration file (its AppDir names the
     // conversion file); only the window used to set it, so no command-line
     // run could import them.
-    if (settings.dataType == kNeighborhoodDataType)
+    if (settings.dataType == DataType::Neighborhoods)
       engine->SetAdditionalFile(engine->HostConfigurationFile());
 
     step = 5;
@@ -221,8 +219,8 @@ bool ImportData(const platform::Context& ctx, const Arguments& args,
       // The run's own progress line, one step per output file, where a
       // terminal can show it.
       std::unique_ptr<platform::FileProgressWindow> runProgress = ctx.ui.LoadFileProgress();
-      runProgress->SetStatus("Importing " +
-                             engine->GetDataType(static_cast<std::int16_t>(settings.dataType)));
+      runProgress->SetStatus(
+          "Importing " + engine->GetDataType(static_cast<std::int16_t>(Number(settings.dataType))));
       runProgress->Show();
       engine->SetProgress(&runProgress->Bar());
       outcome.completed = engine->Import();
@@ -256,7 +254,7 @@ int Main(const platform::Context& ctx, const std::string& tail, MainWindowHost* 
     }
     Arguments args;
     if (!ParseCommandLine(ctx, tail, args)) return kExitParameterError;
-    auto engine = std::make_unique<CSImportEngine>(ctx);
+    auto engine = std::make_unique<CSImportEngine>(ctx, importers::Table());
     if (args.count == 3) {
       // INI mode: the host opens the main window with its configuration file.
       if (window != nullptr) return window->Run(args, engine);

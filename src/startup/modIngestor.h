@@ -36,7 +36,7 @@ struct Arguments {
 // The import settings the pieces stand for, defaults filled in.
 struct ImportSettings {
   std::string extractor, source, outputFolder, database;
-  std::int32_t dataType = 0;
+  DataType dataType = DataType::CommonResponses;
   bool leaveOutputFiles = false;
   bool noComparisons = true;
   bool terminateRecords = false;

@@ -23,9 +23,34 @@ inline constexpr int kLogFilePattern = 401;
 inline constexpr int kBackupFolderPattern = 402;
 inline constexpr int kSupplementExtension = 403;
 inline constexpr int kPersonalFolderPattern = 404;
+inline constexpr int kCreateResponsesTable = 501;
+inline constexpr int kCreateIdIndex = 502;
+inline constexpr int kInsertPattern = 503;
+inline constexpr int kQueryPattern = 551;
+inline constexpr int kResponsesOrder = 552;
+inline constexpr int kFileIndexOrder = 553;
+inline constexpr int kFileIndexTable = 554;
+inline constexpr int kLendersTable = 555;
+inline constexpr int kLendersOrder = 556;
+inline constexpr int kNeighborhoodsTable = 557;
+inline constexpr int kNeighborhoodsOrder = 558;
+inline constexpr int kSecondaryNeighborhoodsTable = 559;
+inline constexpr int kComparablesTable = 560;
+inline constexpr int kComparablesOrder = 561;
+inline constexpr int kResponseKeyCriteria = 571;
+inline constexpr int kLenderIdCriteria = 573;
+inline constexpr int kNeighborhoodNameCriteria = 574;
 inline constexpr int kDataTypeNameBase = 601;
+inline constexpr int kLenderIniSection = 701;
 inline constexpr int kDirectoriesSection = 702;
+inline constexpr int kNeighborhoodFormListSection = 707;
+inline constexpr int kDataDirKey = 753;
 inline constexpr int kAppDirKey = 754;
+inline constexpr int kPrivateDirKey = 755;
+inline constexpr int kVendorSection = 756;
+inline constexpr int kApplicationNameKey = 757;
+inline constexpr int kShellFoldersKey = 1001;
+inline constexpr int kPersonalValue = 1002;
 }  // namespace res
 
 // The text of `id`, unchanged; nullopt when the table has no such entry.

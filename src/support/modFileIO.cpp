@@ -64,64 +64,64 @@ bool IsWildcard(std::string_view name) {
 }
 
 // ResolvePath, falling back to the path as given when it cannot be resolved.
-std::string ResolvedOrAsGiven(const platform::Context& ctx, const std::string& path, bool silent) {
-  std::string resolved = ResolvePath(ctx, path, silent);
+std::string ResolvedOrAsGiven(const platform::Context& ctx, const std::string& path,
+                              Errors errors) {
+  std::string resolved = ResolvePath(ctx, path, errors);
   return resolved.empty() ? path : resolved;
 }
 
 }  // namespace
 
-std::string GetFileTitle(const platform::Context& ctx, const std::string& path, bool silent) {
-  return support::Trap(ctx.ui, "GetFileTitle::modFileIO", silent, std::string(), [&] {
-    std::string name =
-        path.find_first_of("\\:") != std::string::npos ? GetFilenameFromPath(path, silent) : path;
-    std::size_t dot = name.rfind('.');
-    if (dot == std::string::npos) return path;
-    return name.substr(0, dot);
-  });
+std::string GetFileTitle(const platform::Context& ctx, const std::string& path, Errors errors) {
+  return support::Trap(
+      ctx.ui, "GetFileTitle::modFileIO", errors == Errors::Silent, std::string(), [&] {
+        std::string name =
+            path.find_first_of("\\:") != std::string::npos ? GetFilenameFromPath(path) : path;
+        std::size_t dot = name.rfind('.');
+        if (dot == std::string::npos) return path;
+        return name.substr(0, dot);
+      });
 }
 
-std::string ResolvePath(const platform::Context& ctx, const std::string& path, bool silent) {
-  return support::Trap(ctx.ui, "ResolvePath::modFileIO", silent, std::string(), [&] {
-    if (path.empty()) return std::string();
-    std::string full = path;
-    if (!HasDrive(path) && !IsSeparator(path[0])) {
-      std::string current = ctx.env.CurrentFolder();
-      if (current.empty() || !(HasDrive(current) || IsSeparator(current[0]))) return std::string();
-      full = current + "\\" + path;
-    }
-    SplitPath split = Split(full);
-    std::vector<std::string> kept;
-    for (auto& part : split.parts) {
-      if (part == ".") continue;
-      if (part == "..") {
-        // Above the root is still the root.
-        if (!kept.empty()) kept.pop_back();
-        continue;
-      }
-      kept.push_back(std::move(part));
-    }
-    std::string out = split.drive;
-    for (const auto& part : kept) out += "\\" + part;
-    // The separator after the last folder is kept; "C:\a\." names C:\a.
-    if (kept.empty() || IsSeparator(path.back())) out += "\\";
-    return out;
-  });
+std::string ResolvePath(const platform::Context& ctx, const std::string& path, Errors errors) {
+  return support::Trap(ctx.ui, "ResolvePath::modFileIO", errors == Errors::Silent, std::string(),
+                       [&] {
+                         if (path.empty()) return std::string();
+                         std::string full = path;
+                         if (!HasDrive(path) && !IsSeparator(path[0])) {
+                           std::string current = ctx.env.CurrentFolder();
+                           if (current.empty() || !(HasDrive(current) || IsSeparator(current[0])))
+                             return std::string();
+                           full = current + "\\" + path;
+                         }
+                         SplitPath split = Split(full);
+                         std::vector<std::string> kept;
+                         for (auto& part : split.parts) {
+                           if (part == ".") continue;
+                           if (part == "..") {
+                             // Above the root is still the root.
+                             if (!kept.empty()) kept.pop_back();
+                             continue;
+                           }
+                           kept.push_back(std::move(part));
+                         }
+                         std::string out = split.drive;
+                         for (const auto& part : kept) out += "\\" + part;
+                         // The separator after the last folder is kept; "C:\a\." names C:\a.
+                         if (kept.empty() || IsSeparator(path.back())) out += "\\";
+                         return out;
+                       });
 }
 
-bool IsWindows9x() {
-  return false;
-}
-
-bool FolderExists(const platform::Context& ctx, const std::string& path, bool silent) {
-  return support::Trap(ctx.ui, "FolderExists::modFileIO", silent, false, [&] {
+bool FolderExists(const platform::Context& ctx, const std::string& path, Errors errors) {
+  return support::Trap(ctx.ui, "FolderExists::modFileIO", errors == Errors::Silent, false, [&] {
     // Asked of the file system directly: the process's current directory is
     // never changed, so nothing else can be surprised by it.
-    return ctx.env.CanEnterFolder(ResolvedOrAsGiven(ctx, path, silent));
+    return ctx.env.CanEnterFolder(ResolvedOrAsGiven(ctx, path, errors));
   });
 }
 
-std::string GetFilenameFromPath(const std::string& path, bool /*silent*/) {
+std::string GetFilenameFromPath(const std::string& path) {
   // No user interface is at hand here, so nothing is ever shown; the only
   // possible failure is running out of memory, which gives the empty text.
   try {
@@ -142,12 +142,11 @@ std::string GetFolderFromFullpath(const std::string& path, bool dropTrailingBack
   }
 }
 
-bool Remove(const platform::Context& ctx, const std::string& pattern, bool /*filesOnly*/,
-            bool silent) {
-  // Folders are never deleted, whatever filesOnly says: a wildcard could
-  // otherwise take a whole tree with it.
-  return support::Trap(ctx.ui, "Remove::modFileIO", silent, false, [&] {
-    std::string resolved = ResolvedOrAsGiven(ctx, pattern, silent);
+bool Remove(const platform::Context& ctx, const std::string& pattern, Errors errors) {
+  // Folders are never deleted: a wildcard could otherwise take a whole tree
+  // with it.
+  return support::Trap(ctx.ui, "Remove::modFileIO", errors == Errors::Silent, false, [&] {
+    std::string resolved = ResolvedOrAsGiven(ctx, pattern, errors);
     if (resolved.empty()) return false;
     std::size_t cut = resolved.find_last_of("\\/");
     std::string name = cut == std::string::npos ? resolved : resolved.substr(cut + 1);
@@ -168,67 +167,56 @@ bool Remove(const platform::Context& ctx, const std::string& pattern, bool /*fil
 }
 
 bool CopyFile(const platform::Context& ctx, const std::string& source,
-              const std::string& destination, bool failIfExists, bool silent) {
+              const std::string& destination, Existing existing, Errors errors) {
   std::string reason;
-  return CopyFile(ctx, source, destination, failIfExists, silent, reason);
+  return CopyFile(ctx, source, destination, existing, errors, reason);
 }
 
 bool CopyFile(const platform::Context& ctx, const std::string& source,
-              const std::string& destination, bool failIfExists, bool silent, std::string& reason) {
-  return support::Trap(ctx.ui, "CopyFile::modFileIO", silent, false, [&] {
-    std::string from = ResolvedOrAsGiven(ctx, source, silent);
-    std::string to = ResolvedOrAsGiven(ctx, destination, silent);
-    return ctx.env.CopyFile(from, to, failIfExists, reason);
+              const std::string& destination, Existing existing, Errors errors,
+              std::string& reason) {
+  return support::Trap(ctx.ui, "CopyFile::modFileIO", errors == Errors::Silent, false, [&] {
+    std::string from = ResolvedOrAsGiven(ctx, source, errors);
+    std::string to = ResolvedOrAsGiven(ctx, destination, errors);
+    return ctx.env.CopyFile(from, to, existing == Existing::Keep, reason);
   });
 }
 
-bool CreateDirectoryStructure(const platform::Context& ctx, const std::string& path, bool silent) {
+bool CreateDirectoryStructure(const platform::Context& ctx, const std::string& path,
+                              Errors errors) {
   if (path.size() >= kMaxFolderPath) return false;
-  return support::Trap(ctx.ui, "CreateDirectoryStructure::modFileIO", silent, false, [&] {
-    if (IsWindows9x()) return CreateDirectoryStructure_9x(ctx, path, silent);
-    std::string full = ResolvedOrAsGiven(ctx, path, silent);
-    if (full.empty()) return false;
-    // A name that is already there counts as done, whatever it names: a
-    // caller that needs a folder must ask FolderExists afterwards.
-    if (ctx.env.Stat(full)) return true;
-    SplitPath split = Split(full);
-    if (split.parts.empty()) return ctx.env.CanEnterFolder(full);
-    // From the root down; folders that are already there are left alone.
-    std::string prefix = split.drive;
-    for (const auto& part : split.parts) {
-      prefix = Append(split, prefix, part);
-      if (ctx.env.CanEnterFolder(prefix)) continue;
-      if (ctx.env.CreateFolder(prefix) == platform::FolderResult::Failed) return false;
-    }
-    return true;
-  });
+  return support::Trap(ctx.ui, "CreateDirectoryStructure::modFileIO", errors == Errors::Silent,
+                       false, [&] {
+                         std::string full = ResolvedOrAsGiven(ctx, path, errors);
+                         if (full.empty()) return false;
+                         // A name that is already there counts as done, whatever it names: a
+                         // caller that needs a folder must ask FolderExists afterwards.
+                         if (ctx.env.Stat(full)) return true;
+                         SplitPath split = Split(full);
+                         if (split.parts.empty()) return ctx.env.CanEnterFolder(full);
+                         // From the root down; folders that are already there are left alone.
+                         std::string prefix = split.drive;
+                         for (const auto& part : split.parts) {
+                           prefix = Append(split, prefix, part);
+                           if (ctx.env.CanEnterFolder(prefix)) continue;
+                           if (ctx.env.CreateFolder(prefix) == platform::FolderResult::Failed)
+                             return false;
+                         }
+                         return true;
+                       });
 }
 
-bool CreateDirectoryStructure_9x(const platform::Context& ctx, const std::string& path,
-                                 bool silent) {
-  return support::Trap(ctx.ui, "CreateDirectoryStructure_9x::modFileIO", silent, false, [&] {
-    if (path.empty() || path.size() >= kMaxFolderPath) return false;
-    // The path as given, one component at a time. A leading separator is kept
-    // so a path from the root does not turn into one relative to the
-    // current folder.
-    SplitPath split = Split(path);
-    std::string prefix = split.drive;
-    bool result = false;
-    for (const auto& part : split.parts) {
-      prefix = Append(split, prefix, part);
-      if (!ctx.env.CanEnterFolder(prefix) &&
-          ctx.env.CreateFolder(prefix) == platform::FolderResult::Failed)
-        return false;
-      result = true;
-    }
-    return result;
-  });
+bool FileExists(const platform::Context& ctx, const std::string& path, Missing missing,
+                Errors errors) {
+  std::string reason;
+  return FileExists(ctx, path, reason, missing, errors);
 }
 
-bool Exists(const platform::Context& ctx, const std::string& path, bool createIfMissing,
-            bool silent) {
-  return support::Trap(ctx.ui, "Exists::modShow", silent, false, [&] {
-    return createIfMissing ? ctx.env.OpenOrCreate(path) : ctx.env.CanOpenForReading(path);
+bool FileExists(const platform::Context& ctx, const std::string& path, std::string& reason,
+                Missing missing, Errors errors) {
+  return support::Trap(ctx.ui, "Exists::modShow", errors == Errors::Silent, false, [&] {
+    return missing == Missing::Create ? ctx.env.OpenOrCreate(path, reason)
+                                      : ctx.env.CanOpenForReading(path, reason);
   });
 }
 

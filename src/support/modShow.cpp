@@ -1,18 +1,10 @@
 #include "support/modShow.h"
 
+#include "support/modFileIO.h"
+
 #include "support/ErrorReport.h"
 
 namespace modShow {
-
-bool Exists(const platform::Context& ctx, const std::string& path) {
-  std::string reason;
-  return Exists(ctx, path, reason);
-}
-
-bool Exists(const platform::Context& ctx, const std::string& path, std::string& reason) {
-  return support::Trap(ctx.ui, "Exists::modShow", false, false,
-                       [&] { return ctx.env.CanOpenForReading(path, reason); });
-}
 
 std::string GetSystemDir(const platform::Context& ctx) {
   return support::Trap(ctx.ui, "GetSystemDir::modShow", false, std::string(), [&] {
@@ -65,7 +57,7 @@ std::string ShowOpen(const platform::Context& ctx, std::string& initialFolder,
       fileTitle.clear();
       return std::string();
     }
-    if (Exists(ctx, text)) {
+    if (modFileIO::FileExists(ctx, text)) {
       fileTitle = MakePath(text, true);
       initialFolder = MakePath(text, false);
       return text;

@@ -8,10 +8,6 @@
 
 namespace modShow {
 
-// True when `path` is a file that can be opened for reading.
-bool Exists(const platform::Context& ctx, const std::string& path);
-// The same, with the system's reason when it is not.
-bool Exists(const platform::Context& ctx, const std::string& path, std::string& reason);
 // The platform's system folder followed by '\'.
 std::string GetSystemDir(const platform::Context& ctx);
 // With filePart: the text after the last '\'; otherwise the text up to and

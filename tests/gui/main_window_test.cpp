@@ -19,6 +19,7 @@
 
 #include "doubles/TestWorld.h"
 #include "e2e/RunProgram.h"
+#include "importers/Importers.h"
 #include "support/modRegistry.h"
 #include "ui/Twips.h"
 #include "ui/qt/QtPictureBox.h"
@@ -85,7 +86,7 @@ struct Session {
                    world.Program("out") + "\\"};
     args.count = 3;
     args.iniMode = true;
-    engine = std::make_unique<CSImportEngine>(ctx);
+    engine = std::make_unique<CSImportEngine>(ctx, importers::Table());
   }
   static std::string ToProgram(std::string native) {
     for (char& c : native)
@@ -276,7 +277,7 @@ class MainWindowTest : public QObject {
       QCOMPARE(s.Text("Last folder"), s.ui.answer);
 
       // The next start applies the stored place; minimised at close keeps it.
-      s.engine = std::make_unique<CSImportEngine>(s.ctx);
+      s.engine = std::make_unique<CSImportEngine>(s.ctx, importers::Table());
       frmMain again(s.ctx, s.args, s.engine);
       QCOMPARE(again.x(), ui::TwipsToPixels(1500, again.logicalDpiX()));
       QCOMPARE(again.y(), ui::TwipsToPixels(900, again.logicalDpiX()));

@@ -20,6 +20,7 @@
 #include "e2e/RunProgram.h"
 #include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
+#include "importers/Importers.h"
 #include "importers/layouts/ComparablesLayout.h"
 #include "importers/layouts/FileIndexLayout.h"
 #include "importers/layouts/LenderLayout.h"
@@ -178,9 +179,9 @@ class BadInput : public ::testing::Test {
     w.ui.answers.assign(answers.begin(), answers.end());
     testing_doubles::RecordingOutput log(platform::OutputObject::Kind::List);
     {
-      CSImportEngine engine(w.ctx);
+      CSImportEngine engine(w.ctx, importers::Table());
       engine.SetOutputObject(&log);
-      engine.SetDataType(kind.type);
+      engine.SetDataType(static_cast<DataType>(kind.type));
       engine.SetOutputDatabase(w.Program("db.mdb"));
       engine.SetOutputFolder(w.Program("out") + "\\");
       engine.SetSource(w.Program("src") + "\\");

@@ -36,14 +36,6 @@ constexpr ui::Colour kCaptionColour = ui::Rgb(10, 85, 68);
 constexpr ui::Colour kFileBackColour = ui::Rgb(255, 255, 227);
 constexpr int kKeyDelete = 46;
 
-// String-table entries the window reads.
-constexpr int kDataDirKey = 753;
-constexpr int kPrivateDirKey = 755;
-constexpr int kVendorSection = 756;
-constexpr int kApplicationNameKey = 757;
-constexpr int kShellFoldersKey = 1001;
-constexpr int kPersonalValue = 1002;
-
 struct OptionLayout {
   const char* caption;
   int left, top, width;
@@ -265,34 +257,36 @@ void frmMain::Form_Load() {
 
 void frmMain::optDataType_Click(int index) {
   if (!engine_ || running_) return;
-  engine_->SetDataType(index);
-  if (engine_->DataType() == 6) engine_->SetAdditionalFile(hostConfigurationFile_);
+  engine_->SetDataType(static_cast<DataType>(index));
+  if (engine_->DataType() == DataType::Neighborhoods)
+    engine_->SetAdditionalFile(hostConfigurationFile_);
   GetImportSettings(false);
 }
 
 bool frmMain::GetImportSettings(bool fromList) {
   return support::Trap(ctx_.ui, "GetImportSettings::frmMain", false, false, [&] {
     if (!engine_) throw std::runtime_error("The import engine has been released.");
-    databaseFileName_ =
-        modResourceTools::disLoadResString(ctx_.ui, res::kDatabaseFileBase + engine_->DataType());
+    databaseFileName_ = modResourceTools::disLoadResString(
+        ctx_.ui, res::kDatabaseFileBase + Number(engine_->DataType()));
     const std::string directories = ResourceString(res::kDirectoriesSection);
     databaseFolder_ = WithBackslash(modINIFile::GetINIString(
-        ctx_, directories, ResourceString(kDataDirKey), "", hostConfigurationFile_));
+        ctx_, directories, ResourceString(res::kDataDirKey), "", hostConfigurationFile_));
 
     std::string source;
     const std::string singleFile = S(lblFile_->text());
     if (!singleFile.empty()) {
       source = singleFile;
-    } else if (engine_->DataType() == 1 || engine_->DataType() == 3) {
+    } else if (engine_->DataType() == DataType::PrivateCommonResponses ||
+               engine_->DataType() == DataType::PrivateGlobalResponses) {
       source = WithBackslash(modINIFile::GetINIString(
-          ctx_, directories, ResourceString(kPrivateDirKey), "", hostConfigurationFile_));
+          ctx_, directories, ResourceString(res::kPrivateDirKey), "", hostConfigurationFile_));
       std::string documents = WithBackslash(modRegistry::GetRegistryString(
-          ctx_, modRegistry::HKEY_CURRENT_USER, ResourceString(kShellFoldersKey),
-          ResourceString(kPersonalValue), true));
+          ctx_, modRegistry::HKEY_CURRENT_USER, ResourceString(res::kShellFoldersKey),
+          ResourceString(res::kPersonalValue), true));
       std::string personal = ResourceString(res::kPersonalFolderPattern);
-      std::string application =
-          modINIFile::GetINIString(ctx_, ResourceString(kVendorSection),
-                                   ResourceString(kApplicationNameKey), "", hostConfigurationFile_);
+      std::string application = modINIFile::GetINIString(ctx_, ResourceString(res::kVendorSection),
+                                                         ResourceString(res::kApplicationNameKey),
+                                                         "", hostConfigurationFile_);
       if (std::size_t at = personal.find("%s"); at != std::string::npos)
         personal.replace(at, 2, application);
       databaseFolder_ = documents + personal;
@@ -337,17 +331,18 @@ bool frmMain::ImportData() {
 
     step = 2;
     const std::string source = engine_->Source();
-    if (!modFileIO::FolderExists(ctx_, source, true)) {
+    if (!modFileIO::FolderExists(ctx_, source, modFileIO::Errors::Silent)) {
       if (!lblFile_->text().isEmpty()) {
         // The one file chosen must still be there; a folder is never made in
         // its place.
-        if (!modFileIO::Exists(ctx_, source, false, true)) {
+        if (!modFileIO::FileExists(ctx_, source, modFileIO::Missing::Report,
+                                   modFileIO::Errors::Silent)) {
           lblProgress_->setText(Q("Source file DOES NOT exist: '" + source + "'."));
           SetRunning(false);
           return false;
         }
-      } else if (!modFileIO::CreateDirectoryStructure(ctx_, source, true) ||
-                 !modFileIO::FolderExists(ctx_, source, true)) {
+      } else if (!modFileIO::CreateDirectoryStructure(ctx_, source, modFileIO::Errors::Silent) ||
+                 !modFileIO::FolderExists(ctx_, source, modFileIO::Errors::Silent)) {
         // A source folder that can neither be found nor made (a file may
         // hold its name) ends the run without a word.
         SetRunning(false);
@@ -363,8 +358,10 @@ bool frmMain::ImportData() {
     if (logfile == 0) throw std::runtime_error("Cannot create the log file '" + logPath + "'.");
     engine_->SetLogfile(logfile);
 
-    const std::int32_t type = engine_->DataType();
-    if (type == 4 || type == 5 || type == 7 || type == 8) {
+    // The long imports; 8 has no name but has always been warned about.
+    const DataType type = engine_->DataType();
+    if (type == DataType::FileIndex || type == DataType::Lenders || type == DataType::Comparables ||
+        Number(type) == 8) {
       platform::MsgAnswer answer =
           Box("Please be aware that because of the number of comparisons\r\n"
               "and their complexity this import may take a large amount of\r\n"
@@ -385,8 +382,8 @@ bool frmMain::ImportData() {
     // The private types keep their database in a folder of the user's own
     // that the host may never have made; without it no database can be put
     // in place. A folder that cannot be made is reported by the engine.
-    if (!modFileIO::FolderExists(ctx_, databaseFolder_, true))
-      modFileIO::CreateDirectoryStructure(ctx_, databaseFolder_, true);
+    if (!modFileIO::FolderExists(ctx_, databaseFolder_, modFileIO::Errors::Silent))
+      modFileIO::CreateDirectoryStructure(ctx_, databaseFolder_, modFileIO::Errors::Silent);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     cursorSet = true;
     engine_->Import();

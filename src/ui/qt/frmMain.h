@@ -43,7 +43,7 @@ class frmMain : public QWidget {
  public:
   // Data types by option index; 9 means "guess" (set by browsing for a file).
   static constexpr int kOptionCount = 9;
-  static constexpr std::int32_t kGuessDataType = 9;
+  static constexpr DataType kGuessDataType = DataType::Guess;
 
   // Builds the window and runs its load routine: placement, the progress bar,
   // and the engine settings taken from `args` (pieces 0-2). `engine` is the

@@ -12,9 +12,9 @@ using testing_doubles::TestWorld;
 TEST(CSImportEngineTest, ConfigureSetsEveryFieldAndEndsTheOutputFolderInBackslash) {
   TestWorld world;
   CSImportEngine engine(world.ctx);
-  engine.Configure(5, "D:\\Db\\Lenders.mdb", "D:\\Out", "D:\\Data\\", "C:\\x\\extract.exe", 3, true,
-                   true, true);
-  EXPECT_EQ(engine.DataType(), 5);
+  engine.Configure(static_cast<DataType>(5), "D:\\Db\\Lenders.mdb", "D:\\Out", "D:\\Data\\",
+                   "C:\\x\\extract.exe", 3, true, true, true);
+  EXPECT_EQ(Number(engine.DataType()), 5);
   EXPECT_EQ(engine.OutputDatabase(), "D:\\Db\\Lenders.mdb");
   EXPECT_EQ(engine.OutputFolder(), "D:\\Out\\");
   EXPECT_EQ(engine.Source(), "D:\\Data\\");
@@ -25,18 +25,18 @@ TEST(CSImportEngineTest, ConfigureSetsEveryFieldAndEndsTheOutputFolderInBackslas
   EXPECT_TRUE(engine.TerminateRecords());
 
   // Omitted flags are false again; a folder with its '\' stays as given.
-  engine.Configure(2, "db", "D:\\Out\\", "src", "ex", 0);
+  engine.Configure(static_cast<DataType>(2), "db", "D:\\Out\\", "src", "ex", 0);
   EXPECT_EQ(engine.OutputFolder(), "D:\\Out\\");
-  EXPECT_EQ(engine.DataType(), 2);
+  EXPECT_EQ(Number(engine.DataType()), 2);
   EXPECT_EQ(engine.Logfile(), 0);
   EXPECT_FALSE(engine.LeaveOutputFiles());
   EXPECT_FALSE(engine.NoComparisons());
   EXPECT_FALSE(engine.TerminateRecords());
 
   // A folder written with '/' does not end in '\', and an empty one neither.
-  engine.Configure(0, "", "out/", "", "", 0);
+  engine.Configure(static_cast<DataType>(0), "", "out/", "", "", 0);
   EXPECT_EQ(engine.OutputFolder(), "out/\\");
-  engine.Configure(0, "", "", "", "", 0);
+  engine.Configure(static_cast<DataType>(0), "", "", "", "", 0);
   EXPECT_EQ(engine.OutputFolder(), "\\");
 
   // Configuring checks and logs nothing.

@@ -46,7 +46,7 @@ class FileSetsTest : public ::testing::Test {
 TEST_F(FileSetsTest, ComparablesMasksFindFilesInMaskOrderAndNeverFolders) {
   Files("src", {"b.cp2", "ZAZOZUR.001", "xcomps.cp2", "ACOMPS.DAT"});
   world.MakeFolder("src/dircomps.dat");  // matches a mask but is a folder
-  engine.SetDataType(7);
+  engine.SetDataType(static_cast<DataType>(7));
   engine.SetSource(Folder("src"));
 
   EXPECT_EQ(engine.LoadSourceFiles(), 3);
@@ -60,7 +60,7 @@ TEST_F(FileSetsTest, ComparablesMasksFindFilesInMaskOrderAndNeverFolders) {
 
 TEST_F(FileSetsTest, NameMatchingTwoMasksIsListedTwiceAndOrderWithinMaskIsTheListing) {
   Files("src", {"zazozur.comps.dat", "acomps.dat", "bcomps.dat"});
-  engine.SetDataType(7);
+  engine.SetDataType(static_cast<DataType>(7));
   engine.SetSource(Folder("src"));
 
   ASSERT_EQ(engine.LoadSourceFiles(), 4);
@@ -73,7 +73,7 @@ TEST_F(FileSetsTest, NameMatchingTwoMasksIsListedTwiceAndOrderWithinMaskIsTheLis
 
 TEST_F(FileSetsTest, UnknownTypeSearchesEveryNameWithADot) {
   Files("src", {"a.dat", "B.TXT", "README"});
-  engine.SetDataType(9);
+  engine.SetDataType(static_cast<DataType>(9));
   engine.SetSource(Folder("src"));
 
   EXPECT_EQ(engine.LoadSourceFiles(), 2);
@@ -86,7 +86,7 @@ TEST_F(FileSetsTest, NothingFoundGivesZeroNoFoundLineAndAnUnsizedList) {
   Files("src", {"notes.txt"});
   Names stale{"stale.dat"};
   engine.LoadSourceFilesFromList(&stale);
-  engine.SetDataType(5);
+  engine.SetDataType(static_cast<DataType>(5));
   engine.SetSource(Folder("src"));
 
   EXPECT_EQ(engine.LoadSourceFiles(), 0);
@@ -97,7 +97,7 @@ TEST_F(FileSetsTest, NothingFoundGivesZeroNoFoundLineAndAnUnsizedList) {
 
   // A source folder that cannot be searched finds nothing either.
   world.env.FailAlways("ListFolder");
-  engine.SetDataType(0);
+  engine.SetDataType(static_cast<DataType>(0));
   EXPECT_EQ(engine.LoadSourceFiles(), 0);
   EXPECT_EQ(log.lines.size(), 2u);
   EXPECT_FALSE(engine.GetSourceFiles().has_value());

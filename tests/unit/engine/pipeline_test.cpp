@@ -6,6 +6,7 @@
 
 #include "doubles/TestWorld.h"
 #include "engine/CSImportEngine.h"
+#include "importers/Importers.h"
 
 namespace {
 
@@ -25,8 +26,8 @@ class PipelineUnit : public ::testing::Test {
     log = world.files.Open(world.env, world.Program("run.log"));
   }
   bool Run(std::int32_t dataType) {
-    CSImportEngine engine(world.ctx);
-    engine.Configure(dataType, world.Program("db.mdb"), world.Program("out"),
+    CSImportEngine engine(world.ctx, importers::Table());
+    engine.Configure(static_cast<DataType>(dataType), world.Program("db.mdb"), world.Program("out"),
                      world.Program("host\\one.dat"), world.Program("extract"), log);
     return engine.Import();
   }

@@ -15,7 +15,7 @@ class TemplateCopy : public ::testing::Test {
     ::setenv("INGESTOR_DRIVE_C", world.Native("c").c_str(), 1);
     world.Write("c/Kestova/Zev.ini", "[Directories]\nAppDir=" + world.Program("fixed") + "\n");
     world.Write("fixed/Data/Lenders.mdb", "from the fixed path");
-    engine.SetDataType(5);
+    engine.SetDataType(static_cast<DataType>(5));
     engine.SetOutputDatabase(world.Program("target.mdb"));
     engine.SetOutputObject(&log);
   }
@@ -51,7 +51,7 @@ TEST_F(TemplateCopy, TheWindowsFolderComesFirstAndTheFixedPathOnlyWhenItsFileIsM
 
 TEST_F(TemplateCopy, ATypeWithoutADatabaseFileIsLoggedAndFails) {
   world.Write("windows/Zev.ini", "[Directories]\nAppDir=" + world.Program("app") + "\\\n");
-  engine.SetDataType(8);
+  engine.SetDataType(static_cast<DataType>(8));
   EXPECT_FALSE(engine.CopyOverTemplate());
   ASSERT_EQ(log.lines.size(), 1u);
   EXPECT_NE(log.lines[0].find("[Source]CopyOverTemplate::CSImportEngine [Index]na [Text]"),

@@ -12,6 +12,7 @@
 
 #include "doubles/TestWorld.h"
 #include "engine/CSImportEngine.h"
+#include "importers/Importers.h"
 
 namespace testing_doubles {
 
@@ -19,7 +20,7 @@ class ImporterFixture : public ::testing::Test {
  protected:
   explicit ImporterFixture(std::int32_t dataType) {
     engine.SetOutputObject(&output);
-    engine.SetDataType(dataType);
+    engine.SetDataType(static_cast<DataType>(dataType));
     world.Write("out.mdb", "");
     world.MakeFolder("out");
     engine.SetOutputDatabase(world.Program("out.mdb"));
@@ -65,7 +66,7 @@ class ImporterFixture : public ::testing::Test {
 
   TestWorld world;
   RecordingOutput output{platform::OutputObject::Kind::List};
-  CSImportEngine engine{world.ctx};
+  CSImportEngine engine{world.ctx, importers::Table()};
 };
 
 }  // namespace testing_doubles

@@ -12,6 +12,7 @@
 #include "engine/DbConnection.h"
 #include "engine/Recordset.h"
 #include "importers/ComparablesWcidSet.h"
+#include "importers/Importers.h"
 #include "importers/layouts/ComparablesLayout.h"
 #include "importers/layouts/SupplementLayout.h"
 #include "support/ResourceStrings.h"
@@ -123,7 +124,7 @@ class ComparablesImportTest : public ImporterFixture {
     for (const auto& file : files) names.push_back(file.first);
     names.insert(names.end(), alsoListed.begin(), alsoListed.end());
     SetOutputFiles(files, names);
-    return engine.ImportZazOzurs();
+    return importers::ImportZazOzurs(engine);
   }
 
   // Every row of ZazOzurs in ID order, each value as text ("" for NULL),

@@ -8,6 +8,7 @@
 #include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
 #include "engine/Recordset.h"
+#include "importers/Importers.h"
 #include "importers/LenderInformation.h"
 #include "importers/layouts/LenderLayout.h"
 #include "support/ResourceStrings.h"
@@ -81,7 +82,7 @@ class LenderImportTest : public ImporterFixture {
   // Writes the output files and runs the lender import over them: its result.
   std::int32_t Import(const std::vector<std::pair<std::string, std::string>>& files) {
     SetOutputFiles(files);
-    return engine.ImportLenderInformation();
+    return importers::ImportLenderInformation(engine);
   }
 
   // Columns 1 to 13 of every row, in ID order.
@@ -308,9 +309,9 @@ TEST_F(LenderImportTest, AnswersToAllCarryOverFromAnotherImporterOfTheRun) {
   const std::string response = samplehost::ResponseRecord(1, 1, 4, "T", false, 0, "x", 0);
   engine.SetOutputFiles({"resp.tmp"});
   world.Write("out/resp.tmp", response);
-  ASSERT_TRUE(engine.ImportCommonResponses());
+  ASSERT_TRUE(importers::ImportCommonResponses(engine));
   world.ui.answers = {MsgAnswer::No, MsgAnswer::Yes};
-  ASSERT_TRUE(engine.ImportCommonResponses());
+  ASSERT_TRUE(importers::ImportCommonResponses(engine));
   ASSERT_EQ(world.ui.boxes.size(), 2u);
 
   EXPECT_EQ(Import({{"a.tmp", Rec({"FNB", "New Bank"})}}), 0);
@@ -394,35 +395,16 @@ TEST_F(LenderImportTest, LengthFieldIgnoredShortLastRecordsAndFragments) {
   EXPECT_TRUE(Logged("File 'b.tmp': 1 read, 1 added, 0 overwritten, 0 kept, 0 rejected."));
 }
 
-TEST_F(LenderImportTest, MissingTableMissingFileProgressAndFailures) {
-  ui::CProgressBar bar;
-  bar.SetMax(10);
-  engine.SetProgress(&bar);
-  // No Lenders table: every file is skipped, the call itself succeeds.
-  EXPECT_EQ(Import({{"a.tmp", Rec({"A", "A"})}, {"b.tmp", Rec({"B", "B"})}}), 0);
-  EXPECT_TRUE(LoggedLine(kSource, "Could not open table 'Lenders'"));
-  EXPECT_EQ(bar.Value(), 2);
-
+TEST_F(LenderImportTest, AFailureEndsTheRoutineAndTheImportStage) {
   MakeTable();
-  bar.SetValue(0);
-  engine.SetOutputFiles({"missing.tmp", "a.tmp"});
-  output.lines.clear();
-  EXPECT_EQ(engine.ImportLenderInformation(), 1);
-  EXPECT_TRUE(LoggedLine(
-      kSource, "Source file was NOT found during import process: No such file or directory."));
-  EXPECT_TRUE(Logged("Attempting to import file: 'missing.tmp'."));
-  EXPECT_EQ(bar.Value(), 2);
-  engine.SetProgress(nullptr);
-
   // An unexpected failure ends the routine with -1; later files are not read.
+  SetOutputFiles({{"a.tmp", Rec({"A", "A"})}, {"b.tmp", Rec({"B", "B"})}});
   world.env.ThrowOn("OpenForReading");
-  engine.SetOutputFiles({"a.tmp", "b.tmp"});
-  output.lines.clear();
-  EXPECT_EQ(engine.ImportLenderInformation(), -1);
+  EXPECT_EQ(importers::ImportLenderInformation(engine), -1);
   world.env.Heal();
   EXPECT_TRUE(LoggedLine(kSource, "injected"));
   EXPECT_FALSE(Logged("Attempting to import file: 'b.tmp'."));
-  EXPECT_EQ(Rows().size(), 1u);
+  EXPECT_EQ(Rows().size(), 0u);
   // The import stage reports the failure.
   world.env.ThrowOn("OpenForReading");
   EXPECT_FALSE(engine.ImportSourceFiles());

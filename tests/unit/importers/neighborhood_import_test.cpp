@@ -11,6 +11,7 @@
 #include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
 #include "engine/Recordset.h"
+#include "importers/Importers.h"
 #include "importers/layouts/NeighborhoodLayout.h"
 #include "support/ResourceStrings.h"
 #include "support/modINIFile.h"
@@ -119,7 +120,7 @@ class NeighborhoodImportTest : public ImporterFixture {
     SetOutputFiles(files);
     engine.SetOverwriteAllConflicts(false);
     engine.SetKeepAllExisting(false);
-    return engine.ImportNeighborhoodInformation();
+    return importers::ImportNeighborhoodInformation(engine);
   }
 
   // Column values by name of every Neighborhoods row, in ID order.

@@ -128,7 +128,7 @@ TEST(ImportSettings, DefaultsAndFlagForms) {
   Arguments args;
   args.pieces = {"x", "s\\", "o\\", "5"};
   auto s = modIngestor::ReadImportSettings(args);
-  EXPECT_EQ(s.dataType, 5);
+  EXPECT_EQ(s.dataType, DataType::Lenders);
   EXPECT_EQ(s.database, "Lenders.mdb");
   EXPECT_FALSE(s.leaveOutputFiles);
   EXPECT_TRUE(s.noComparisons);  // no comparisons unless asked for

@@ -6,7 +6,6 @@
 
 #include "doubles/TestWorld.h"
 #include "support/modFileIO.h"
-#include "support/modShow.h"
 
 namespace {
 
@@ -63,17 +62,18 @@ TEST_F(FileSystemHelpersTest, ExistenceAndCreation) {
   EXPECT_FALSE(modFileIO::FolderExists(ctx, world.Program("Data\\lender.ini")));
   EXPECT_FALSE(modFileIO::FolderExists(ctx, world.Program("missing")));
   EXPECT_FALSE(modFileIO::FolderExists(ctx, ""));
-  EXPECT_TRUE(modFileIO::Exists(ctx, world.Program("Data\\lender.ini")));
-  EXPECT_TRUE(modShow::Exists(ctx, world.Program("Data\\lender.ini")));
-  EXPECT_FALSE(modShow::Exists(ctx, world.Program("Data")));
-  EXPECT_FALSE(modFileIO::Exists(ctx, world.Program("new.txt")));
+  EXPECT_TRUE(modFileIO::FileExists(ctx, world.Program("Data\\lender.ini")));
+  EXPECT_FALSE(modFileIO::FileExists(ctx, world.Program("Data")));
+  EXPECT_FALSE(modFileIO::FileExists(ctx, world.Program("new.txt")));
   EXPECT_FALSE(world.Has("new.txt"));
   // Asked to, Exists creates a missing file and leaves an existing one alone.
-  EXPECT_TRUE(modFileIO::Exists(ctx, world.Program("new.txt"), true));
+  EXPECT_TRUE(modFileIO::FileExists(ctx, world.Program("new.txt"), modFileIO::Missing::Create));
   EXPECT_TRUE(world.Has("new.txt"));
-  EXPECT_TRUE(modFileIO::Exists(ctx, world.Program("Data\\LENDER.INI"), true));
+  EXPECT_TRUE(
+      modFileIO::FileExists(ctx, world.Program("Data\\LENDER.INI"), modFileIO::Missing::Create));
   EXPECT_EQ(world.Read("Data/LENDER.INI"), "x");
-  EXPECT_FALSE(modFileIO::Exists(ctx, world.Program("missing\\new.txt"), true));
+  EXPECT_FALSE(
+      modFileIO::FileExists(ctx, world.Program("missing\\new.txt"), modFileIO::Missing::Create));
 
   EXPECT_TRUE(modFileIO::CreateDirectoryStructure(ctx, world.Program("a\\b\\c")));
   EXPECT_TRUE(std::filesystem::is_directory(world.Native("a/b/c")));
@@ -108,40 +108,41 @@ TEST_F(FileSystemHelpersTest, ExistenceAndCreation) {
 TEST_F(FileSystemHelpersTest, RemoveAndCopy) {
   for (const char* name : {"a.tmp", "B.TMP", "keep.dat", "a.tmp.bak", "sub.tmp/inner.tmp"})
     world.Write(std::string("Out/") + name, "x");
-  EXPECT_TRUE(modFileIO::Remove(ctx, world.Program("Out\\*.tmp"), true));
+  EXPECT_TRUE(modFileIO::Remove(ctx, world.Program("Out\\*.tmp")));
   EXPECT_FALSE(world.Has("Out/a.tmp"));
   EXPECT_FALSE(world.Has("Out/B.TMP"));
   EXPECT_TRUE(world.Has("Out/keep.dat"));
   EXPECT_TRUE(world.Has("Out/a.tmp.bak"));
   EXPECT_TRUE(world.Has("Out/sub.tmp/inner.tmp"));
   // Nothing left to match is false; so is a plain path naming a folder.
-  EXPECT_FALSE(modFileIO::Remove(ctx, world.Program("Out\\*.tmp"), true));
-  EXPECT_FALSE(modFileIO::Remove(ctx, world.Program("Out\\sub.tmp"), false));
+  EXPECT_FALSE(modFileIO::Remove(ctx, world.Program("Out\\*.tmp")));
+  EXPECT_FALSE(modFileIO::Remove(ctx, world.Program("Out\\sub.tmp")));
   EXPECT_TRUE(world.Has("Out/sub.tmp"));
   world.env.SetCurrentFolder(world.Program("Out"));
-  EXPECT_TRUE(modFileIO::Remove(ctx, "kee?.dat", true));
+  EXPECT_TRUE(modFileIO::Remove(ctx, "kee?.dat"));
   EXPECT_FALSE(world.Has("Out/keep.dat"));
-  EXPECT_TRUE(modFileIO::Remove(ctx, "A.TMP.bak", true));
+  EXPECT_TRUE(modFileIO::Remove(ctx, "A.TMP.bak"));
   EXPECT_FALSE(world.Has("Out/a.tmp.bak"));
   // One of two deletes failing: false, and the other file is gone.
   world.Write("Out/a.tmp", "x");
   world.Write("Out/b.tmp", "x");
   world.env.FailNth("DeleteFile", 1);
-  EXPECT_FALSE(modFileIO::Remove(ctx, "*.tmp", true));
+  EXPECT_FALSE(modFileIO::Remove(ctx, "*.tmp"));
   EXPECT_EQ(world.Has("Out/a.tmp") + world.Has("Out/b.tmp"), 1);
 
   world.Write("src/a.txt", "new");
   world.Write("dst/a.txt", "old");
-  EXPECT_FALSE(
-      modFileIO::CopyFile(ctx, world.Program("src\\a.txt"), world.Program("dst\\a.txt"), true));
+  EXPECT_FALSE(modFileIO::CopyFile(ctx, world.Program("src\\a.txt"), world.Program("dst\\a.txt"),
+                                   modFileIO::Existing::Keep));
   EXPECT_EQ(world.Read("dst/a.txt"), "old");
-  EXPECT_TRUE(
-      modFileIO::CopyFile(ctx, world.Program("src\\a.txt"), world.Program("dst\\a.txt"), false));
+  EXPECT_TRUE(modFileIO::CopyFile(ctx, world.Program("src\\a.txt"), world.Program("dst\\a.txt"),
+                                  modFileIO::Existing::Replace));
   EXPECT_EQ(world.Read("dst/a.txt"), "new");
-  EXPECT_FALSE(modFileIO::CopyFile(ctx, "missing.txt", world.Program("dst\\b.txt"), false));
+  EXPECT_FALSE(modFileIO::CopyFile(ctx, "missing.txt", world.Program("dst\\b.txt"),
+                                   modFileIO::Existing::Replace));
   EXPECT_FALSE(world.Has("dst/b.txt"));
   world.env.SetCurrentFolder(world.Program("src"));
-  EXPECT_TRUE(modFileIO::CopyFile(ctx, "a.txt", "..\\dst\\c.txt", true));
+  EXPECT_TRUE(modFileIO::CopyFile(ctx, "a.txt", "..\\dst\\c.txt", modFileIO::Existing::Keep));
   EXPECT_EQ(world.Read("dst/c.txt"), "new");
   EXPECT_TRUE(world.ui.boxes.empty());
 }
@@ -157,19 +158,25 @@ TEST_F(FileSystemHelpersTest, EscapedFailuresAreTheRoutinesBox) {
     const char* routine;
     std::function<bool(bool silent)> call;
   };
+  auto E = [](bool silent) { return silent ? modFileIO::Errors::Silent : modFileIO::Errors::Show; };
   const Case cases[] = {
       {"CurrentFolder", "ResolvePath::modFileIO",
-       [&](bool s) { return !modFileIO::ResolvePath(ctx, "x", s).empty(); }},
+       [&](bool s) { return !modFileIO::ResolvePath(ctx, "x", E(s)).empty(); }},
       {"CanEnterFolder", "FolderExists::modFileIO",
-       [&](bool s) { return modFileIO::FolderExists(ctx, data, s); }},
+       [&](bool s) { return modFileIO::FolderExists(ctx, data, E(s)); }},
       {"OpenOrCreate", "Exists::modShow",
-       [&](bool s) { return modFileIO::Exists(ctx, world.Program("new.txt"), true, s); }},
+       [&](bool s) {
+         return modFileIO::FileExists(ctx, world.Program("new.txt"), modFileIO::Missing::Create,
+                                      E(s));
+       }},
       {"DeleteFile", "Remove::modFileIO",
-       [&](bool s) { return modFileIO::Remove(ctx, data + "\\*.tmp", true, s); }},
+       [&](bool s) { return modFileIO::Remove(ctx, data + "\\*.tmp", E(s)); }},
       {"CopyFile", "CopyFile::modFileIO",
-       [&](bool s) { return modFileIO::CopyFile(ctx, "src\\a.txt", "d.txt", false, s); }},
+       [&](bool s) {
+         return modFileIO::CopyFile(ctx, "src\\a.txt", "d.txt", modFileIO::Existing::Replace, E(s));
+       }},
       {"CreateFolder", "CreateDirectoryStructure::modFileIO",
-       [&](bool s) { return modFileIO::CreateDirectoryStructure(ctx, "n\\m", s); }},
+       [&](bool s) { return modFileIO::CreateDirectoryStructure(ctx, "n\\m", E(s)); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.op);
