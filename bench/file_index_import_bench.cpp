@@ -19,11 +19,11 @@
 #include "importers/layouts/FileIndexLayout.h"
 #include "platform/Context.h"
 #include "platform/FileChannels.h"
+#include "platform/FileProgressWindow.h"
 #include "platform/PosixEnv.h"
 #include "platform/UserInterface.h"
 #include "support/TemplateDatabase.h"
 #include "ui/CProgressBar.h"
-#include "platform/FileProgressWindow.h"
 
 namespace {
 
