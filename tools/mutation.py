@@ -127,7 +127,14 @@ def main():
     # A private copy of the tracked tree: a mutant never touches the real one.
     files = subprocess.run(["git", "ls-files", "-z"], cwd=top, capture_output=True,
                            check=True).stdout.decode().split("\0")
-    for rel in filter(None, files):
+    tracked = set(filter(None, files))
+    # Files gone from the tree go from the copy too (the build globs for tests).
+    for root, _, names in os.walk(tree):
+        for name in names:
+            path = os.path.join(root, name)
+            if os.path.relpath(path, tree) not in tracked:
+                os.remove(path)
+    for rel in tracked:
         source, target = os.path.join(top, rel), os.path.join(tree, rel)
         if not os.path.isfile(source):
             continue
