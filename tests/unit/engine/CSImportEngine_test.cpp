@@ -21,6 +21,8 @@ TEST(CSImportEngineTest, ConfigureEndsTheOutputFolderInBackslash) {
     engine.Configure(static_cast<DataType>(2), "db", given, "src", "ex", 0);
     EXPECT_FALSE(engine.NoComparisons());  // omitted flags are false again
   }
+  for (std::int16_t type : {std::int16_t{8}, std::int16_t{-1}, std::int16_t{32767}})
+    EXPECT_EQ(engine.GetDataType(type), "Unknown") << type;
 }
 
 }  // namespace

@@ -101,4 +101,17 @@ TEST_F(EngineLogTest, NoDestinationsOrDeadDestinationsLoseTheLineQuietly) {
   EXPECT_TRUE(world.ui.boxes.empty());
 }
 
+TEST_F(EngineLogTest, BrokenOutputObjectStillLetsFileAndPumpWork) {
+  std::int16_t log = world.files.Open(world.env, world.Program("run.log"));
+  ASSERT_NE(log, 0);
+  engine.SetLogfile(log);
+  BrokenOutput broken;
+  engine.SetOutputObject(&broken);
+  EXPECT_NO_THROW(engine.WriteToLog("still logged", "", -1));
+  ASSERT_TRUE(world.files.Close(log));
+  EXPECT_EQ(world.Read("run.log"), std::string(kStamp) + " - still logged\r\n");
+  EXPECT_EQ(world.ui.pumps, 1);
+  EXPECT_TRUE(world.ui.boxes.empty());
+}
+
 }  // namespace

@@ -180,4 +180,27 @@ TEST_F(ResponsesImportTest, RecordsThatAreNeverComparedAndUnansweredQuestions) {
              "kept."));
 }
 
+TEST_F(ResponsesImportTest, AFileWhoseTransactionFailsLandsNothingAndSaysSoOnce) {
+  MakeTableWithRow("resp", 1, 1, 4, "Old");
+  const std::pair<const char*, std::vector<std::string>> cases[] = {
+      {"Begin",
+       {"File 'resp.tmp': not imported: the database refused to start a transaction "
+        "(injected: Begin)."}},
+      {"Commit",
+       {"File 'resp.tmp': not imported: the database refused to commit the file's rows "
+        "(injected: Commit); none of its 2 record(s) were stored.",
+        "File 'resp.tmp': 2 read, 0 added, 0 overwritten, 0 kept, 2 rejected."}},
+  };
+  for (const auto& [operation, lines] : cases) {
+    SCOPED_TRACE(operation);
+    output.lines.clear();
+    world.env.FailAlways(operation);
+    ASSERT_TRUE(Import({{"resp.tmp", Resp(2, 1, 4, "A", "a") + Resp(3, 1, 4, "B", "b")}}));
+    world.env.Heal();
+    for (const std::string& line : lines) EXPECT_TRUE(Logged(line)) << line;
+    EXPECT_EQ(Rows("resp").size(), 1u);
+    EXPECT_EQ(engine.RecordsRejected(), 1);  // one line for the file, none per record
+  }
+}
+
 }  // namespace
