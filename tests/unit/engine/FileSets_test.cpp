@@ -103,26 +103,6 @@ TEST_F(FileSetsTest, NothingFoundGivesZeroNoFoundLineAndAnUnsizedList) {
   EXPECT_FALSE(engine.GetSourceFiles().has_value());
 }
 
-TEST_F(FileSetsTest, ListFromTheWindowReplacesTheSourceList) {
-  Names window{"one.dat", "two.dat"};
-  EXPECT_EQ(engine.LoadSourceFilesFromList(&window), 2);
-  EXPECT_EQ(engine.GetSourceFiles(), window);
-
-  // No list object: nothing changes.
-  EXPECT_EQ(engine.LoadSourceFilesFromList(nullptr), 0);
-  EXPECT_EQ(engine.GetSourceFiles(), window);
-
-  // An empty list leaves the source list unsized.
-  Names empty;
-  EXPECT_EQ(engine.LoadSourceFilesFromList(&empty), 0);
-  EXPECT_FALSE(engine.GetSourceFiles().has_value());
-
-  EXPECT_EQ(engine.LoadSourceFilesFromList(&window), 2);
-  EXPECT_FALSE(engine.ClearSourceFiles());
-  EXPECT_FALSE(engine.GetSourceFiles().has_value());
-  EXPECT_TRUE(log.lines.empty());
-}
-
 TEST_F(FileSetsTest, SourceIsFolderTellsFoldersFromFiles) {
   world.MakeFolder("Data.d");
   Files("Data.d", {"lender.dta"});
@@ -165,32 +145,6 @@ TEST_F(FileSetsTest, OutputFilesAreTheMatchingFilesOfTheLatestSearch) {
   EXPECT_EQ(engine.GetOutputFiles(Folder("out"), mask), -1);
   EXPECT_EQ(engine.OutputFiles(), (Names{"c.txt"}));
   EXPECT_TRUE(log.lines.empty());
-}
-
-TEST(FileSetsTrapTest, FailuresAreLoggedWithTheRoutineAndGiveTheFailureValue) {
-  // A directory search that breaks outright reaches the error traps.
-  testing_doubles::TestWorld world;
-  world.env.ThrowOn("ListFolder");
-  world.env.SetLocalNow({2010, 3, 15, 14, 25, 30});
-  CSImportEngine engine(world.ctx);
-  RecordingOutput log(OutputObject::Kind::List);
-  engine.SetOutputObject(&log);
-  Names kept{"kept.tmp"};
-  engine.LoadSourceFilesFromList(&kept);
-  engine.SetSource("\\src\\");
-
-  EXPECT_EQ(engine.LoadSourceFiles(), 0);
-  EXPECT_EQ(engine.GetSourceFiles(), kept);
-  std::string mask = "*.tmp";
-  EXPECT_EQ(engine.GetOutputFiles("\\out", mask), -1);
-  EXPECT_TRUE(engine.OutputFiles().empty());
-
-  ASSERT_EQ(log.lines.size(), 3u);
-  EXPECT_EQ(log.lines[1], kStamp + kLoadSource + "injected: ListFolder");
-  EXPECT_EQ(
-      log.lines[2],
-      kStamp + " - [Source]GetOutputFiles::CSImportEngine [Index]na [Text]injected: ListFolder");
-  EXPECT_TRUE(world.ui.boxes.empty());
 }
 
 }  // namespace

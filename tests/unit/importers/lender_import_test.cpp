@@ -13,7 +13,6 @@
 #include "importers/layouts/LenderLayout.h"
 #include "support/ResourceStrings.h"
 #include "support/modINIFile.h"
-#include "ui/CProgressBar.h"
 #include "unit/importers/ImporterFixture.h"
 
 namespace {
@@ -21,13 +20,11 @@ namespace {
 namespace l = layouts::lender;
 using platform::MsgAnswer;
 using samplehost::Framed;
-using samplehost::LengthPrefix;
 using samplehost::RecordWriter;
 using std::string_literals::operator""s;
 using testing_doubles::ImporterFixture;
 using testing_doubles::TestWorld;
 
-constexpr const char* kSource = "ImportLenderInformation::CSImportEngine";
 const std::string kCrLf = "\r\n";
 
 struct Lender {
@@ -97,13 +94,6 @@ class LenderImportTest : public ImporterFixture {
     }
     return rows;
   }
-
-  bool LoggedLine(const std::string& source, const std::string& text) const {
-    for (const std::string& line : output.lines)
-      if (line.find("[Source]" + source + " [Index]na [Text]" + text) != std::string::npos)
-        return true;
-    return false;
-  }
 };
 
 TEST(LenderContactUtf8, SplitsOnCodePageCharactersAndReturnsUtf8) {
@@ -162,12 +152,6 @@ TEST(LenderConfiguration, AnswersExactlyAsGetIniStringDoes) {
   importers::LenderConfiguration none(world.ctx, world.Program("none.ini"), "IP");
   EXPECT_EQ(none.Value("FNB"), "");
 
-  // A failure underneath is the INI routine's error box and the empty value.
-  world.env.ThrowOn("Stat");
-  EXPECT_EQ(config.Value("FNB"), "");
-  world.env.Heal();
-  ASSERT_EQ(world.ui.boxes.size(), 1u);
-  EXPECT_NE(world.ui.boxes[0].title.find("GetINIString::modINIFile"), std::string::npos);
   modINIFile::ClearINICache();
 }
 
@@ -226,22 +210,6 @@ TEST_F(LenderImportTest, ConfigurationFileIsSourceFollowedByItsNameWithoutSepara
   EXPECT_EQ(Import({{"a.tmp", Rec({"FNB", "First"})}}), 1);
   EXPECT_EQ(Rows()[1][11], "");
   EXPECT_EQ(Rows()[1][12], "");
-}
-
-TEST_F(LenderImportTest, ApostrophesInIdsAndNamesAreLookedUpAndStoredSingly) {
-  MakeTable();
-  AddRow("O''NEIL", "O''Neil Old");
-  WriteIni("O'NEIL=Sean/sean@oneil.example\r\n");
-  engine.SetOverwriteAllConflicts(true);
-  EXPECT_EQ(Import({{"a.tmp", Rec({"O'NEIL", "O'Neil Mortgage", "Sean", "O'Neil"})}}), 1);
-  const auto rows = Rows();
-  ASSERT_EQ(rows.size(), 1u);
-  EXPECT_EQ(rows[0][0], "O'NEIL");
-  EXPECT_EQ(rows[0][1], "O'Neil Mortgage");
-  EXPECT_EQ(rows[0][7], "O'Neil");
-  EXPECT_EQ(rows[0][11], "sean@oneil.example");
-  EXPECT_TRUE(Logged("File 'a.tmp': 1 read, 0 added, 1 overwritten, 0 kept, 0 rejected."));
-  EXPECT_TRUE(world.ui.boxes.empty());
 }
 
 TEST_F(LenderImportTest, ConflictQuestionTextsAndEveryAnswer) {
@@ -385,30 +353,6 @@ TEST_F(LenderImportTest, LengthFieldIgnoredShortLastRecordsAndFragments) {
   EXPECT_EQ(rows[3][9], "REF-");  // "REF-22" cut after its fourth byte
   EXPECT_TRUE(LoggedStart("Warning: record 4 of file 'a.tmp' at byte " +
                           std::to_string(3 * l::kRecordPitch) + " is cut short"));
-
-  // A remainder shorter than a record is no record: only its own line.
-  ASSERT_TRUE(engine.Connection()->Execute("DELETE FROM Lenders"));
-  const std::string one = Rec({"E", "Whole"});
-  EXPECT_EQ(Import({{"b.tmp", one + LengthPrefix(243) + std::string(237, ' ')}}), 1);
-  EXPECT_TRUE(Logged("File 'b.tmp' ends with 242 byte(s) at byte " + std::to_string(one.size()) +
-                     ", too few for a record; they were not read."));
-  EXPECT_TRUE(Logged("File 'b.tmp': 1 read, 1 added, 0 overwritten, 0 kept, 0 rejected."));
-}
-
-TEST_F(LenderImportTest, AFailureEndsTheRoutineAndTheImportStage) {
-  MakeTable();
-  // An unexpected failure ends the routine with -1; later files are not read.
-  SetOutputFiles({{"a.tmp", Rec({"A", "A"})}, {"b.tmp", Rec({"B", "B"})}});
-  world.env.ThrowOn("OpenForReading");
-  EXPECT_EQ(importers::ImportLenderInformation(engine), -1);
-  world.env.Heal();
-  EXPECT_TRUE(LoggedLine(kSource, "injected"));
-  EXPECT_FALSE(Logged("Attempting to import file: 'b.tmp'."));
-  EXPECT_EQ(Rows().size(), 0u);
-  // The import stage reports the failure.
-  world.env.ThrowOn("OpenForReading");
-  EXPECT_FALSE(engine.ImportSourceFiles());
-  world.env.Heal();
 }
 
 }  // namespace

@@ -23,7 +23,6 @@ namespace {
 namespace nl = layouts::neighborhood;
 using platform::MsgAnswer;
 using samplehost::Framed;
-using samplehost::LengthPrefix;
 using samplehost::RecordWriter;
 using testing_doubles::ImporterFixture;
 using testing_doubles::TestWorld;
@@ -207,59 +206,6 @@ TEST_F(NeighborhoodImportTest, FixedAndTagColumnsByFormCodeOfTheFileName) {
   EXPECT_FALSE(LoggedStart("Rejected"));
 }
 
-TEST_F(NeighborhoodImportTest, FieldTextEdgesAndRecordFraming) {
-  MakeTables();
-  // A value with no end mark stops before the last two characters; the walk
-  // then stops, so later tags stay empty.
-  const std::string unterminated = Neigh("Open end", "", F("N0Harbourxy"));
-  // The extra value of PROPVALX has no end mark: the walk ends after it.
-  const std::string noSkipEnd = Neigh("No skip end", "", F("N0A|N1B|skipped.."));
-  // A preamble without character 2 swallows the whole text.
-  const std::string allPreamble = Neigh("All preamble", "", F("^N0A|").substr(0, 4));
-  // A negative length reads no text: the next record follows the head.
-  const std::string negative = Neigh("Negative", "", "", -5);
-  const std::string afterNegative = Neigh("After negative", "", F("N0Bay|.."));
-  // A length past the end reads what is left.
-  const std::string oversized = Neigh("Oversized", "", F("N0Cove|N1Up|s|N2Fast|.."), 3000);
-  const std::int32_t saved = Import({{"neigh1004.tmp", unterminated + noSkipEnd + allPreamble +
-                                                           negative + afterNegative + oversized}});
-  EXPECT_EQ(saved, 6);
-  auto rows = Rows();
-  ASSERT_EQ(rows.size(), 6u);
-  EXPECT_EQ(rows[0]["Location"], "Harbour");
-  EXPECT_EQ(rows[0]["PropertyValues"], "<null>");
-  EXPECT_EQ(rows[1]["Location"], "A");
-  EXPECT_EQ(rows[1]["PropertyValues"], "B");
-  EXPECT_EQ(rows[1]["GrowthRate"], "<null>");
-  EXPECT_EQ(rows[2]["NeighborhoodName"], "All preamble");
-  EXPECT_EQ(rows[2]["Location"], "<null>");
-  EXPECT_EQ(rows[3]["NeighborhoodName"], "Negative");
-  EXPECT_EQ(rows[4]["NeighborhoodName"], "After negative");
-  EXPECT_EQ(rows[4]["Location"], "Bay");
-  EXPECT_EQ(rows[5]["Location"], "Cove");
-  EXPECT_EQ(rows[5]["GrowthRate"], "Fast");
-}
-
-TEST_F(NeighborhoodImportTest, ShortLastRecords) {
-  MakeTables();
-  const std::string whole = Neigh("Whole", "", F("N0A|.."));
-  // 176 bytes from the length prefix start a record whose head runs past
-  // the end: it is saved with what it has and reported.
-  const std::string cut =
-      Framed(RecordWriter(nl::kHeadSize).Text(nl::kName, "Cut").bytes()).substr(0, nl::kHeadSize);
-  EXPECT_EQ(Import({{"neigh1004.tmp", whole + cut}}), 2);
-  EXPECT_EQ(Rows().size(), 2u);
-  EXPECT_TRUE(LoggedStart("Warning: record 2 of file 'neigh1004.tmp' at byte " +
-                          std::to_string(whole.size()) + " is cut short"));
-
-  // Fewer than 176 bytes are a fragment, not a record.
-  const std::string fragment = LengthPrefix(nl::kHeadSize) + std::string(100, '\0');
-  EXPECT_EQ(Import({{"neigh1004.tmp", Neigh("Other", "") + fragment}}), 1);
-  EXPECT_TRUE(Logged("File 'neigh1004.tmp' ends with 105 byte(s) at byte " +
-                     std::to_string(Neigh("Other", "").size()) +
-                     ", too few for a record; they were not read."));
-}
-
 TEST_F(NeighborhoodImportTest, StopsWithoutAdditionalFileOrConversionFile) {
   MakeTables();
   engine.SetAdditionalFile("");
@@ -301,11 +247,6 @@ TEST_F(NeighborhoodImportTest, UnusableFilesAreSkippedAndTheRestImported) {
   EXPECT_EQ(Rows()[0]["Location"], "Bay");
   // The skipped files' records were not written: the run says so.
   EXPECT_EQ(engine.RecordsRejected(), 2);
-
-  // A missing table skips its files only.
-  ASSERT_TRUE(engine.Connection()->Execute("DROP TABLE Neighborhoods"));
-  EXPECT_EQ(Import({{"neigh1004.tmp", Neigh("X", "")}}), 0);
-  EXPECT_TRUE(Logged("Could not open table 'Neighborhoods'"));
 }
 
 TEST_F(NeighborhoodImportTest, FormWithoutTagListSavesTheFixedColumns) {
@@ -441,13 +382,3 @@ TEST_F(NeighborhoodImportTest, RefusedRowsAreNotCountedAndGetNoSecondaryRow) {
 }
 
 }  // namespace
-
-TEST_F(NeighborhoodImportTest, AnUnexpectedFailureEndsTheRoutine) {
-  MakeTables();
-  world.env.ThrowOn("OpenForReading");
-  EXPECT_EQ(Import({{"neigh1004.tmp", Neigh("One", "")}, {"neighLAR.tmp", Neigh("Two", "")}}), -1);
-  EXPECT_TRUE(Logged("injected: OpenForReading"));
-  // Later files are not visited.
-  EXPECT_FALSE(Logged("Attempting to import file: 'neighLAR.tmp'.", ""));
-  EXPECT_TRUE(Rows().empty());
-}

@@ -11,7 +11,6 @@
 #include "importers/ResponsesTable.h"
 #include "importers/layouts/ResponsesLayout.h"
 #include "support/ResourceStrings.h"
-#include "ui/CProgressBar.h"
 #include "unit/importers/ImporterFixture.h"
 
 namespace {
@@ -21,8 +20,6 @@ using samplehost::ResponseRecord;
 using std::string_literals::operator""s;
 using testing_doubles::ImporterFixture;
 using testing_doubles::TestWorld;
-
-constexpr const char* kSource = "ImportCommonResponses::CSImportEngine";
 
 // A response with a plain title and no padding.
 std::string Resp(int line, int across, int code, const std::string& title, const std::string& text,
@@ -183,26 +180,6 @@ TEST_F(ResponsesImportTest, RecordsThatAreNeverComparedAndUnansweredQuestions) {
              "kept."));
 }
 
-TEST_F(ResponsesImportTest, RefusedRowsAreLoggedAndTheImportGoesOn) {
-  // A table whose rows must have a positive line.
-  ASSERT_TRUE(engine.Connection()->Execute(
-      "CREATE TABLE strict (ID INTEGER PRIMARY KEY, Line SHORT CHECK (Line > 0), Across SHORT, "
-      "FunctionKey BYTE, Macro BIT, Append BIT, Title TEXT(255), Data MEMO, Vendor BIT)"));
-  const std::string first = Resp(1, 1, 4, "Good", "a");
-  const std::string bad = Resp(-5, 1, 4, "Bad", "b");
-  ASSERT_TRUE(Import({{"strict.tmp", first + bad + Resp(2, 1, 4, "Also good", "c")}}));
-  EXPECT_EQ(Rows("strict").size(), 2u);
-  const std::string offset = std::to_string(first.size());
-  bool found = false;
-  for (const std::string& t : Texts())
-    found |= t.rfind("Rejected record 2 of file 'strict.tmp' at byte " + offset +
-                         ": the database refused the row",
-                     0) == 0;
-  EXPECT_TRUE(found);
-  EXPECT_TRUE(Logged("File 'strict.tmp': 3 read, 2 added, 0 overwritten, 0 kept, 1 rejected."));
-  EXPECT_EQ(engine.RecordsRejected(), 1);
-}
-
 TEST_F(ResponsesImportTest, AFileWhoseTransactionFailsLandsNothingAndSaysSoOnce) {
   MakeTableWithRow("resp", 1, 1, 4, "Old");
   const std::pair<const char*, std::vector<std::string>> cases[] = {
@@ -224,51 +201,6 @@ TEST_F(ResponsesImportTest, AFileWhoseTransactionFailsLandsNothingAndSaysSoOnce)
     EXPECT_EQ(Rows("resp").size(), 1u);
     EXPECT_EQ(engine.RecordsRejected(), 1);  // one line for the file, none per record
   }
-}
-
-TEST_F(ResponsesImportTest, ALengthPrefixPastTheEndOfTheFileNamesTheBytesNotRead) {
-  std::string overrun = Resp(1, 1, 4, "T", "x");
-  overrun.replace(0, 5, "99999");
-  const std::string hidden = Resp(2, 1, 4, "U", "y");
-  ASSERT_TRUE(Import({{"long.tmp", overrun + hidden}}));
-  EXPECT_TRUE(Logged("File 'long.tmp': the record's stated length runs past the end of the file; " +
-                     std::to_string(hidden.size()) + " bytes not read."));
-  EXPECT_EQ(engine.RecordsRejected(), 1);
-}
-
-TEST_F(ResponsesImportTest, ProgressMissingFilesFragmentsAndFailures) {
-  ui::CProgressBar bar;
-  engine.SetProgress(&bar);
-  world.Write("out/frag.tmp", Resp(1, 1, 4, "T", "x") + "00030" + std::string(10, '\0'));
-  engine.SetOutputFiles({"frag.tmp", "missing.tmp"});
-  output.lines.clear();
-  ASSERT_TRUE(engine.ImportSourceFiles());
-  EXPECT_EQ(bar.Max(), 2);
-  EXPECT_EQ(bar.Value(), 2);  // the missing file advances the bar too
-  EXPECT_TRUE(Logged("File 'frag.tmp' ends with 15 byte(s) at byte " +
-                     std::to_string(Resp(1, 1, 4, "T", "x").size()) +
-                     ", too few for a record; they were not read."));
-  EXPECT_TRUE(
-      Logged("Source file was NOT found during import process: No such file or directory."));
-  EXPECT_EQ(engine.RecordsRejected(), 0);  // a fragment is no record
-  engine.SetProgress(nullptr);
-
-  // An unexpected failure ends the routine, logs the step reached, and the
-  // import stage reports it.
-  world.env.ThrowOn("OpenForReading");
-  engine.SetOutputFiles({"frag.tmp", "frag.tmp"});
-  output.lines.clear();
-  EXPECT_FALSE(engine.ImportSourceFiles());
-  world.env.Heal();
-  ASSERT_FALSE(output.lines.empty());
-  EXPECT_NE(
-      output.lines.back().find("[Source]" + std::string(kSource) + " [Index]7 [Text]injected"),
-      std::string::npos)
-      << output.lines.back();
-  int attempts = 0;
-  for (const std::string& t : Texts())
-    attempts += t.find("Attempting to import file") != std::string::npos;
-  EXPECT_EQ(attempts, 1);
 }
 
 }  // namespace
