@@ -21,7 +21,6 @@
 #include "support/ErrorReport.h"
 #include "support/ResourceStrings.h"
 #include "support/Windows1252.h"
-#include "support/modFileIO.h"
 
 namespace {
 
@@ -153,12 +152,7 @@ bool ImportCommonResponses(ImportSession& session) {
 
       const std::string path = session.OutputFolder() + entry;
       stage = ResponsesStage::FindFile;
-      if (std::string reason; !skip && !modFileIO::FileExists(session.Context(), path, reason)) {
-        session.WriteToLog(
-            support::WithReason("Source file was NOT found during import process", reason),
-            kMissingFileSource, -1);
-        skip = true;
-      }
+      if (!skip && !importers::SourceFileFound(session, kMissingFileSource, path)) skip = true;
       if (!skip) {
         stage = ResponsesStage::ReadFile;
         importers::FileReport report(session, kSource, entry);

@@ -30,7 +30,6 @@
 #include "support/Conversions.h"
 #include "support/ErrorReport.h"
 #include "support/ResourceStrings.h"
-#include "support/modFileIO.h"
 
 namespace {
 
@@ -419,12 +418,7 @@ std::int32_t ImportZazOzurs(ImportSession& session) {
               -1);
           step = ZazStage::FindMainFile;
           const std::string path = session.OutputFolder() + name;
-          if (std::string reason; modFileIO::FileExists(ctx, path, reason))
-            saved += ImportMainFile(pass, name, path);
-          else
-            session.WriteToLog(
-                support::WithReason("Source file was NOT found during import process", reason),
-                kSource, -1);
+          if (SourceFileFound(session, kSource, path)) saved += ImportMainFile(pass, name, path);
           step = ZazStage::MainFileDone;
           session.AdvanceProgress();
         }
@@ -437,16 +431,11 @@ std::int32_t ImportZazOzurs(ImportSession& session) {
               -1);
           step = ZazStage::NextSupplementFile;
           const std::string path = session.OutputFolder() + name;
-          std::string reason;
           if (!tooFewColumns.empty())
             importers::FileReport(session, kSource, name)
                 .FileProblem("not imported: " + tooFewColumns + ".");
-          else if (modFileIO::FileExists(ctx, path, reason))
+          else if (SourceFileFound(session, kSource, path))
             saved += ImportSupplementFile(pass, name, path, table);
-          else
-            session.WriteToLog(
-                support::WithReason("Source file was NOT found during import process", reason),
-                kSource, -1);
           step = ZazStage::SupplementFileDone;
           session.AdvanceProgress();
         }
