@@ -8,17 +8,18 @@
 #pragma once
 
 #include <cstdint>
-#include <exception>
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "engine/DataType.h"
 #include "engine/ImportSession.h"
 #include "platform/Context.h"
 #include "platform/ProgressSink.h"
+#include "support/ErrorReport.h"
 
 class DbConnection;
 class Recordset;
@@ -211,14 +212,9 @@ class CSImportEngine final : public ImportSession {
   // and `failure` is returned instead. The engine routines' error trap.
   template <class R, class F>
   R Trapped(std::string_view source, R failure, F&& body) noexcept {
-    try {
-      return body();
-    } catch (const std::exception& e) {
-      LogFailure(source, e.what());
-    } catch (...) {
-      LogFailure(source, "Unknown error");
-    }
-    return failure;
+    return support::Guard<support::NoStage>(
+        std::move(failure), std::forward<F>(body),
+        [&](const char* what, int) { LogFailure(source, what); });
   }
 
   platform::Context ctx_;

@@ -97,7 +97,6 @@ void CSImportEngine::FailRun(const std::string& reason) {
 }
 
 bool CSImportEngine::Import() {
-  ImportStage step = ImportStage::Start;
   bool result = false;
   runProblems_ = 0;
   failure_.clear();
@@ -164,178 +163,183 @@ bool CSImportEngine::Import() {
       if (lock != nullptr) lock->reset();
     }
   } release;
-  try {
-    step = ImportStage::LockAndHeader;
-    if (!folderLock_) {
-      if (!LockOutputFolder(outputFolder_)) {
-        log(failure_);
-        return false;
-      }
-      release.lock = &folderLock_;
-    }
-    if (logfile_ != 0) {
-      const std::string rule(80, '=');
-      ctx_.files.Write(logfile_, rule + kCrLf + kCrLf);
-      ctx_.files.Write(
-          logfile_,
-          HeaderLine("Data type:", GetDataType(static_cast<std::int16_t>(Number(dataType_)))));
-      ctx_.files.Write(logfile_, HeaderLine("Source:", source_));
-      ctx_.files.Write(logfile_, HeaderLine("Output folder:", outputFolder_));
-      ctx_.files.Write(logfile_, HeaderLine("Database:", outputDatabase_));
-      ctx_.files.Write(logfile_, HeaderLine("Extractor:", extractor_) + kCrLf);
-      ctx_.files.Write(logfile_, rule + kCrLf + kCrLf);
-    }
-    log("Checking database...");
+  bool failed = false;
+  bool ok = support::Guard<ImportStage>(
+      false,
+      [&](ImportStage& step) -> bool {
+        step = ImportStage::LockAndHeader;
+        if (!folderLock_) {
+          if (!LockOutputFolder(outputFolder_)) {
+            log(failure_);
+            return false;
+          }
+          release.lock = &folderLock_;
+        }
+        if (logfile_ != 0) {
+          const std::string rule(80, '=');
+          ctx_.files.Write(logfile_, rule + kCrLf + kCrLf);
+          ctx_.files.Write(
+              logfile_,
+              HeaderLine("Data type:", GetDataType(static_cast<std::int16_t>(Number(dataType_)))));
+          ctx_.files.Write(logfile_, HeaderLine("Source:", source_));
+          ctx_.files.Write(logfile_, HeaderLine("Output folder:", outputFolder_));
+          ctx_.files.Write(logfile_, HeaderLine("Database:", outputDatabase_));
+          ctx_.files.Write(logfile_, HeaderLine("Extractor:", extractor_) + kCrLf);
+          ctx_.files.Write(logfile_, rule + kCrLf + kCrLf);
+        }
+        log("Checking database...");
 
-    step = ImportStage::CheckDatabase;
-    // Only "no such file" means missing: a database that is there but cannot
-    // be read must never be replaced by the template, nor imported into.
-    const std::string databaseName = modFileIO::GetFilenameFromPath(outputDatabase_);
-    std::string reason;
-    const platform::Presence presence = ctx_.env.Lookup(outputDatabase_, reason);
-    if (presence == platform::Presence::Missing) {
-      log("Database '" + databaseName + "' DID NOT exist. Attempting to extract template...");
-      if (std::string why; !CopyOverTemplate(why)) {
-        FailRun("FAILED to create database '" + databaseName + "'" +
-                (why.empty() ? "" : ": " + why));
-        log("Import operation failed.");
-        return false;
-      }
-      log("Extracted database '" + databaseName + "' successfully.");
-    } else if (presence == platform::Presence::Unknown) {
-      FailRun("The database '" + outputDatabase_ + "' cannot be looked at: " + reason + ".");
-      log("Import operation failed.");
-      return false;
-    } else if (!ctx_.env.CheckReadable(outputDatabase_, reason)) {
-      FailRun("The database '" + outputDatabase_ + "' exists but cannot be read: " + reason + ".");
-      log("Import operation failed.");
-      return false;
-    }
-
-    step = ImportStage::Connect;
-    log("Beginning import...");
-    bool connected = OpenConnection("", "", "", "", true);
-    if (!connected) FailRun("Failed to connect to database, import aborted.");
-
-    bool extract = connected;
-    bool finalMessage = connected;
-    std::vector<std::string> arguments;
-    bool folderSource = false;
-    if (connected) {
-      step = ImportStage::SourceKind;
-      log("Establishing whether source is a file or folder...");
-      folderSource = SourceIsFolder(source_);
-    }
-    if (connected && folderSource) {
-      step = ImportStage::FolderSource;
-      log("Source is a folder.");
-      if (!support::EndsWith(source_, "\\")) source_ += '\\';
-      bool found = usingUI_ || LoadSourceFiles() != 0;
-      if (!found) {
-        step = ImportStage::NoSourceFiles;
-        log("Could not locate any source files.");
-        extract = false;
-      } else {
-        // Refused before the backup too: such a name cannot be copied
-        // faithfully either, and a file not imported needs no undo copy.
-        std::erase_if(sourceFiles_, [&](const std::string& name) {
-          return refusedName(WithBackslash(source_) + name, name);
-        });
-        if (!BackupSourceFiles()) {
+        step = ImportStage::CheckDatabase;
+        // Only "no such file" means missing: a database that is there but cannot
+        // be read must never be replaced by the template, nor imported into.
+        const std::string databaseName = modFileIO::GetFilenameFromPath(outputDatabase_);
+        std::string reason;
+        const platform::Presence presence = ctx_.env.Lookup(outputDatabase_, reason);
+        if (presence == platform::Presence::Missing) {
+          log("Database '" + databaseName + "' DID NOT exist. Attempting to extract template...");
+          if (std::string why; !CopyOverTemplate(why)) {
+            FailRun("FAILED to create database '" + databaseName + "'" +
+                    (why.empty() ? "" : ": " + why));
+            log("Import operation failed.");
+            return false;
+          }
+          log("Extracted database '" + databaseName + "' successfully.");
+        } else if (presence == platform::Presence::Unknown) {
+          FailRun("The database '" + outputDatabase_ + "' cannot be looked at: " + reason + ".");
+          log("Import operation failed.");
+          return false;
+        } else if (!ctx_.env.CheckReadable(outputDatabase_, reason)) {
+          FailRun("The database '" + outputDatabase_ + "' exists but cannot be read: " + reason +
+                  ".");
           log("Import operation failed.");
           return false;
         }
-        step = ImportStage::RemoveEarlierFiles;
-        if (!removeEarlierExtracted()) return false;
-        step = ImportStage::BuildFolderCommandLine;
-        log("Iterating through source files, running extraction...");
-        arguments = {outputFolder_, terminateRecords_ ? "y" : "n"};
-        for (const std::string& name : sourceFiles_) {
-          if (dataType_ == DataType::CommonResponses && BypassedForCommonResponses(name)) {
-            log("Bypassing file: '" + name + "'.");
-            continue;
+
+        step = ImportStage::Connect;
+        log("Beginning import...");
+        bool connected = OpenConnection("", "", "", "", true);
+        if (!connected) FailRun("Failed to connect to database, import aborted.");
+
+        bool extract = connected;
+        bool finalMessage = connected;
+        std::vector<std::string> arguments;
+        bool folderSource = false;
+        if (connected) {
+          step = ImportStage::SourceKind;
+          log("Establishing whether source is a file or folder...");
+          folderSource = SourceIsFolder(source_);
+        }
+        if (connected && folderSource) {
+          step = ImportStage::FolderSource;
+          log("Source is a folder.");
+          if (!support::EndsWith(source_, "\\")) source_ += '\\';
+          bool found = usingUI_ || LoadSourceFiles() != 0;
+          if (!found) {
+            step = ImportStage::NoSourceFiles;
+            log("Could not locate any source files.");
+            extract = false;
+          } else {
+            // Refused before the backup too: such a name cannot be copied
+            // faithfully either, and a file not imported needs no undo copy.
+            std::erase_if(sourceFiles_, [&](const std::string& name) {
+              return refusedName(WithBackslash(source_) + name, name);
+            });
+            if (!BackupSourceFiles()) {
+              log("Import operation failed.");
+              return false;
+            }
+            step = ImportStage::RemoveEarlierFiles;
+            if (!removeEarlierExtracted()) return false;
+            step = ImportStage::BuildFolderCommandLine;
+            log("Iterating through source files, running extraction...");
+            arguments = {outputFolder_, terminateRecords_ ? "y" : "n"};
+            for (const std::string& name : sourceFiles_) {
+              if (dataType_ == DataType::CommonResponses && BypassedForCommonResponses(name)) {
+                log("Bypassing file: '" + name + "'.");
+                continue;
+              }
+              step = ImportStage::AddSourceFile;
+              log("Adding file to command line: '" + name + "'...");
+              arguments.push_back(source_ + name);
+            }
+            step = ImportStage::AddSourceFile;
           }
-          step = ImportStage::AddSourceFile;
-          log("Adding file to command line: '" + name + "'...");
-          arguments.push_back(source_ + name);
+        } else if (connected) {
+          step = ImportStage::FileSource;
+          log("Source is a file.");
+          if (!BackupSourceFiles()) {
+            log("Import operation failed.");
+            return false;
+          }
+          if (refusedName(source_, modFileIO::GetFilenameFromPath(source_))) {
+            FailRun(
+                "The source file cannot be handed to the extraction program; nothing was "
+                "imported.");
+            return false;
+          }
+          // A folder run always cleared them; a file run must not import them either.
+          if (!removeEarlierExtracted()) return false;
+          if (dataType_ == DataType::Guess) {
+            step = ImportStage::GuessType;
+            log("Import data type is unknown. Attempting to \"guess\" type...");
+            log("Running test extraction.");
+            step = ImportStage::TestExtraction;
+            if (!runExtractor({outputFolder_, "y", source_}, "test extraction")) return false;
+            step = ImportStage::CountTestFiles;
+            std::int32_t count = countExtracted();
+            if (count == 0) {
+              log("Test extraction resulted in zero files. Exiting...");
+              return false;
+            }
+            step = ImportStage::GuessFromFile;
+            log("Test extraction produced " + std::to_string(count) + " file(s).");
+            double t0 = ctx_.env.MonotonicSeconds();
+            GuessImportType(outputFiles_[0]);
+            double t1 = ctx_.env.MonotonicSeconds();
+            log("ET for \"guessing\" process was: " + Seconds(t1 - t0) + "s.");
+          }
+          step = ImportStage::BuildFileCommandLine;
+          arguments = {outputFolder_, terminateRecords_ ? "y" : "n", source_};
         }
-        step = ImportStage::AddSourceFile;
-      }
-    } else if (connected) {
-      step = ImportStage::FileSource;
-      log("Source is a file.");
-      if (!BackupSourceFiles()) {
-        log("Import operation failed.");
-        return false;
-      }
-      if (refusedName(source_, modFileIO::GetFilenameFromPath(source_))) {
-        FailRun(
-            "The source file cannot be handed to the extraction program; nothing was "
-            "imported.");
-        return false;
-      }
-      // A folder run always cleared them; a file run must not import them either.
-      if (!removeEarlierExtracted()) return false;
-      if (dataType_ == DataType::Guess) {
-        step = ImportStage::GuessType;
-        log("Import data type is unknown. Attempting to \"guess\" type...");
-        log("Running test extraction.");
-        step = ImportStage::TestExtraction;
-        if (!runExtractor({outputFolder_, "y", source_}, "test extraction")) return false;
-        step = ImportStage::CountTestFiles;
-        std::int32_t count = countExtracted();
-        if (count == 0) {
-          log("Test extraction resulted in zero files. Exiting...");
-          return false;
+
+        if (extract) {
+          if (folderSource) log("Running extraction application...");
+          if (!runExtractor(arguments, "extraction")) {
+            modFileIO::Remove(ctx_, outputFolder_ + "*.tmp", modFileIO::Errors::Silent);
+            return false;
+          }
+          step = folderSource ? ImportStage::CountFolderFiles : ImportStage::CountFileFiles;
+          std::int32_t count = countExtracted();
+          if (count == 0) {
+            log("Extraction resulted in zero files. Exiting...");
+            return false;
+          }
+          step = folderSource ? ImportStage::ImportFolderFiles : ImportStage::ImportFileFiles;
+          log("Extraction produced " + std::to_string(count) + " file(s).");
+          double t0 = ctx_.env.MonotonicSeconds();
+          result = ImportSourceFiles();
+          double t1 = ctx_.env.MonotonicSeconds();
+          log("ET for import process was: " + Seconds(t1 - t0) + "s.");
         }
-        step = ImportStage::GuessFromFile;
-        log("Test extraction produced " + std::to_string(count) + " file(s).");
-        double t0 = ctx_.env.MonotonicSeconds();
-        GuessImportType(outputFiles_[0]);
-        double t1 = ctx_.env.MonotonicSeconds();
-        log("ET for \"guessing\" process was: " + Seconds(t1 - t0) + "s.");
-      }
-      step = ImportStage::BuildFileCommandLine;
-      arguments = {outputFolder_, terminateRecords_ ? "y" : "n", source_};
-    }
 
-    if (extract) {
-      if (folderSource) log("Running extraction application...");
-      if (!runExtractor(arguments, "extraction")) {
-        modFileIO::Remove(ctx_, outputFolder_ + "*.tmp", modFileIO::Errors::Silent);
-        return false;
-      }
-      step = folderSource ? ImportStage::CountFolderFiles : ImportStage::CountFileFiles;
-      std::int32_t count = countExtracted();
-      if (count == 0) {
-        log("Extraction resulted in zero files. Exiting...");
-        return false;
-      }
-      step = folderSource ? ImportStage::ImportFolderFiles : ImportStage::ImportFileFiles;
-      log("Extraction produced " + std::to_string(count) + " file(s).");
-      double t0 = ctx_.env.MonotonicSeconds();
-      result = ImportSourceFiles();
-      double t1 = ctx_.env.MonotonicSeconds();
-      log("ET for import process was: " + Seconds(t1 - t0) + "s.");
-    }
-
-    if (finalMessage) {
-      if (!result)
-        log("Import did NOT complete successfully.");
-      else if (runProblems_ == 0)
-        log("Import finished successfully!");
-      else
-        log("Import finished, but not cleanly: " + std::to_string(runProblems_) +
-            " problem(s) are named above.");
-    }
-    if (!leaveOutputFiles_)
-      modFileIO::Remove(ctx_, outputFolder_ + "*.tmp", modFileIO::Errors::Silent);
-    return result;
-  } catch (const std::exception& e) {
-    LogFailure("Import::CSImportEngine", e.what(), static_cast<std::int16_t>(step));
-  } catch (...) {
-    LogFailure("Import::CSImportEngine", "Unknown error", static_cast<std::int16_t>(step));
-  }
+        if (finalMessage) {
+          if (!result)
+            log("Import did NOT complete successfully.");
+          else if (runProblems_ == 0)
+            log("Import finished successfully!");
+          else
+            log("Import finished, but not cleanly: " + std::to_string(runProblems_) +
+                " problem(s) are named above.");
+        }
+        if (!leaveOutputFiles_)
+          modFileIO::Remove(ctx_, outputFolder_ + "*.tmp", modFileIO::Errors::Silent);
+        return result;
+      },
+      [&](const char* what, int step) {
+        failed = true;
+        LogFailure("Import::CSImportEngine", what, static_cast<std::int16_t>(step));
+      });
+  if (!failed) return ok;
   // After a failure the extracted files go whatever LeaveOutputFiles says.
   modFileIO::Remove(ctx_, outputFolder_ + "*.tmp", modFileIO::Errors::Silent);
   return result;

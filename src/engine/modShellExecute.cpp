@@ -72,54 +72,50 @@ std::optional<CommandLine> Split(const platform::Context& ctx, const std::string
 }  // namespace
 
 std::optional<CommandLine> SplitCommandLine(const platform::Context& ctx, const std::string& full) {
-  try {
-    return Split(ctx, full);
-  } catch (...) {
-    return std::nullopt;
-  }
+  return support::Guard<support::NoStage>(
+      std::optional<CommandLine>{}, [&] { return Split(ctx, full); }, [](const char*, int) {});
 }
 
 std::optional<std::int32_t> RunAndWait(const platform::Context& ctx, const std::string& program,
                                        const std::vector<std::string>& arguments,
                                        std::string& reason) {
-  try {
-    std::optional<int> status = ctx.env.RunProcess(program, arguments, true, reason);
-    if (!status) return std::nullopt;
-    return static_cast<std::int32_t>(*status);
-  } catch (const std::exception& e) {
-    reason = e.what();
-  } catch (...) {
-    reason = "Unknown error";
-  }
-  return std::nullopt;
+  return support::Guard<support::NoStage>(
+      std::optional<std::int32_t>{},
+      [&]() -> std::optional<std::int32_t> {
+        std::optional<int> status = ctx.env.RunProcess(program, arguments, true, reason);
+        if (!status) return std::nullopt;
+        return static_cast<std::int32_t>(*status);
+      },
+      [&](const char* what, int) { reason = what; });
 }
+
+// Where LaunchApplication was when a failure ended it.
+enum class LaunchStage { Start = 1, Split = 2, Run = 3, ExitCode = 4 };
 
 bool LaunchApplication(const platform::Context& ctx, const std::string& command,
                        const std::string& arguments, bool wait, std::int32_t creationFlags,
                        std::int32_t& exitCode) {
   (void)creationFlags;  // priority classes do not exist here; every program runs normally
-  int step = 1;
-  try {
-    std::string full = command;
-    if (!arguments.empty()) full += " " + arguments;
+  return support::TrapStages<LaunchStage>(
+      ctx.ui, kRoutine, false,
+      [&](LaunchStage& stage) {
+        std::string full = command;
+        if (!arguments.empty()) full += " " + arguments;
 
-    step = 2;
-    std::optional<CommandLine> line = Split(ctx, full);
-    if (!line) return true;  // nothing to start: as if it could not be started
+        stage = LaunchStage::Split;
+        std::optional<CommandLine> line = Split(ctx, full);
+        if (!line) return true;  // nothing to start: as if it could not be started
 
-    step = 3;
-    std::string reason;
-    std::optional<int> status = ctx.env.RunProcess(line->program, line->arguments, wait, reason);
+        stage = LaunchStage::Run;
+        std::string reason;
+        std::optional<int> status =
+            ctx.env.RunProcess(line->program, line->arguments, wait, reason);
 
-    step = 4;
-    if (status && wait) exitCode = static_cast<std::int32_t>(*status);
-    return true;
-  } catch (const std::exception& e) {
-    support::ShowErrorBox(ctx.ui, kRoutine, e.what(), " at(" + std::to_string(step) + ")");
-  } catch (...) {
-    support::ShowErrorBox(ctx.ui, kRoutine, "Unknown error", " at(" + std::to_string(step) + ")");
-  }
-  return false;
+        stage = LaunchStage::ExitCode;
+        if (status && wait) exitCode = static_cast<std::int32_t>(*status);
+        return true;
+      },
+      " at(");
 }
 
 }  // namespace modShellExecute

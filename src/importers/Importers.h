@@ -4,11 +4,12 @@
 #pragma once
 
 #include <cstdint>
-#include <exception>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "engine/ImportSession.h"
+#include "support/ErrorReport.h"
 
 namespace importers {
 
@@ -32,30 +33,18 @@ std::int32_t ImportZazOzurs(ImportSession& session);
 // Every importer under its data types, for the engine.
 ImporterTable Table();
 
-// The importers' error trap: runs `body`, which names the stage it reaches
-// in the `Stage` it is given (starting at Stage::Start); a failure escaping
-// it is logged with `source` and that stage's number as the line's index,
-// and `failure` is returned instead.
+// The importers' error trap: a failure escaping `body` is logged with
+// `source` and the number of the stage it reached as the line's index, and
+// `failure` is returned instead.
 template <class Stage, class R, class F>
 R Trapped(ImportSession& session, std::string_view source, R failure, F&& body) noexcept {
-  Stage stage = Stage::Start;
-  auto log = [&](const char* what) {
-    try {
-      session.WriteToLog(what, std::string(source), static_cast<std::int16_t>(stage));
-    } catch (...) {
-    }
-  };
-  try {
-    return body(stage);
-  } catch (const std::exception& e) {
-    log(e.what());
-  } catch (...) {
-    log("Unknown error");
-  }
-  return failure;
+  return support::Guard<Stage>(
+      std::move(failure), std::forward<F>(body), [&](const char* what, int stage) {
+        session.WriteToLog(what, std::string(source), static_cast<std::int16_t>(stage));
+      });
 }
 
 // A routine with no stages of its own: failures are logged at index -1.
-enum class NoStage : int { Start = -1 };
+using support::NoStage;
 
 }  // namespace importers

@@ -155,6 +155,9 @@ ImportSettings ReadImportSettings(const Arguments& args) {
 
 namespace {
 
+// Where ImportData was when a failure ended it (shown in its error box).
+enum class ImportStep { Start = 1, Folders = 2, Log = 3, Configure = 4, Import = 5, Release = 6 };
+
 // The one line a script's terminal gets about a run that was not clean.
 void ReportOutcome(const platform::Context& ctx, int status, const ImportOutcome& outcome) {
   std::string line;
@@ -175,75 +178,76 @@ void ReportOutcome(const platform::Context& ctx, int status, const ImportOutcome
 
 bool ImportData(const platform::Context& ctx, const Arguments& args,
                 std::unique_ptr<CSImportEngine>& engine, ImportOutcome& outcome) {
-  int step = 1;
-  std::int16_t logfile = 0;
   outcome = ImportOutcome{};
-  try {
-    ImportSettings settings = ReadImportSettings(args);
+  return support::TrapStages<ImportStep>(
+      ctx.ui, "ImportData::modIngestor", false, [&](ImportStep& step) {
+        // A failure closes the log before it is reported.
+        struct LogCloser {
+          const platform::Context& ctx;
+          std::int16_t logfile = 0;
+          ~LogCloser() {
+            if (logfile != 0) ctx.files.Close(logfile);
+          }
+        } log{ctx};
+        std::int16_t& logfile = log.logfile;
+        ImportSettings settings = ReadImportSettings(args);
 
-    step = 2;
-    const std::string& output = settings.outputFolder;
-    if (!modFileIO::FolderExists(ctx, output) &&
-        !(modFileIO::CreateDirectoryStructure(ctx, output) && modFileIO::FolderExists(ctx, output)))
-      return false;
+        step = ImportStep::Folders;
+        const std::string& output = settings.outputFolder;
+        if (!modFileIO::FolderExists(ctx, output) &&
+            !(modFileIO::CreateDirectoryStructure(ctx, output) &&
+              modFileIO::FolderExists(ctx, output)))
+          return false;
 
-    // One run per output folder, decided before anything in it is touched
-    // (the log included).
-    if (!engine->LockOutputFolder(output)) {
-      outcome.failure = engine->Failure();
-      return false;
-    }
+        // One run per output folder, decided before anything in it is touched
+        // (the log included).
+        if (!engine->LockOutputFolder(output)) {
+          outcome.failure = engine->Failure();
+          return false;
+        }
 
-    step = 3;
-    std::string logPath =
-        output + support::FormatDateTime(ResourceString(res::kLogFilePattern), ctx.env.LocalNow());
-    std::string reason;
-    logfile = ctx.files.Open(ctx.env, logPath, &outcome.logPath, &reason);
-    if (logfile == 0) {
-      outcome.failure = "Cannot create the log file '" + logPath + "': " + reason + ".";
-      return false;
-    }
+        step = ImportStep::Log;
+        std::string logPath = output + support::FormatDateTime(ResourceString(res::kLogFilePattern),
+                                                               ctx.env.LocalNow());
+        std::string reason;
+        logfile = ctx.files.Open(ctx.env, logPath, &outcome.logPath, &reason);
+        if (logfile == 0) {
+          outcome.failure = "Cannot create the log file '" + logPath + "': " + reason + ".";
+          return false;
+        }
 
-    step = 4;
-    engine->Configure(settings.dataType, settings.database, settings.outputFolder, settings.source,
-                      settings.extractor, logfile, settings.leaveOutputFiles,
-                      settings.noComparisons, settings.terminateRecords);
-    // Neighborhoods need the host's configuration file (its AppDir names the
-    // conversion file); only the window used to set it, so no command-line
-    // run could import them.
-    if (settings.dataType == DataType::Neighborhoods)
-      engine->SetAdditionalFile(engine->HostConfigurationFile());
+        step = ImportStep::Configure;
+        engine->Configure(settings.dataType, settings.database, settings.outputFolder,
+                          settings.source, settings.extractor, logfile, settings.leaveOutputFiles,
+                          settings.noComparisons, settings.terminateRecords);
+        // Neighborhoods need the host's configuration file (its AppDir names the
+        // conversion file); only the window used to set it, so no command-line
+        // run could import them.
+        if (settings.dataType == DataType::Neighborhoods)
+          engine->SetAdditionalFile(engine->HostConfigurationFile());
 
-    step = 5;
-    {
-      // The run's own progress line, one step per output file, where a
-      // terminal can show it.
-      std::unique_ptr<platform::FileProgressWindow> runProgress = ctx.ui.LoadFileProgress();
-      runProgress->SetStatus(
-          "Importing " + engine->GetDataType(static_cast<std::int16_t>(Number(settings.dataType))));
-      runProgress->Show();
-      engine->SetProgress(&runProgress->Bar());
-      outcome.completed = engine->Import();
-      engine->SetProgress(nullptr);
-    }
-    outcome.recordsRejected = engine->RecordsRejected();
-    outcome.runProblems = engine->RunProblems();
-    outcome.failure = engine->Failure();
+        step = ImportStep::Import;
+        {
+          // The run's own progress line, one step per output file, where a
+          // terminal can show it.
+          std::unique_ptr<platform::FileProgressWindow> runProgress = ctx.ui.LoadFileProgress();
+          runProgress->SetStatus("Importing " + engine->GetDataType(static_cast<std::int16_t>(
+                                                    Number(settings.dataType))));
+          runProgress->Show();
+          engine->SetProgress(&runProgress->Bar());
+          outcome.completed = engine->Import();
+          engine->SetProgress(nullptr);
+        }
+        outcome.recordsRejected = engine->RecordsRejected();
+        outcome.runProblems = engine->RunProblems();
+        outcome.failure = engine->Failure();
 
-    step = 6;
-    engine.reset();
-    ctx.files.Close(logfile);
-    return true;
-  } catch (const std::exception& e) {
-    if (logfile != 0) ctx.files.Close(logfile);
-    support::ShowErrorBox(ctx.ui, "ImportData::modIngestor", e.what(),
-                          " at (" + std::to_string(step) + ")");
-  } catch (...) {
-    if (logfile != 0) ctx.files.Close(logfile);
-    support::ShowErrorBox(ctx.ui, "ImportData::modIngestor", "Unknown error",
-                          " at (" + std::to_string(step) + ")");
-  }
-  return false;
+        step = ImportStep::Release;
+        engine.reset();
+        ctx.files.Close(logfile);
+        logfile = 0;
+        return true;
+      });
 }
 
 int Main(const platform::Context& ctx, const std::string& tail, MainWindowHost* window) {

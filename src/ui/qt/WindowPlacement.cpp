@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "support/ErrorReport.h"
 #include "ui/Twips.h"
 #include "ui/modProject.h"
 
@@ -54,13 +55,9 @@ void ShowPlacementError(platform::UserInterface& ui, const std::string& title,
 template <class F>
 void Trapped(platform::UserInterface& ui, const std::string& title, const QWidget& window,
              F&& body) noexcept {
-  try {
-    body();
-  } catch (const std::exception& e) {
-    ShowPlacementError(ui, title, window, e.what());
-  } catch (...) {
-    ShowPlacementError(ui, title, window, "Unknown error");
-  }
+  support::Guard<support::NoStage>(
+      0, [&] { return body(), 0; },
+      [&](const char* what, int) { ShowPlacementError(ui, title, window, what); });
 }
 
 // The sub-window that frames `window` inside a multiple-document area, if any.

@@ -87,6 +87,18 @@ std::string Indented(const std::string& text) {
   return out;
 }
 
+// Where Form_Load and ImportData were when a failure ended them (shown in
+// their error boxes).
+enum class LoadStep {
+  Start = 1,
+  Placement = 2,
+  ProgressBar = 3,
+  Engine = 4,
+  Settings = 5,
+  Output = 6
+};
+enum class ImportStep { Start = 1, Source = 2, Log = 3, Import = 4, Finish = 5 };
+
 }  // namespace
 
 frmMain::frmMain(const platform::Context& ctx, const modIngestor::Arguments& args,
@@ -216,11 +228,10 @@ void frmMain::BuildControls() {
 }
 
 void frmMain::Form_Load() {
-  int step = 1;
-  try {
+  support::TrapStages<LoadStep>(ctx_.ui, "Form_Load::frmMain", 0, [&](LoadStep& step) {
     modProject::CenterForm(ctx_.ui, *this);
 
-    step = 2;
+    step = LoadStep::Placement;
     std::int32_t top = modRegistry::GetRegistryNumeric(ctx_, modRegistry::HKEY_CURRENT_USER,
                                                        kPreferencesKey, "Top", false);
     std::int32_t left = modRegistry::GetRegistryNumeric(ctx_, modRegistry::HKEY_CURRENT_USER,
@@ -228,31 +239,29 @@ void frmMain::Form_Load() {
     if (top != 0) move(x(), Pixels(top));
     if (left != 0) move(Pixels(left), y());
 
-    step = 3;
+    step = LoadStep::ProgressBar;
     progressBar_.Attach(picProgress_);
     progressBar_.SetUseGradientFill(true);
     progressBar_.SetGradientStart(picProgress_->FillColor());
     progressBar_.SetGradientEnd(picProgress_->ForeColor());
 
-    step = 4;
+    step = LoadStep::Engine;
     if (!engine_) {
       close();
-      return;
+      return 0;
     }
 
-    step = 5;
+    step = LoadStep::Settings;
     engine_->SetExtractor(args_.pieces.at(0));
     hostConfigurationFile_ = args_.pieces.at(1);
     engine_->SetOutputFolder(args_.pieces.at(2));
 
-    step = 6;
+    step = LoadStep::Output;
     engine_->SetOutputObject(&output_);
     engine_->SetProgress(&progressBar_);
     loaded_ = true;
-  } catch (const std::exception& e) {
-    support::ShowErrorBox(ctx_.ui, "Form_Load::frmMain", e.what(),
-                          " at (" + std::to_string(step) + ")");
-  }
+    return 0;
+  });
 }
 
 void frmMain::optDataType_Click(int index) {
@@ -321,89 +330,90 @@ void frmMain::cmdImport_Click() {
 
 bool frmMain::ImportData() {
   if (running_ || !engine_) return false;
-  int step = 1;
-  std::int16_t logfile = 0;
-  bool cursorSet = false;
   SetRunning(true);
-  bool result = false;
-  try {
-    GetImportSettings(true);
+  bool result =
+      support::TrapStages<ImportStep>(ctx_.ui, "ImportData::frmMain", false, [&](ImportStep& step) {
+        // Whatever ends the run puts the cursor back and closes the log (before
+        // a failure is reported).
+        struct RunCleanup {
+          frmMain& form;
+          std::int16_t logfile = 0;
+          bool cursorSet = false;
+          ~RunCleanup() {
+            if (cursorSet) QApplication::restoreOverrideCursor();
+            if (logfile != 0) {
+              if (form.engine_) form.engine_->SetLogfile(0);
+              form.ctx_.files.Close(logfile);
+            }
+          }
+        } cleanup{*this};
+        std::int16_t& logfile = cleanup.logfile;
+        bool& cursorSet = cleanup.cursorSet;
+        GetImportSettings(true);
 
-    step = 2;
-    const std::string source = engine_->Source();
-    if (!modFileIO::FolderExists(ctx_, source, modFileIO::Errors::Silent)) {
-      if (!lblFile_->text().isEmpty()) {
-        // The one file chosen must still be there; a folder is never made in
-        // its place.
-        if (!modFileIO::FileExists(ctx_, source, modFileIO::Missing::Report,
-                                   modFileIO::Errors::Silent)) {
-          lblProgress_->setText(Q("Source file DOES NOT exist: '" + source + "'."));
-          SetRunning(false);
-          return false;
+        step = ImportStep::Source;
+        const std::string source = engine_->Source();
+        if (!modFileIO::FolderExists(ctx_, source, modFileIO::Errors::Silent)) {
+          if (!lblFile_->text().isEmpty()) {
+            // The one file chosen must still be there; a folder is never made in
+            // its place.
+            if (!modFileIO::FileExists(ctx_, source, modFileIO::Missing::Report,
+                                       modFileIO::Errors::Silent)) {
+              lblProgress_->setText(Q("Source file DOES NOT exist: '" + source + "'."));
+              return false;
+            }
+          } else if (!modFileIO::CreateDirectoryStructure(ctx_, source,
+                                                          modFileIO::Errors::Silent) ||
+                     !modFileIO::FolderExists(ctx_, source, modFileIO::Errors::Silent)) {
+            // A source folder that can neither be found nor made (a file may
+            // hold its name) ends the run without a word.
+            return false;
+          }
         }
-      } else if (!modFileIO::CreateDirectoryStructure(ctx_, source, modFileIO::Errors::Silent) ||
-                 !modFileIO::FolderExists(ctx_, source, modFileIO::Errors::Silent)) {
-        // A source folder that can neither be found nor made (a file may
-        // hold its name) ends the run without a word.
-        SetRunning(false);
-        return false;
-      }
-    }
 
-    step = 3;
-    std::string logPath =
-        engine_->OutputFolder() +
-        support::FormatDateTime(ResourceString(res::kLogFilePattern), ctx_.env.LocalNow());
-    logfile = ctx_.files.Open(ctx_.env, logPath);
-    if (logfile == 0) throw std::runtime_error("Cannot create the log file '" + logPath + "'.");
-    engine_->SetLogfile(logfile);
+        step = ImportStep::Log;
+        std::string logPath =
+            engine_->OutputFolder() +
+            support::FormatDateTime(ResourceString(res::kLogFilePattern), ctx_.env.LocalNow());
+        logfile = ctx_.files.Open(ctx_.env, logPath);
+        if (logfile == 0) throw std::runtime_error("Cannot create the log file '" + logPath + "'.");
+        engine_->SetLogfile(logfile);
 
-    // The long imports; 8 has no name but has always been warned about.
-    const DataType type = engine_->DataType();
-    if (type == DataType::FileIndex || type == DataType::Lenders || type == DataType::Comparables ||
-        Number(type) == 8) {
-      platform::MsgAnswer answer =
-          Box("Please be aware that because of the number of comparisons\r\n"
-              "and their complexity this import may take a large amount of\r\n"
-              "time; this is NORMAL. You can simply minimize this application\r\n"
-              "and continue to work.\r\n\r\n"
-              "Do you still wish to continue with this import?",
-              platform::MsgButtons::YesNo, platform::MsgIcon::Exclamation);
-      if (answer != platform::MsgAnswer::Yes) {
-        engine_->WriteToLog("Import cancelled; nothing was imported.", "", -1);
+        // The long imports; 8 has no name but has always been warned about.
+        const DataType type = engine_->DataType();
+        if (type == DataType::FileIndex || type == DataType::Lenders ||
+            type == DataType::Comparables || Number(type) == 8) {
+          platform::MsgAnswer answer =
+              Box("Please be aware that because of the number of comparisons\r\n"
+                  "and their complexity this import may take a large amount of\r\n"
+                  "time; this is NORMAL. You can simply minimize this application\r\n"
+                  "and continue to work.\r\n\r\n"
+                  "Do you still wish to continue with this import?",
+                  platform::MsgButtons::YesNo, platform::MsgIcon::Exclamation);
+          if (answer != platform::MsgAnswer::Yes) {
+            engine_->WriteToLog("Import cancelled; nothing was imported.", "", -1);
+            return false;
+          }
+        }
+
+        step = ImportStep::Import;
+        // The private types keep their database in a folder of the user's own
+        // that the host may never have made; without it no database can be put
+        // in place. A folder that cannot be made is reported by the engine.
+        if (!modFileIO::FolderExists(ctx_, databaseFolder_, modFileIO::Errors::Silent))
+          modFileIO::CreateDirectoryStructure(ctx_, databaseFolder_, modFileIO::Errors::Silent);
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        cursorSet = true;
+        engine_->Import();
+        QApplication::restoreOverrideCursor();
+        cursorSet = false;
+
+        step = ImportStep::Finish;
         engine_->SetLogfile(0);
         ctx_.files.Close(logfile);
-        SetRunning(false);
-        return false;
-      }
-    }
-
-    step = 4;
-    // The private types keep their database in a folder of the user's own
-    // that the host may never have made; without it no database can be put
-    // in place. A folder that cannot be made is reported by the engine.
-    if (!modFileIO::FolderExists(ctx_, databaseFolder_, modFileIO::Errors::Silent))
-      modFileIO::CreateDirectoryStructure(ctx_, databaseFolder_, modFileIO::Errors::Silent);
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    cursorSet = true;
-    engine_->Import();
-    QApplication::restoreOverrideCursor();
-    cursorSet = false;
-
-    step = 5;
-    engine_->SetLogfile(0);
-    ctx_.files.Close(logfile);
-    logfile = 0;
-    result = true;
-  } catch (const std::exception& e) {
-    if (cursorSet) QApplication::restoreOverrideCursor();
-    if (logfile != 0) {
-      if (engine_) engine_->SetLogfile(0);
-      ctx_.files.Close(logfile);
-    }
-    support::ShowErrorBox(ctx_.ui, "ImportData::frmMain", e.what(),
-                          " at (" + std::to_string(step) + ")");
-  }
+        logfile = 0;
+        return true;
+      });
   SetRunning(false);
   return result;
 }
