@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -42,6 +43,12 @@ std::string Utf16(std::u16string_view text) {
   std::string out;
   for (char16_t c : text) Put(out, out.size(), c, 2);
   return out;
+}
+
+// A copy of `s` with `v` written at `at`.
+std::string Patched(std::string s, std::size_t at, std::uint32_t v, int width) {
+  Put(s, at, v, width);
+  return s;
 }
 
 void Pad4(std::string& s) {
@@ -152,11 +159,10 @@ class VersionInfoTest : public ::testing::Test {
     entry = lines.back();
     return found;
   }
-
   testing_doubles::TestWorld world;
 };
 
-TEST_F(VersionInfoTest, ReportsStringsOfTheFirstTranslation) {
+TEST_F(VersionInfoTest, ReportsStringsOfTheFirstTranslationOrNone) {
   std::string entry;
   // Values are cut at 127 characters and at their first NUL.
   std::u16string company(200, u'x');
@@ -165,7 +171,6 @@ TEST_F(VersionInfoTest, ReportsStringsOfTheFirstTranslation) {
   strings[2] = Node(u"FileVersion", Utf16(u"2.5.0.17") + "\0\0junk"s, 13, true);
   ASSERT_TRUE(Info(PeImage(Block(0x0409, 0x04B0, {{u"040904B0", strings}})), entry));
   EXPECT_EQ(entry, Expected(std::string(126, 'x') + "\u00E9", "2.5", world.Program("f.exe")));
-
   // A key that needs padding (language 7, code page 0x4E4), in a PE32+
   // image; the other table is not the first translation's.
   auto block =
@@ -173,20 +178,15 @@ TEST_F(VersionInfoTest, ReportsStringsOfTheFirstTranslation) {
             {{u"040904B0", Strings(u"Wrong", u"9.9")}, {u"000704E4", Strings(u"Right", u"3")}});
   ASSERT_TRUE(Info(PeImage(block, true), entry));
   EXPECT_EQ(entry, Expected("Right", "3", world.Program("f.exe")));
-  EXPECT_TRUE(world.ui.boxes.empty());
-}
 
-TEST_F(VersionInfoTest, FilesThatStateNoVersion) {
   auto noProduct = Strings(u"Norvel", u"1");
   noProduct.pop_back();
   const std::string good =
       PeImage(Block(0x0409, 0x04B0, {{u"040904B0", Strings(u"Norvel", u"1.0")}}));
-  auto patched = [&](std::size_t at, std::uint32_t value, int width) {
-    std::string bytes = good;
-    Put(bytes, at, value, width);
-    return bytes;
+  auto patched = [&](std::size_t at, std::uint32_t v, int width) {
+    return Patched(good, at, v, width);
   };
-  const std::string cases[] = {
+  const std::string none[] = {
       "just some text\n",
       "",
       "MZ",
@@ -200,33 +200,27 @@ TEST_F(VersionInfoTest, FilesThatStateNoVersion) {
       patched(kSectionAt + 0x48, 0xFFFFFFF0, 4),                   // data RVA
       patched(0x3C, 0xFFFFFFF0, 4),                                // e_lfanew
       patched(0x46, 0xFFFF, 2),                                    // more sections than the file
-      patched(0x58, 0x10C, 2),                                     // unknown optional header
-  };
-  for (std::size_t i = 0; i < std::size(cases); ++i) {
-    std::string entry;
-    EXPECT_FALSE(Info(cases[i], entry)) << "case " << i;
+      patched(0x58, 0x10C, 2)};                                    // unknown optional header
+  for (std::size_t i = 0; i < std::size(none); ++i) {
+    EXPECT_FALSE(Info(none[i], entry)) << "case " << i;
     EXPECT_EQ(entry, modVersion::kNoVersionInformation) << "case " << i;
   }
-  MemoryFile whole(good);
-  ASSERT_TRUE(support::PeVersionResource::Read(whole).has_value());
   for (std::size_t n = 0; n < good.size(); ++n) {
     MemoryFile cut(good.substr(0, n));
     EXPECT_FALSE(support::PeVersionResource::Read(cut).has_value()) << "cut at " << n;
   }
-
   // A missing file or a read error is no version data; an exception is the
   // routine's error box.
   std::vector<std::string> lines;
-  world.Write("g.exe", good);
   world.env.FailAlways("ReadAt");
-  EXPECT_FALSE(modVersion::GetFileInformation(world.ctx, world.Program("g.exe"), lines));
+  EXPECT_FALSE(modVersion::GetFileInformation(world.ctx, world.Program("f.exe"), lines));
   EXPECT_FALSE(modVersion::GetFileInformation(world.ctx, world.Program("missing.exe"), lines));
   EXPECT_EQ(lines, std::vector<std::string>(2, modVersion::kNoVersionInformation));
   EXPECT_TRUE(world.ui.boxes.empty());
   world.env.Heal();
   world.env.ThrowOn("ReadAt");
   lines.clear();
-  EXPECT_FALSE(modVersion::GetFileInformation(world.ctx, world.Program("g.exe"), lines));
+  EXPECT_FALSE(modVersion::GetFileInformation(world.ctx, world.Program("f.exe"), lines));
   EXPECT_TRUE(lines.empty());
   ASSERT_EQ(world.ui.boxes.size(), 1u);
   EXPECT_EQ(world.ui.boxes[0].title, "Error in \"GetFileInformation::modVersion\"");
@@ -234,15 +228,15 @@ TEST_F(VersionInfoTest, FilesThatStateNoVersion) {
 }
 
 TEST_F(VersionInfoTest, SampleExtractorCarriesItsBlock) {
-  std::string path = INGESTOR_SAMPLE_EXTRACTOR;
-  for (char& c : path)
-    if (c == '/') c = '\\';
+  const std::string path = INGESTOR_SAMPLE_EXTRACTOR;
+  std::string program = path;
+  std::replace(program.begin(), program.end(), '/', '\\');
   modVersion::ProgramVersion own = modVersion::OwnVersion();
   EXPECT_EQ(own.title, "Ingestor");
-  std::string version = std::to_string(own.major) + "." + std::to_string(own.minor) + "." +
-                        std::to_string(own.revision);
+  const std::string version = std::to_string(own.major) + "." + std::to_string(own.minor) + "." +
+                              std::to_string(own.revision);
   std::vector<std::string> lines;
-  ASSERT_TRUE(modVersion::GetFileInformation(world.ctx, path, lines));
+  ASSERT_TRUE(modVersion::GetFileInformation(world.ctx, program, lines));
   EXPECT_EQ(lines.at(0), "Company Name:    " + own.companyName +
                              "\r\nFile Description:    Sample extraction program"
                              "\r\nFile Version:    " +
@@ -251,39 +245,28 @@ TEST_F(VersionInfoTest, SampleExtractorCarriesItsBlock) {
                              "\r\nOriginal FileName:    sample-extractor"
                              "\r\nProduct Name:    Ingestor sample tools"
                              "\r\nProduct Version:    " +
-                             version + "\r\nInstalled path:    " + path);
+                             version + "\r\nInstalled path:    " + program);
 
-  // Damaged copies of the binary read as none.
-  std::ifstream in(INGESTOR_SAMPLE_EXTRACTOR, std::ios::binary);
+  // Damaged copies of the binary read as none: another tag, a 32-bit class,
+  // headers past the end, a section header too short, no section-name
+  // table, the ending entry and any padding after it (a sanitizer build pads
+  // its globals) overwritten.
+  std::ifstream in(path, std::ios::binary);
   const std::string binary{std::istreambuf_iterator<char>(in), {}};
   MemoryFile whole(binary);
   ASSERT_TRUE(support::ReadElfVersionBlock(whole).has_value());
   const std::size_t tag = binary.find(support::kVersionBlockTag);
   const std::size_t end = binary.find("\0\0"s, tag);
   ASSERT_NE(end, std::string::npos);
-  struct Damage {
-    std::size_t at;
-    std::uint32_t value;
-    int width;
-  };
-  for (const Damage& d :
-       {Damage{tag, 'i', 1},                                // another tag
-        Damage{4, 1, 1},                                    // 32-bit class
-        Damage{0x28, std::uint32_t(binary.size() - 8), 4},  // headers past the end
-        Damage{0x3A, 32, 2},                                // section header too short
-        Damage{0x3E, 0xFFFF, 2}}) {                         // no section-name table
-    std::string bytes = binary;
-    Put(bytes, d.at, d.value, d.width);
-    MemoryFile file(bytes);
-    EXPECT_FALSE(support::ReadElfVersionBlock(file).has_value()) << "at " << d.at;
-  }
-  // The ending entry and any padding after it (a sanitizer build pads its
-  // globals) overwritten.
   std::string unended = binary;
   unended.replace(end + 1, 1024, 1024, 'x');
-  MemoryFile file(unended);
-  EXPECT_FALSE(support::ReadElfVersionBlock(file).has_value());
-
+  for (const std::string& bytes :
+       {Patched(binary, tag, 'i', 1), Patched(binary, 4, 1, 1),
+        Patched(binary, 0x28, std::uint32_t(binary.size() - 8), 4), Patched(binary, 0x3A, 32, 2),
+        Patched(binary, 0x3E, 0xFFFF, 2), unended}) {
+    MemoryFile file(bytes);
+    EXPECT_FALSE(support::ReadElfVersionBlock(file).has_value());
+  }
   std::string t(support::kVersionBlockTag);
   auto parsed = support::ParseVersionBlock(t + "\0A=1\0noequals\0B=x=y\0\0pad"s);
   ASSERT_TRUE(parsed.has_value());
