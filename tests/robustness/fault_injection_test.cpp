@@ -107,6 +107,7 @@ void CheckFaultedRun(const RunResult& r, const RunResult& full, const std::vecto
 struct Loops {
   const Scenario* scenario;
   std::map<std::string, int> atLeast;  // faults the loops must reach per operation
+  friend void PrintTo(const Loops& l, std::ostream* os) { *os << l.scenario->name; }
 };
 
 class FaultInjection : public ::testing::TestWithParam<Loops> {};
@@ -156,7 +157,9 @@ INSTANTIATE_TEST_SUITE_P(Imports, FaultInjection,
                                            Loops{&kLenders, {{"Step", 4}}},
                                            Loops{&kFileIndex, {{"Prepare", 1}}},
                                            Loops{&kComparables, {{"ReadAt", 2}, {"Commit", 2}}}),
-                         [](const auto& info) { return std::to_string(info.index); });
+                         [](const auto& info) {
+                           return std::string(info.param.scenario->dataType);
+                         });
 
 // --- the database's own files failing ----------------------------------------
 
@@ -164,10 +167,16 @@ INSTANTIATE_TEST_SUITE_P(Imports, FaultInjection,
 // full disk or an I/O error, for N = 1, 2, ... Every such run ends as failed
 // (status 1) with one line naming the condition and no line per record, and
 // leaves an intact database holding whole files only.
-class DatabaseFiles : public ::testing::TestWithParam<std::function<Scenario()>> {};
+struct Source {
+  const char* dataType;
+  Scenario (*make)();
+  friend void PrintTo(const Source& s, std::ostream* os) { *os << "data type " << s.dataType; }
+};
+
+class DatabaseFiles : public ::testing::TestWithParam<Source> {};
 
 TEST_P(DatabaseFiles, FailingAtEveryWrite) {
-  const Scenario scenario = GetParam()();
+  const Scenario scenario = GetParam().make();
   ImportWorld w(scenario);
   ASSERT_TRUE(w.Ready());
   RunResult full;
@@ -207,8 +216,11 @@ TEST_P(DatabaseFiles, FailingAtEveryWrite) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Imports, DatabaseFiles,
-                         ::testing::Values([] { return kResponses; }, [] { return kLenders; },
-                                           [] { return kFileIndex; }, Neighborhoods,
-                                           [] { return kComparables; }));
+                         ::testing::Values(Source{"0", [] { return kResponses; }},
+                                           Source{"5", [] { return kLenders; }},
+                                           Source{"4", [] { return kFileIndex; }},
+                                           Source{"6", Neighborhoods},
+                                           Source{"7", [] { return kComparables; }}),
+                         [](const auto& info) { return std::string(info.param.dataType); });
 
 }  // namespace

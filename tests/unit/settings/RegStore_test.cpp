@@ -11,36 +11,8 @@ using namespace std::string_literals;
 
 namespace {
 
-constexpr char kHeader[] = "Windows Registry Editor Version 5.00\r\n\r\n";
-
-TEST(RegStore, ParseRefusesWhatItCouldNotWriteBack) {
-  EXPECT_TRUE(support::RegStore::Parse("").has_value());
-  EXPECT_TRUE(support::RegStore::Parse("\xEF\xBB\xBF" + std::string(kHeader)).has_value());
-  EXPECT_TRUE(support::RegStore::Parse("REGEDIT4\n\n[HKEY_CURRENT_USER\\A]\n").has_value());
-  for (std::string text : {
-           "[HKEY_CURRENT_USER\\A]\r\n"s,                      // no header
-           kHeader + "\"Orphan\"=dword:00000001\r\n"s,         // value before any key
-           kHeader + "[HKEY_CURRENT_USER\\A\r\n"s,             // key line not closed
-           kHeader + "[-HKEY_CURRENT_USER\\A]\r\n"s,           // key deletion
-           kHeader + "[HKEY_CURRENT_USER\\A]\r\nLeft=1\r\n"s,  // name not quoted
-           kHeader + "[HKEY_CURRENT_USER\\A]\r\n\"Left\"dword:1\r\n"s,
-           kHeader + "[HKEY_CURRENT_USER\\A]\r\n\"T\"=\"text\" trailing\r\n"s,
-       })
-    EXPECT_FALSE(support::RegStore::Parse(text).has_value()) << text;
-
-  // Repeated keys merge and the last value counts.
-  auto store = support::RegStore::Parse(kHeader +
-                                        "[HKEY_CURRENT_USER\\A]\n\"X\"=dword:00000001\n"
-                                        "[HKEY_CURRENT_USER\\B]\n"
-                                        "[hkey_current_user\\a]\n\"x\"=dword:00000002\n"s);
-  ASSERT_TRUE(store.has_value());
-  ASSERT_EQ(store->keys().size(), 2u);
-  EXPECT_EQ(store->keys()[0].path, "HKEY_CURRENT_USER\\A");
-  ASSERT_EQ(store->keys()[0].values.size(), 1u);
-  EXPECT_EQ(store->keys()[0].values[0].name, "X");
-  EXPECT_EQ(support::RegNumber(store->keys()[0].values[0]), 2);
-}
-
+// What a store that parses writes back is the fuzz replay's to check; here,
+// how each kind of value reads.
 TEST(RegStore, ValueTypes) {
   struct Case {
     const char* data;
