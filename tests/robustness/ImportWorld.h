@@ -12,7 +12,7 @@
 
 #include "doubles/TestWorld.h"
 #include "e2e/RunProgram.h"
-#include "robustness/Database.h"
+#include "robustness/Shared.h"
 #include "startup/modIngestor.h"
 #include "support/modINIFile.h"
 

@@ -27,8 +27,7 @@
 #include <vector>
 
 #include "e2e/RunProgram.h"
-#include "robustness/Database.h"
-#include "robustness/Records.h"
+#include "robustness/Shared.h"
 
 namespace {
 

@@ -17,7 +17,6 @@
 
 #include "doubles/FaultyVfs.h"
 #include "robustness/ImportWorld.h"
-#include "robustness/Records.h"
 
 namespace {
 
