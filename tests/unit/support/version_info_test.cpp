@@ -97,36 +97,26 @@ constexpr std::size_t kBlockAt = kSectionAt + 0x58;
 // A PE32 (or PE32+) image with one .rsrc section at RVA 0x1000 holding type
 // 16 -> name 1 -> language 0x409 -> `block`, which ends the file.
 std::string PeImage(const std::string& block, bool plus = false) {
-  std::string f(kSectionAt, '\0');
-  f[0] = 'M', f[1] = 'Z';
-  Put(f, 0x3C, 0x40, 4);
+  std::string f = "MZ" + std::string(kSectionAt - 2, '\0');
   f.replace(0x40, 4, "PE\0\0"s);
-  std::uint32_t optionalSize = plus ? 240 : 224, directories = plus ? 112 : 96;
-  Put(f, 0x44, plus ? 0x8664 : 0x14C, 2);  // machine
-  Put(f, 0x46, 1, 2);                      // one section
-  Put(f, 0x54, optionalSize, 2);
-  Put(f, 0x58, plus ? 0x20B : 0x10B, 2);
-  Put(f, 0x58 + directories - 4, 16, 4);  // data directory count
-  std::uint32_t sectionSize = 0x58 + block.size();
-  Put(f, 0x58 + directories + 16, 0x1000, 4);
-  Put(f, 0x58 + directories + 20, sectionSize, 4);
-  std::size_t table = 0x58 + optionalSize;
+  const std::uint32_t optional = plus ? 240 : 224, dirs = 0x58 + (plus ? 112 : 96),
+                      table = 0x58 + optional, size = 0x58 + block.size();
   f.replace(table, 5, ".rsrc");
-  Put(f, table + 8, sectionSize, 4);
-  Put(f, table + 12, 0x1000, 4);
-  Put(f, table + 16, sectionSize, 4);
-  Put(f, table + 20, kSectionAt, 4);
-  // Each directory: 16-byte header with one id entry, then the entry.
-  auto directory = [&](std::size_t at, std::uint32_t id, std::uint32_t target) {
-    Put(f, at + 14, 1, 2);
-    Put(f, at + 16, id, 4);
-    Put(f, at + 20, target, 4);
-  };
-  directory(kSectionAt, 16, 0x80000018);
-  directory(kNameDirectory, 1, 0x80000030);
-  directory(kSectionAt + 0x30, 0x409, 0x48);
-  Put(f, kSectionAt + 0x48, 0x1058, 4);
-  Put(f, kSectionAt + 0x4C, block.size(), 4);
+  // Headers (machine, one section, optional header, 16 data directories,
+  // the resource one), the section, then three directories of one entry
+  // each (its count, id and target) and the data entry.
+  // clang-format off
+  for (const auto& [at, value, width] : std::initializer_list<std::tuple<std::size_t, std::uint32_t, int>>{
+           {0x3C, 0x40, 4}, {0x44, plus ? 0x8664u : 0x14Cu, 2}, {0x46, 1, 2}, {0x54, optional, 2},
+           {0x58, plus ? 0x20Bu : 0x10Bu, 2}, {dirs - 4, 16, 4}, {dirs + 16, 0x1000, 4},
+           {dirs + 20, size, 4}, {table + 8, size, 4}, {table + 12, 0x1000, 4},
+           {table + 16, size, 4}, {table + 20, kSectionAt, 4},
+           {kSectionAt + 14, 1, 2}, {kSectionAt + 16, 16, 4}, {kSectionAt + 20, 0x80000018, 4},
+           {kNameDirectory + 14, 1, 2}, {kNameDirectory + 16, 1, 4}, {kNameDirectory + 20, 0x80000030, 4},
+           {kSectionAt + 0x3E, 1, 2}, {kSectionAt + 0x40, 0x409, 4}, {kSectionAt + 0x44, 0x48, 4},
+           {kSectionAt + 0x48, 0x1058, 4}, {kSectionAt + 0x4C, std::uint32_t(block.size()), 4}})
+    Put(f, at, value, width);
+  // clang-format on
   f.resize(kBlockAt);
   return f + block;
 }
