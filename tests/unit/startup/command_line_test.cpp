@@ -20,7 +20,8 @@ class ParseCommandLine : public ::testing::Test {
     world.env.SetCurrentFolder(P("cwd"));
   }
   std::string P(const std::string& relative) { return world.Program(relative); }
-  // The specific message of the one parameter box shown ("" for none).
+  // The specific message of the one parameter box shown, or what happened
+  // instead ("<accepted>", "<N boxes>").
   std::string Refusal(const std::string& tail) {
     world.ui.boxes.clear();
     if (modIngestor::ParseCommandLine(world.ctx, tail, args)) return "<accepted>";
