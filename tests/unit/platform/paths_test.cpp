@@ -47,20 +47,17 @@ TEST(PathsTest, DrivesCaseAndConnectionStrings) {
     // clang-format on
     EXPECT_EQ(platform::ResolveCase(world.Native() + asked), world.Native() + found) << asked;
 
-  for (const auto& [path, carried] : Pairs{{"C:\\My Data\\a.mdb", "C:\\My Data\\a.mdb"},
-                                           {"C:\\a;DBQ=b.mdb", "{C:\\a;DBQ=b.mdb}"},
-                                           {"C:\\x}{y}}.mdb", "{C:\\x}}{y}}}}.mdb}"},
-                                           {" C:\\lead.mdb", "{ C:\\lead.mdb}"}}) {
+  // clang-format off
+  for (const auto& [path, carried] : Pairs{
+           {"C:\\My Data\\a.mdb", "C:\\My Data\\a.mdb"}, {"C:\\a;DBQ=b.mdb", "{C:\\a;DBQ=b.mdb}"},
+           {"C:\\x}{y}}.mdb", "{C:\\x}}{y}}}}.mdb}"}, {" C:\\lead.mdb", "{ C:\\lead.mdb}"}}) {
     EXPECT_EQ(db::ConnectionValue(path), carried);
-    auto pairs = db::ParseConnectionString(
-        "DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" + carried + ";DefaultDir=C:\\;UID=;PWD=;");
-    EXPECT_EQ(pairs,
+    EXPECT_EQ(db::ParseConnectionString("DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" + carried +
+                                        ";DefaultDir=C:\\;UID=;PWD=;"),
               (std::map<std::string, std::string>{{"DRIVER", "Microsoft Access Driver (*.mdb)"},
-                                                  {"DBQ", path},
-                                                  {"DEFAULTDIR", "C:\\"},
-                                                  {"UID", ""},
-                                                  {"PWD", ""}}));
+                  {"DBQ", path}, {"DEFAULTDIR", "C:\\"}, {"UID", ""}, {"PWD", ""}}));
   }
+  // clang-format on
 }
 
 TEST(FileChannelsTest, NumbersAreReusedAndATakenNameIsNeverOpened) {

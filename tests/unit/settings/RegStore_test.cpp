@@ -19,24 +19,18 @@ TEST(RegStore, ValueTypes) {
     std::optional<std::int32_t> number;
     std::optional<std::string> text;
   };
+  // clang-format off
   for (const Case& c : std::initializer_list<Case>{
-           {"dword:ffffffff", -1, {}},
-           {"DWORD:0000000a", 10, {}},
-           {"dword:", {}, {}},
-           {"hex(4):2a,00,00,00", 42, {}},
-           {"hex(4):2a,00,00,00,00", {}, {}},  // longer than a number
-           {"hex(b):01,00,00,00,00,00,00,00", {}, {}},
-           {"dword:1234567890", {}, {}},
-           {"dword:xyz", {}, {}},
-           {"\"5\"", {}, "5"},
-           {"\"a\\\\b \\\"c\\\"\"", {}, "a\\b \"c\""},
+           {"dword:ffffffff", -1, {}}, {"DWORD:0000000a", 10, {}}, {"dword:", {}, {}},
+           {"hex(4):2a,00,00,00", 42, {}}, {"hex(4):2a,00,00,00,00", {}, {}},  // longer than a number
+           {"hex(b):01,00,00,00,00,00,00,00", {}, {}}, {"dword:1234567890", {}, {}},
+           {"dword:xyz", {}, {}}, {"\"5\"", {}, "5"}, {"\"a\\\\b \\\"c\\\"\"", {}, "a\\b \"c\""},
            {"hex(2):25,00,41,00,25,00,00,00", {}, "%A%"},
            {"hex(1):3d,d8,00,de,00,00", {}, "\U0001F600"},  // surrogate pair
            {"hex(1):41,00,42,00", {}, "AB"},                // no terminator: all of it
            {"hex(1):41,00,00,00,42,00,00,00", {}, "A\0B"s},
-           {"hex(1):", {}, ""},  // no bytes at all
-           {"hex(1):41", {}, {}},
-       }) {
+           {"hex(1):", {}, ""}, {"hex(1):41", {}, {}}}) {  // no bytes at all; half a character
+    // clang-format on
     EXPECT_EQ(support::RegNumber({"n", c.data}), c.number) << c.data;
     EXPECT_EQ(support::RegText({"t", c.data}), c.text) << c.data;
   }

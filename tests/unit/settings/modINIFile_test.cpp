@@ -36,27 +36,20 @@ TEST_F(IniFileTest, PrivateProfileRulesForNamesAndValues) {
           "  [ Vendor ]  trailing text\nApplicationName=Kestova\n"
           "[directories]\nLater=only in the second section of that name\n"
           "[Caf\xE9]\nNom=Ren\xE9\x80\n[Bare]");
+  // Windows-1252 bytes come back as UTF-8, names too.
+  // clang-format off
   for (const auto& [section, key, value] :
        std::initializer_list<std::tuple<const char*, const char*, std::string>>{
-           {"Directories", "AppDir", "C:\\Kestova\\"},
-           {"DIRECTORIES", "datadir", "  D:\\Data  "},
-           {"Directories", "Single", "quoted"},
-           {"Directories", "Mixed", "\"mismatched'"},
-           {"Directories", "Inner", "a \"b\" c"},
-           {"Directories", "Eq", "a=b"},
-           {"Directories", "A", "first"},
-           {"Vendor", "APPLICATIONNAME", "Kestova"},
-           // Windows-1252 bytes come back as UTF-8, names too.
-           {"CAF\u00C9", "nom", "Ren\u00E9\u20AC"},
-           {"Directories", "Indented", "<default>"},
-           {"Directories", "NoEquals line", "<default>"},
-           {"Directories", "orphan", "<default>"},
-           {"Directories", "Empty", "<default>"},
-           {"Directories", "Blank", "<default>"},
-           {"Directories", "Quotes", "<default>"},
-           {"Directories", "Later", "<default>"},
-           {"Nope", "A", "<default>"},
-       })
+           {"Directories", "AppDir", "C:\\Kestova\\"}, {"DIRECTORIES", "datadir", "  D:\\Data  "},
+           {"Directories", "Single", "quoted"}, {"Directories", "Mixed", "\"mismatched'"},
+           {"Directories", "Inner", "a \"b\" c"}, {"Directories", "Eq", "a=b"},
+           {"Directories", "A", "first"}, {"Vendor", "APPLICATIONNAME", "Kestova"},
+           {"CAF\u00C9", "nom", "Ren\u00E9\u20AC"}, {"Directories", "Indented", "<default>"},
+           {"Directories", "NoEquals line", "<default>"}, {"Directories", "orphan", "<default>"},
+           {"Directories", "Empty", "<default>"}, {"Directories", "Blank", "<default>"},
+           {"Directories", "Quotes", "<default>"}, {"Directories", "Later", "<default>"},
+           {"Nope", "A", "<default>"}})
+    // clang-format on
     EXPECT_EQ(Get(section, key), value) << section << "/" << key;
   EXPECT_EQ(Keys("directories"),
             "AppDir\0DataDir\0Single\0Mixed\0Inner\0Eq\0Empty\0Blank\0Quotes\0A\0a\0"s);
