@@ -2,12 +2,12 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sqlite3.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -20,6 +20,7 @@
 
 #include "doubles/TestWorld.h"
 #include "platform/Paths.h"
+#include "robustness/Shared.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ std::set<std::string> NamesIn(const std::string& nativeFolder) {
 
 class PosixEnvTest : public ::testing::Test {
  protected:
+  std::string P(const std::string& relative) { return world.Program(relative); }
   testing_doubles::TestWorld world;
   platform::PosixEnv env;
 };
@@ -47,38 +49,30 @@ TEST_F(PosixEnvTest, CopyFileNeverDamagesTheDestination) {
   for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
   world.Write("big.bin", big);
   ::chmod(world.Native("big.bin").c_str(), 0755);
-  ASSERT_TRUE(env.CopyFile(world.Program("big.bin"), world.Program("copy.bin"), true));
+  ASSERT_TRUE(env.CopyFile(P("big.bin"), P("copy.bin"), true));
   EXPECT_EQ(world.Read("copy.bin"), big);
   struct stat st;
   ASSERT_EQ(::stat(world.Native("copy.bin").c_str(), &st), 0);
   EXPECT_TRUE(st.st_mode & S_IXUSR);
-
   // Each failure says why, in the system's words.
   struct Case {
-    const char* from;
-    const char* to;
-    bool failIfExists;
-    bool copied;
+    const char *from, *to;
+    bool failIfExists, copied;
     const char* reason = "";
   };
-  const std::initializer_list<Case> cases = {
-      {"a.txt", "b.txt", true, false},
-      {"a.txt", "B.TXT", true, false},   // the same file in another case
-      {"a.txt", "a.txt", false, false},  // onto itself: never truncated
-      {"missing.txt", "out.txt", false, false, "No such file or directory"},
-      {"folder", "out.txt", false, false, "Is a directory"},
-      {"a.txt", "nowhere\\out.txt", false, false, "No such file or directory"},
-      {"a.txt", "folder", false, false, "Is a directory"},  // a folder is not replaced
-      {"a.txt", "b.txt", false, true},
-  };
-  for (const Case& c : cases) {
+  // clang-format off
+  for (const Case& c : std::initializer_list<Case>{
+           {"a.txt", "b.txt", true, false}, {"a.txt", "B.TXT", true, false},  // the same file
+           {"a.txt", "a.txt", false, false},  // onto itself: never truncated
+           {"missing.txt", "out.txt", false, false, "No such file or directory"},
+           {"folder", "out.txt", false, false, "Is a directory"},
+           {"a.txt", "nowhere\\out.txt", false, false, "No such file or directory"},
+           {"a.txt", "folder", false, false, "Is a directory"},  // a folder is not replaced
+           {"a.txt", "b.txt", false, true}}) {
+    // clang-format on
     std::string reason;
-    EXPECT_EQ(env.CopyFile(world.Program(c.from), world.Program(c.to), c.failIfExists, reason),
-              c.copied)
-        << c.from << " -> " << c.to;
-    if (*c.reason != '\0') {
-      EXPECT_EQ(reason, c.reason) << c.from << " -> " << c.to;
-    }
+    EXPECT_EQ(env.CopyFile(P(c.from), P(c.to), c.failIfExists, reason), c.copied) << c.to;
+    EXPECT_EQ(*c.reason ? reason : "", c.reason) << c.from << " -> " << c.to;
   }
   EXPECT_EQ(world.Read("a.txt"), "source");
   EXPECT_EQ(world.Read("b.txt"), "source");
@@ -90,125 +84,101 @@ TEST_F(PosixEnvTest, CopyFileNeverDamagesTheDestination) {
 TEST_F(PosixEnvTest, FoldersAndFiles) {
   world.Write("Host/LENDER.INI", "[Lenders]");
   ASSERT_EQ(::mkfifo(world.Native("pipe").c_str(), 0600), 0);
-  EXPECT_EQ(env.CreateFolder(world.Program("new")), FolderResult::Created);
-  EXPECT_EQ(env.CreateFolder(world.Program("NEW")), FolderResult::AlreadyExists);
-  EXPECT_EQ(env.CreateFolder(world.Program("with-slash\\")), FolderResult::Created);
-  EXPECT_EQ(env.CreateFolder(world.Program("missing\\child")), FolderResult::Failed);
-  EXPECT_EQ(env.CreateFolder(world.Program("host\\lender.ini")), FolderResult::Failed);
-  EXPECT_EQ(env.CreateFolder(""), FolderResult::Failed);
+  // clang-format off
+  for (const auto& [path, result] : std::vector<std::pair<std::string, FolderResult>>{
+           {P("new"), FolderResult::Created}, {P("NEW"), FolderResult::AlreadyExists},
+           {P("with-slash\\"), FolderResult::Created}, {P("missing\\child"), FolderResult::Failed},
+           {P("host\\lender.ini"), FolderResult::Failed}, {"", FolderResult::Failed}})
+    // clang-format on
+    EXPECT_EQ(env.CreateFolder(path), result) << path;
   EXPECT_TRUE(std::filesystem::is_directory(world.Native("with-slash")));
 
   world.Write("new/f.tmp", "x");
   world.MakeFolder("new/sub.tmp");
   std::filesystem::create_directory_symlink(world.Native("new/sub.tmp"), world.Native("new/link"));
-  auto entries = env.ListFolder(world.Program("NEW\\"));
+  auto entries = env.ListFolder(P("NEW\\"));
   ASSERT_TRUE(entries.has_value());
   std::map<std::string, bool> seen;
   for (const auto& e : *entries) seen[e.name] = e.isFolder;
   EXPECT_EQ(seen,
             (std::map<std::string, bool>{{"f.tmp", false}, {"sub.tmp", true}, {"link", true}}));
-  EXPECT_FALSE(env.ListFolder(world.Program("missing")).has_value());
-  EXPECT_FALSE(env.ListFolder(world.Program("new\\f.tmp")).has_value());
-
-  EXPECT_FALSE(env.DeleteFile(world.Program("new\\sub.tmp")));
-  EXPECT_TRUE(env.DeleteFile(world.Program("NEW\\F.TMP")));
+  EXPECT_FALSE(env.ListFolder(P("missing")) || env.ListFolder(P("new\\f.tmp")));
+  EXPECT_FALSE(env.DeleteFile(P("new\\sub.tmp")));
+  EXPECT_TRUE(env.DeleteFile(P("NEW\\F.TMP")));
   EXPECT_FALSE(world.Has("new/f.tmp"));
-  EXPECT_FALSE(env.DeleteFile(world.Program("new\\f.tmp")));
+  EXPECT_FALSE(env.DeleteFile(P("new\\f.tmp")));
 
-  EXPECT_TRUE(env.CanOpenForReading(world.Program("host\\lender.ini")));
-  EXPECT_EQ(env.ReadWholeFile(world.Program("HOST\\lender.ini")), "[Lenders]");
-  EXPECT_FALSE(env.CanOpenForReading(world.Program("new")));
-  EXPECT_FALSE(env.CanOpenForReading(world.Program("missing")));
+  EXPECT_TRUE(env.CanOpenForReading(P("host\\lender.ini")));
+  EXPECT_EQ(env.ReadWholeFile(P("HOST\\lender.ini")), "[Lenders]");
   // A pipe without a writer must not hang the check.
-  EXPECT_FALSE(env.CanOpenForReading(world.Program("pipe")));
-  EXPECT_FALSE(env.ReadWholeFile(world.Program("pipe")).has_value());
-  EXPECT_FALSE(env.ReadWholeFile(world.Program("new")).has_value());
-  EXPECT_TRUE(env.CanEnterFolder(world.Program("HOST")));
-  EXPECT_FALSE(env.CanEnterFolder(world.Program("host\\lender.ini")));
-  EXPECT_FALSE(env.CanEnterFolder(""));
-
-  EXPECT_TRUE(env.OpenOrCreate(world.Program("new.txt")));
+  for (const char* notAFile : {"new", "missing", "pipe"})
+    EXPECT_FALSE(env.CanOpenForReading(P(notAFile))) << notAFile;
+  EXPECT_FALSE(env.ReadWholeFile(P("pipe")) || env.ReadWholeFile(P("new")));
+  EXPECT_TRUE(env.CanEnterFolder(P("HOST")));
+  EXPECT_FALSE(env.CanEnterFolder(P("host\\lender.ini")) || env.CanEnterFolder(""));
+  EXPECT_TRUE(env.OpenOrCreate(P("new.txt")));
   EXPECT_EQ(world.Read("new.txt"), "");
-  EXPECT_TRUE(env.OpenOrCreate(world.Program("host\\lender.ini")));
+  EXPECT_TRUE(env.OpenOrCreate(P("host\\lender.ini")));
   EXPECT_EQ(world.Read("Host/LENDER.INI"), "[Lenders]");
-  EXPECT_FALSE(env.OpenOrCreate(world.Program("new")));
-  EXPECT_FALSE(env.OpenOrCreate(world.Program("missing\\x.txt")));
+  EXPECT_FALSE(env.OpenOrCreate(P("new")) || env.OpenOrCreate(P("missing\\x.txt")));
 }
 
-TEST_F(PosixEnvTest, ReplaceFileSwapsContentsAndKeepsPermissions) {
-  ASSERT_TRUE(env.ReplaceFile(world.Program("store.reg"), "first"));
-  auto before = env.Stat(world.Program("store.reg"));
+TEST_F(PosixEnvTest, NewFilesAreCreatedOrReplacedWhole) {
+  ASSERT_TRUE(env.ReplaceFile(P("store.reg"), "first"));
+  auto before = env.Stat(P("store.reg"));
   ::chmod(world.Native("store.reg").c_str(), 0640);
-  ASSERT_TRUE(env.ReplaceFile(world.Program("store.reg"), "second, longer"));
+  ASSERT_TRUE(env.ReplaceFile(P("store.reg"), "second, longer"));
   EXPECT_EQ(world.Read("store.reg"), "second, longer");
-  auto after = env.Stat(world.Program("store.reg"));
+  auto after = env.Stat(P("store.reg"));
   ASSERT_TRUE(before && after);
   EXPECT_NE(before->fileId, after->fileId);
   EXPECT_EQ(after->size, 14u);
   struct stat st;
   ASSERT_EQ(::stat(world.Native("store.reg").c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
-  EXPECT_FALSE(env.ReplaceFile(world.Program("missing\\store.reg"), "x"));
+  EXPECT_FALSE(env.ReplaceFile(P("missing\\store.reg"), "x"));
   EXPECT_EQ(NamesIn(world.Native()), (std::set<std::string>{"store.reg"}));
-}
 
-TEST_F(PosixEnvTest, WritableFileIsAlwaysANewFileAndAppendsUntilClosed) {
+  // A taken name is never opened for writing: a file, or a link whatever it
+  // points at.
   bool taken = false;
   std::string reason;
-  // A taken name is never opened: a file, or a link whatever it points at.
   world.Write("old.txt", "old contents");
   ::symlink(world.Native("old.txt").c_str(), world.Native("link.txt").c_str());
   ::symlink(world.Native("nowhere").c_str(), world.Native("dangling.txt").c_str());
   for (const char* name : {"old.txt", "link.txt", "dangling.txt"}) {
-    EXPECT_EQ(env.OpenForWriting(world.Program(name), taken, reason), nullptr) << name;
+    EXPECT_EQ(env.OpenForWriting(P(name), taken, reason), nullptr) << name;
     EXPECT_TRUE(taken) << name;
   }
   EXPECT_EQ(world.Read("old.txt"), "old contents");
   EXPECT_FALSE(world.Has("nowhere"));
-
-  auto file = env.OpenForWriting(world.Program("log.txt"), taken, reason);
+  auto file = env.OpenForWriting(P("log.txt"), taken, reason);
   ASSERT_NE(file, nullptr);
-  EXPECT_TRUE(file->Append("line 1\r\n"));
-  EXPECT_TRUE(file->Flush());
-  EXPECT_TRUE(file->Close());
-  EXPECT_FALSE(file->Append("late"));
-  EXPECT_FALSE(file->Close());
+  EXPECT_TRUE(file->Append("line 1\r\n") && file->Flush() && file->Close());
+  EXPECT_FALSE(file->Append("late") || file->Close());
   EXPECT_EQ(world.Read("log.txt"), "line 1\r\n");
-  EXPECT_EQ(env.OpenForWriting(world.Program("missing\\log.txt"), taken, reason), nullptr);
+  EXPECT_EQ(env.OpenForWriting(P("missing\\log.txt"), taken, reason), nullptr);
   EXPECT_FALSE(taken);
   EXPECT_EQ(reason, "No such file or directory");
 }
 
 // The rows of table t in a database file, or -1 when it is not whole.
 int Rows(const std::string& native) {
-  sqlite3* db = nullptr;
-  std::string integrity, rows = "-1";
-  auto first = [](void* out, int, char** values, char**) {
-    *static_cast<std::string*>(out) = values[0] ? values[0] : "";
-    return 0;
-  };
-  if (sqlite3_open_v2(native.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-    sqlite3_exec(db, "PRAGMA integrity_check", first, &integrity, nullptr);
-    if (integrity == "ok") sqlite3_exec(db, "SELECT count(*) FROM t", first, &rows, nullptr);
-  }
-  sqlite3_close_v2(db);
-  return std::stoi(rows);
+  if (robustness::Integrity(native) != "ok") return -1;
+  return std::stoi(robustness::Query(native, "SELECT count(*) FROM t").at(0).at(0));
 }
 
 TEST_F(PosixEnvTest, CopyDatabaseTakesOneCommittedStateOrNothing) {
   sqlite3* writer = nullptr;
   ASSERT_EQ(sqlite3_open(world.Native("db.mdb").c_str(), &writer), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(writer, "CREATE TABLE t (x); INSERT INTO t VALUES (1)", nullptr, nullptr,
-                         nullptr),
-            SQLITE_OK);
+  auto sql = [&](const char* text) { sqlite3_exec(writer, text, nullptr, nullptr, nullptr); };
+  sql("CREATE TABLE t (x); INSERT INTO t VALUES (1)");
   world.Write("other.mdb", "not an embedded database");
   world.Write("taken/db.mdb", "kept");
   world.MakeFolder("copies");
   int held = ::open(world.Native("other.mdb").c_str(), O_RDONLY | O_CLOEXEC);
-  auto sql = [&](const char* text) { sqlite3_exec(writer, text, nullptr, nullptr, nullptr); };
   struct Case {
-    const char* from;
-    const char* to;
+    const char *from, *to;
     std::function<void()> before;  // done before the copy starts
     std::function<void()> during;  // done on another thread while it runs
     int rows;                      // in the copy; -1: no copy
@@ -234,14 +204,10 @@ TEST_F(PosixEnvTest, CopyDatabaseTakesOneCommittedStateOrNothing) {
     std::thread side;
     if (c.during) side = std::thread(c.during);
     std::string reason;
-    EXPECT_EQ(env.CopyDatabase(world.Program(c.from), world.Program(c.to), reason), c.rows >= 0)
-        << reason;
+    EXPECT_EQ(env.CopyDatabase(P(c.from), P(c.to), reason), c.rows >= 0) << reason;
     if (side.joinable()) side.join();
-    if (c.rows >= 0) {
-      EXPECT_EQ(Rows(world.Native(c.to)), c.rows);
-    } else {
-      EXPECT_EQ(reason, c.reason);
-    }
+    EXPECT_EQ(c.rows >= 0 ? Rows(world.Native(c.to)) : -1, c.rows);
+    EXPECT_EQ(c.rows >= 0 ? "" : reason, c.reason);
   }
   EXPECT_EQ(world.Read("taken/db.mdb"), "kept");
   EXPECT_EQ(NamesIn(world.Native("copies")), (std::set<std::string>{"a.mdb", "b.mdb"}));
@@ -249,29 +215,36 @@ TEST_F(PosixEnvTest, CopyDatabaseTakesOneCommittedStateOrNothing) {
   sqlite3_close_v2(writer);
 }
 
-TEST_F(PosixEnvTest, DriveVariableAndFoldersComeFromTheEnvironment) {
+TEST_F(PosixEnvTest, DrivesFoldersAndSignalsComeFromTheEnvironment) {
   world.Write("Kestova/Zev.ini", "x");
   ::setenv("INGESTOR_DRIVE_Q", world.Native().c_str(), 1);
-  EXPECT_TRUE(env.CanOpenForReading("Q:\\Kestova\\Zev.ini"));
   EXPECT_TRUE(env.CanOpenForReading("q:\\kestova\\zev.ini"));
   EXPECT_TRUE(env.CanEnterFolder("Q:\\"));
   ::unsetenv("INGESTOR_DRIVE_Q");
   EXPECT_FALSE(env.CanOpenForReading("Q:\\Kestova\\Zev.ini"));
 
   const char* oldWindir = std::getenv("WINDIR");
-  std::string saved = oldWindir ? oldWindir : "";
-  ::setenv("WINDIR", "/opt/win/", 1);
-  EXPECT_EQ(env.WindowsFolder(), "\\opt\\win");
-  ::unsetenv("WINDIR");
-  EXPECT_EQ(env.WindowsFolder(), "\\etc");
-  if (oldWindir) ::setenv("WINDIR", saved.c_str(), 1);
-
-  std::string current = env.CurrentFolder();
-  EXPECT_EQ(current.find('/'), std::string::npos);
-  EXPECT_EQ(current, platform::ToProgramForm(std::filesystem::current_path().string()));
-  EXPECT_EQ(env.SystemFolder(), "\\usr\\lib");
+  const std::string saved = oldWindir ? oldWindir : "";
+  for (const auto& [windir, folder] : std::vector<std::pair<const char*, const char*>>{
+           {"/opt/win/", "\\opt\\win"}, {"/", "\\"}, {"", "\\etc"}, {nullptr, "\\etc"}}) {
+    windir ? ::setenv("WINDIR", windir, 1) : ::unsetenv("WINDIR");
+    EXPECT_EQ(env.WindowsFolder(), folder) << (windir ? windir : "unset");
+  }
+  oldWindir ? ::setenv("WINDIR", saved.c_str(), 1) : ::unsetenv("WINDIR");
+  EXPECT_EQ(env.CurrentFolder(), platform::ToProgramForm(std::filesystem::current_path().string()));
   EXPECT_FALSE(env.ProgramFolder().empty());
   EXPECT_EQ(env.ProgramFolder().find('/'), std::string::npos);
+
+  // A signal this process ignores is back at its default in a program it
+  // starts: a terminated extractor must not live on.
+  struct sigaction ignore {
+  }, old{};
+  ignore.sa_handler = SIG_IGN;
+  ASSERT_EQ(::sigaction(SIGTERM, &ignore, &old), 0);
+  std::string reason;
+  const auto status = env.RunProcess("\\bin\\sh", {"-c", "kill -TERM $$; exit 3"}, true, reason);
+  ::sigaction(SIGTERM, &old, nullptr);
+  EXPECT_EQ(status, 128 + SIGTERM) << reason;
 }
 
 }  // namespace

@@ -5,63 +5,72 @@
 #include <optional>
 #include <string>
 
+#include "support/Windows1252.h"
+
+using namespace std::string_literals;
+
 namespace {
 
-constexpr char kHeader[] = "Windows Registry Editor Version 5.00\r\n\r\n";
-
-TEST(RegStore, ParseRefusesWhatItCouldNotWriteBack) {
-  EXPECT_TRUE(support::RegStore::Parse("").has_value());
-  EXPECT_TRUE(support::RegStore::Parse("\xEF\xBB\xBF" + std::string(kHeader)).has_value());
-  EXPECT_TRUE(support::RegStore::Parse("REGEDIT4\n\n[HKEY_CURRENT_USER\\A]\n").has_value());
-  EXPECT_FALSE(support::RegStore::Parse("[HKEY_CURRENT_USER\\A]\r\n").has_value());  // no header
-  for (std::string body : {
-           "\"Orphan\"=dword:00000001\r\n",  // value before any key
-           "[HKEY_CURRENT_USER\\A\r\n",      // key line not closed
-           "[-HKEY_CURRENT_USER\\A]\r\n",    // key deletion
-           "[HKEY_CURRENT_USER\\A]\r\nLeft=1\r\n",
-           "[HKEY_CURRENT_USER\\A]\r\n\"Left\"dword:1\r\n",
-           "[HKEY_CURRENT_USER\\A]\r\n\"T\"=\"text\" trailing\r\n",
-       })
-    EXPECT_FALSE(support::RegStore::Parse(kHeader + body).has_value()) << body;
-
-  // Repeated keys merge and the last value counts.
-  auto store = support::RegStore::Parse(std::string(kHeader) +
-                                        "[HKEY_CURRENT_USER\\A]\n\"X\"=dword:00000001\n"
-                                        "[HKEY_CURRENT_USER\\B]\n"
-                                        "[hkey_current_user\\a]\n\"x\"=dword:00000002\n");
-  ASSERT_TRUE(store.has_value());
-  ASSERT_EQ(store->keys().size(), 2u);
-  EXPECT_EQ(store->keys()[0].path, "HKEY_CURRENT_USER\\A");
-  ASSERT_EQ(store->keys()[0].values.size(), 1u);
-  EXPECT_EQ(store->keys()[0].values[0].name, "X");
-  EXPECT_EQ(support::RegNumber(store->keys()[0].values[0]), 2);
-}
-
+// What a store that parses writes back is the fuzz replay's to check; here,
+// how each kind of value reads.
 TEST(RegStore, ValueTypes) {
   struct Case {
     const char* data;
     std::optional<std::int32_t> number;
     std::optional<std::string> text;
   };
+  // clang-format off
   for (const Case& c : std::initializer_list<Case>{
-           {"dword:ffffffff", -1, {}},
-           {"DWORD:0000000a", 10, {}},
-           {"hex(4):2a,00,00,00", 42, {}},
-           {"hex(4):2a,00,00,00,00", {}, {}},  // longer than a number
-           {"hex(b):01,00,00,00,00,00,00,00", {}, {}},
-           {"dword:1234567890", {}, {}},
-           {"dword:xyz", {}, {}},
-           {"\"5\"", {}, "5"},
-           {"\"a\\\\b \\\"c\\\"\"", {}, "a\\b \"c\""},
+           {"dword:ffffffff", -1, {}}, {"DWORD:0000000a", 10, {}}, {"dword:", {}, {}},
+           {"hex(4):2a,00,00,00", 42, {}}, {"hex(4):2a,00,00,00,00", {}, {}},  // longer than a number
+           {"hex(b):01,00,00,00,00,00,00,00", {}, {}}, {"dword:1234567890", {}, {}},
+           {"dword:xyz", {}, {}}, {"\"5\"", {}, "5"}, {"\"a\\\\b \\\"c\\\"\"", {}, "a\\b \"c\""},
            {"hex(2):25,00,41,00,25,00,00,00", {}, "%A%"},
            {"hex(1):3d,d8,00,de,00,00", {}, "\U0001F600"},  // surrogate pair
            {"hex(1):41,00,42,00", {}, "AB"},                // no terminator: all of it
-           {"hex(1):41,00,00,00,42,00,00,00", {}, std::string("A\0B", 3)},
-           {"hex(1):41", {}, {}},
-       }) {
+           {"hex(1):41,00,00,00,42,00,00,00", {}, "A\0B"s},
+           {"hex(1):", {}, ""}, {"hex(1):41", {}, {}}}) {  // no bytes at all; half a character
+    // clang-format on
     EXPECT_EQ(support::RegNumber({"n", c.data}), c.number) << c.data;
     EXPECT_EQ(support::RegText({"t", c.data}), c.text) << c.data;
   }
+}
+
+TEST(Windows1252, EveryByteBecomesOneValidCharacter) {
+  for (int b = 0; b < 256; ++b) {
+    std::string utf8 = support::Windows1252ToUtf8(std::string(1, static_cast<char>(b)));
+    EXPECT_TRUE(support::IsValidUtf8(utf8)) << "byte " << b;
+    EXPECT_EQ(support::Utf8Length(utf8), 1u) << "byte " << b;
+  }
+  // Undefined bytes keep their value as the C1 control.
+  EXPECT_EQ(support::Windows1252ToUtf8("\x80\x9F\xE9\x8A\x99\xA0\xFF\x81\x9D"
+                                       "A\0B"s),
+            "\u20AC\u0178\u00E9\u0160\u2122\u00A0\u00FF\xC2\x81\xC2\x9D"
+            "A\0B"s);
+  std::string out = "x=";
+  support::AppendWindows1252AsUtf8("Caf\xE9", out);
+  EXPECT_EQ(out, "x=Caf\u00E9");
+}
+
+TEST(Windows1252, Utf8ValidityLengthAndCase) {
+  for (const char* good : {"", "\u00E9\u20AC\U0001F600", "\xEF\xBF\xBF", "\xF4\x8F\xBF\xBF"})
+    EXPECT_TRUE(support::IsValidUtf8(good)) << good;
+  for (const char* bad : {"\xC0\xAF", "\xE0\x80\xAF", "\xF0\x80\x80\xAF", "\xED\xA0\x80",
+                          "\xF4\x90\x80\x80", "\xE2\x82", "a\x80", "\xE9t\xE9", "\xFF"})
+    EXPECT_FALSE(support::IsValidUtf8(bad)) << bad;
+  const std::string text = "a\u00E9\u20AC\U0001F600";
+  EXPECT_EQ(support::Utf8Length(text), 4u);
+  EXPECT_EQ(support::Utf8Prefix(text, 0), "");
+  EXPECT_EQ(support::Utf8Prefix(text, 3), "a\u00E9\u20AC");
+  EXPECT_EQ(support::Utf8Prefix(text, 99), text);
+  for (const auto& [a, b, same] : std::initializer_list<std::tuple<const char*, const char*, bool>>{
+           {"caf\u00E9", "CAF\u00C9", true},
+           {"\u0160\u0152\u017D\u0178", "\u0161\u0153\u017E\u00FF", true},
+           {"a", "ab", false},
+           {"\u00D7", "\u00F7", false},  // multiply and divide signs
+           {"[", "{", false},
+           {"\xE9", "\xC9", false}})  // malformed bytes compare exactly
+    EXPECT_EQ(support::EqualsIgnoringCase(a, b), same) << a << " " << b;
 }
 
 }  // namespace

