@@ -20,6 +20,7 @@
 #include "e2e/RunProgram.h"
 #include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
+#include "engine/DirectImport.h"
 #include "importers/Importers.h"
 #include "importers/layouts/ComparablesLayout.h"
 #include "importers/layouts/FileIndexLayout.h"
@@ -188,12 +189,12 @@ class BadInput : public ::testing::Test {
       engine.SetAdditionalFile(w.Program("Zev.ini"));
       engine.SetNoComparisons(!compare);
       w.Write("Zev.ini", "[Directories]\r\nAppDir=" + e2e::TailPath(*host_) + "\\\r\n");
-      EXPECT_TRUE(engine.OpenConnection("", "", "", "", false));
+      EXPECT_TRUE(DirectImport::Connect(engine));
       // Thousands of short imports: no disk syncs (what lands is read back
       // through the same file, and nothing here is about crashes).
       engine.Connection()->Execute("PRAGMA synchronous = OFF");
-      engine.SetOutputFiles(names);
-      out.result = engine.ImportSourceFiles();
+      DirectImport::ListOutputFiles(engine, names);
+      out.result = DirectImport::ImportListed(engine);
       if (engine.RecordsRejected() > 0) out.log += "(rejections)\n";
     }
     for (const std::string& line : log.lines) out.log += line + "\n";
