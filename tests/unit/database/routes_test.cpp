@@ -495,11 +495,9 @@ TEST_P(OdbcBackendTest, TransactionsCommitAndRollBackAndARefusedRowCostsOnlyItse
 }
 
 TEST_P(OdbcBackendTest, AFailedConnectionAddsTheDriversMessagesAndDriversAreKnownByExactName) {
-  std::string bad = cs;
-  if (IsPostgres())
-    bad.replace(bad.find("ingestor_test"), 13, "odbc_no_such_database");
-  else
-    bad.replace(bad.find("DBQ=") + 4, 0, world.Program("no-such-folder") + "\\");
+  std::string bad = cs;  // a database that is not there
+  IsPostgres() ? bad.replace(bad.find("ingestor_test"), 13, "odbc_no_such_database")
+               : bad.replace(bad.find("DBQ=") + 4, 0, world.Program("no-such-folder") + "\\");
   Strings errors = {"earlier"};
   EXPECT_EQ(world.env.OpenDatabase(bad, errors), nullptr);
   ASSERT_GE(errors.size(), 2u);
@@ -515,17 +513,13 @@ INSTANTIATE_TEST_SUITE_P(Routes, OdbcBackendTest,
                          [](const auto& info) { return testing_doubles::RouteName(info.param); });
 
 TEST(OdbcStatementText, OneStatementIsASemicolonAtMostFollowedByNothing) {
-  const std::pair<const char*, bool> cases[] = {
-      {"SELECT 1", true},
-      {"SELECT 1;", true},
-      {"SELECT 1; -- the end\n", true},
-      {"SELECT 1; /* ; */ ", true},
-      {"SELECT ';' FROM t WHERE a = 'it''s;'", true},
-      {"SELECT \"a;b\", [c;d], `e;f` FROM t", true},
-      {"SELECT 1; DROP TABLE t", false},
-      {"SELECT 'x'';' FROM t; DROP TABLE t", false},
-      {"CREATE TABLE [a]];b] (x INT); DROP TABLE t", false}};
-  for (const auto& [sql, one] : cases) EXPECT_EQ(db::HoldsOneStatement(sql), one) << sql;
+  for (const char* one :
+       {"SELECT 1", "SELECT 1;", "SELECT 1; -- the end\n", "SELECT 1; /* ; */ ",
+        "SELECT ';' FROM t WHERE a = 'it''s;'", "SELECT \"a;b\", [c;d], `e;f` FROM t"})
+    EXPECT_TRUE(db::HoldsOneStatement(one)) << one;
+  for (const char* two : {"SELECT 1; DROP TABLE t", "SELECT 'x'';' FROM t; DROP TABLE t",
+                          "CREATE TABLE [a]];b] (x INT); DROP TABLE t"})
+    EXPECT_FALSE(db::HoldsOneStatement(two)) << two;
 }
 
 TEST(KeyHashIndex, FindsTheRowsOfAHashInRecordSetOrderThroughAddsRemovesAndMerges) {
