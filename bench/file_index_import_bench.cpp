@@ -15,6 +15,7 @@
 #include "BenchRecords.h"
 #include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
+#include "engine/DirectImport.h"
 #include "importers/Importers.h"
 #include "importers/layouts/FileIndexLayout.h"
 #include "platform/Context.h"
@@ -93,12 +94,12 @@ int main(int argc, char** argv) {
   engine.SetDataType(DataType::FileIndex);
   engine.SetOutputDatabase(ProgramForm(dir / "index.mdb"));
   engine.SetOutputFolder(ProgramForm(dir / "out") + "\\");
-  if (!engine.OpenConnection("", "", "", "", false) ||
+  if (!DirectImport::Connect(engine) ||
       !engine.Connection()->Execute(templatedb::FileIndexCreateSql())) {
     std::fprintf(stderr, "cannot prepare %s\n", (dir / "index.mdb").c_str());
     return 1;
   }
-  engine.SetOutputFiles({"didovuro.dta.tmp"});
+  DirectImport::ListOutputFiles(engine, {"didovuro.dta.tmp"});
 
   // Twice: into the empty table, then into the table the first run filled.
   double seconds[2];
@@ -112,7 +113,7 @@ int main(int argc, char** argv) {
       return 1;
     }
   }
-  engine.CloseConnection();
+  DirectImport::Disconnect(engine);
   fs::remove_all(dir);
   std::printf("records: %d (%.1f MB)\n", records, static_cast<double>(bytes.size()) / 1e6);
   std::printf("into the empty table:      %.3f s, %.0f rows/s\n", seconds[0], records / seconds[0]);

@@ -22,6 +22,7 @@
 #include "doubles/RecordingUi.h"
 #include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
+#include "engine/DirectImport.h"
 #include "importers/Importers.h"
 #include "importers/layouts/LenderLayout.h"
 #include "platform/Context.h"
@@ -65,15 +66,15 @@ double Import(const fs::path& folder, const fs::path& database, bool noCompariso
   engine.SetOutputDatabase(ProgramForm(database));
   engine.SetOutputFolder(ProgramForm(folder) + "\\");
   engine.SetSource(ProgramForm(folder) + "\\");
-  if (!engine.OpenConnection("", "", "", "", false)) {
+  if (!DirectImport::Connect(engine)) {
     std::fprintf(stderr, "cannot open %s\n", database.c_str());
     std::exit(1);
   }
-  engine.SetOutputFiles({"lender.dta.tmp"});
-  engine.SetOverwriteAllConflicts(overwriteAll);
+  DirectImport::ListOutputFiles(engine, {"lender.dta.tmp"});
+  DirectImport::AnswerToAll(engine, overwriteAll, false);
   const auto t0 = std::chrono::steady_clock::now();
   const std::int32_t written = importers::ImportLenderInformation(engine);
-  engine.CloseConnection();
+  DirectImport::Disconnect(engine);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   if (written != expectedRows || !ui.boxes.empty()) {

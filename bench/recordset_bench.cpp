@@ -17,6 +17,7 @@
 #include "engine/AccessSql.h"
 #include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
+#include "engine/DirectImport.h"
 #include "engine/Recordset.h"
 #include "platform/Context.h"
 #include "platform/FileChannels.h"
@@ -134,7 +135,7 @@ struct ConnectedEngine {
     for (char& c : program)
       if (c == '/') c = '\\';
     engine.SetOutputDatabase(program);
-    ok = engine.OpenConnection("", "", "", "", false);
+    ok = DirectImport::Connect(engine);
   }
   platform::PosixEnv env;
   SilentUi ui;
@@ -181,7 +182,8 @@ void BM_RecordsetInsert(benchmark::State& state) {
       state.SkipWithError("the database did not open");
       break;
     }
-    CSImportEngine& engine = connected->engine;
+    // What an importer holds of the engine.
+    ImportSession& engine = connected->engine;
     state.ResumeTiming();
     bool ok = engine.OpenRecordset("SELECT * FROM [Responses] ORDER BY Line, Across", true) == 1;
     {
@@ -226,7 +228,8 @@ void BM_FilterLookups(benchmark::State& state) {
       state.SkipWithError("the database did not open");
       break;
     }
-    CSImportEngine& engine = connected->engine;
+    // What an importer holds of the engine.
+    ImportSession& engine = connected->engine;
     added = 0;
     state.ResumeTiming();
     bool ok = engine.OpenRecordset("SELECT * FROM [Responses] ORDER BY Line, Across, FunctionKey",

@@ -13,6 +13,7 @@
 #include "RecordWriter.h"
 #include "doubles/RecordingUi.h"
 #include "engine/CSImportEngine.h"
+#include "engine/DirectImport.h"
 #include "importers/Importers.h"
 #include "platform/Context.h"
 #include "platform/FileChannels.h"
@@ -52,17 +53,17 @@ double Import(const fs::path& folder, const fs::path& database, bool noCompariso
   engine.SetNoComparisons(noComparisons);
   engine.SetOutputDatabase(ProgramForm(database));
   engine.SetOutputFolder(ProgramForm(folder) + "\\");
-  if (!engine.OpenConnection("", "", "", "", false)) {
+  if (!DirectImport::Connect(engine)) {
     std::fprintf(stderr, "cannot open %s\n", database.c_str());
     std::exit(1);
   }
-  engine.SetOutputFiles({"resp.tmp"});
+  DirectImport::ListOutputFiles(engine, {"resp.tmp"});
   const auto t0 = std::chrono::steady_clock::now();
-  if (!engine.ImportSourceFiles() || !ui.boxes.empty()) {
+  if (!DirectImport::ImportListed(engine) || !ui.boxes.empty()) {
     std::fprintf(stderr, "import failed\n");
     std::exit(1);
   }
-  engine.CloseConnection();
+  DirectImport::Disconnect(engine);
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "engine/DbConnection.h"
+#include "engine/DirectImport.h"
 
 namespace fuzzing {
 
@@ -25,16 +26,16 @@ ImporterHarness::ImporterHarness(std::int32_t dataType, const std::vector<std::s
   engine.SetOutputDatabase(world.Program("out.mdb"));
   engine.SetOutputFolder(world.Program("out") + "\\");
   world.Write("out.mdb", "");
-  if (!engine.OpenConnection("", "", "", "", false)) SetupFailed("cannot open out.mdb");
+  if (!DirectImport::Connect(engine)) SetupFailed("cannot open out.mdb");
   for (const std::string& sql : schema)
     if (!engine.Connection()->Execute(sql)) SetupFailed(sql);
-  engine.CloseConnection();
+  DirectImport::Disconnect(engine);
   database_ = world.Read("out.mdb");
 }
 
 void ImporterHarness::Finish() {
-  engine.CloseConnection();
-  engine.SetOutputFiles({});
+  DirectImport::Disconnect(engine);
+  DirectImport::ListOutputFiles(engine, {});
   auto release = [](auto& list) {
     list.clear();
     list.shrink_to_fit();
@@ -65,9 +66,8 @@ bool ImporterHarness::Prepare(const std::vector<std::pair<std::string, std::stri
     written_.push_back(name);
     if (listFiles) names.push_back(name);
   }
-  engine.SetOutputFiles(std::move(names));
-  engine.SetOverwriteAllConflicts(false);
-  engine.SetKeepAllExisting(false);
+  DirectImport::ListOutputFiles(engine, std::move(names));
+  DirectImport::AnswerToAll(engine, false, false);
 
   world.ui.boxes.clear();
   world.ui.windows.clear();
@@ -75,7 +75,7 @@ bool ImporterHarness::Prepare(const std::vector<std::pair<std::string, std::stri
   for (int i = 0; i < 4; ++i)
     world.ui.answers.push_back((answers >> i) & 1 ? platform::MsgAnswer::Yes
                                                   : platform::MsgAnswer::No);
-  const bool opened = engine.OpenConnection("", "", "", "", false);
+  const bool opened = DirectImport::Connect(engine);
   // The database is thrown away after the input: waiting for the disk buys nothing.
   if (opened) {
     engine.Connection()->Execute("PRAGMA synchronous = OFF");

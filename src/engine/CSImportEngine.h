@@ -68,9 +68,6 @@ class CSImportEngine final : public ImportSession {
   std::optional<std::vector<std::string>> GetSourceFiles();
   // Unsizes the source-file list. Always false.
   bool ClearSourceFiles();
-  // Empty path -> false; an existing folder -> true; otherwise true when the
-  // path has no '.' (a folder still to be created).
-  bool SourceIsFolder(const std::string& path);
 
   // The one-call configuration. Assigns, in this order: Logfile, OutputFolder
   // (with '\' appended when missing), LeaveOutputFiles, TerminateRecords,
@@ -97,43 +94,17 @@ class CSImportEngine final : public ImportSession {
   // could not be made: the run must then write nothing.
   bool BackupSourceFiles();
 
-  // --- Engine operations that the start-up code and the tests use.
-  // Makes sure OutputDatabase exists, copying the host's empty database of
-  // the data type (AppDir of Zev.ini + "Data\" + its file name) when it is
-  // missing. True when the database exists afterwards.
-  bool CopyOverTemplate();
-  // The same, with the system's reason when the copy itself failed.
-  bool CopyOverTemplate(std::string& reason);
+  // --- Engine operations that the start-up code uses.
   // The host's configuration file: "Zev.ini" in the Windows folder when it
   // exists there, else the fixed C:\Kestova\Zev.ini. May throw (the caller traps).
   std::string HostConfigurationFile();
-  // Resets the run-wide conflict answers, sets the progress range and runs
-  // the importer of the data type over the output-file list.
-  bool ImportSourceFiles();
-  // The hook that is to recognise a data type from an extracted file;
-  // recognises nothing and leaves DataType as it is. Always true.
-  bool GuessImportType(const std::string& fileName);
   // One log line: to the log file (CR LF) when Logfile is not 0, and to the
   // OutputObject, after which pending window events run once. Never fails.
   void WriteToLog(const std::string& text, const std::string& source, std::int16_t index) override;
-  // Collects the files of `folder` whose lower-cased name matches `mask`
-  // ("" becomes "*.*", also in the caller's variable) into the output-file
-  // list; -1 when the folder cannot be searched.
-  std::int32_t GetOutputFiles(const std::string& folder, std::string& mask);
   const std::vector<std::string>& OutputFiles() const override { return outputFiles_; }
-  // Replaces the output-file list, for a caller that knows the files already.
-  void SetOutputFiles(std::vector<std::string> files) { outputFiles_ = std::move(files); }
 
   // --- Database access: one connection and one current record set at a time.
   // Every outcome is logged; nothing is raised and no box is shown.
-  // Builds the connection string (Access form on OutputDatabase when `server`
-  // is empty, SQL Server form otherwise; user and password scrambled when
-  // `scramble` is set and they are not empty), replaces the engine connection
-  // with a new one (releasing the current record set, which reads through the
-  // old one) and opens it. Logs each of the driver's messages as "Info: ...".
-  // True when the connection is open.
-  bool OpenConnection(const std::string& server, const std::string& database,
-                      const std::string& user, const std::string& password, bool scramble);
   // Closes the current record set, then opens `source` (SQL text or table
   // name) on the engine connection as the new current one: -1 when it has
   // rows (the first one current), 1 when it is empty, 0 when it could not be
@@ -142,17 +113,11 @@ class CSImportEngine final : public ImportSession {
   int OpenRecordset(const std::string& source, bool writable) override;
   // Closes and releases the current record set, if any.
   void CloseRecordset() override;
-  // Closes and releases the engine connection, if any, and then logs
-  // "Connection closed.". A record set still current is released first: it
-  // cannot outlive the connection it reads through. A transaction still open
-  // is committed; when that fails its reason is logged instead.
-  void CloseConnection();
   // Runs `script` with every "%s" replaced by `table` on the engine
   // connection. False (and logged) when the script is empty, there is no
   // connection, or the statement failed.
   bool ExecuteScript(const std::string& table, const std::string& script) override;
-  // The current record set and the engine connection; nullptr when none.
-  Recordset* CurrentRecordset() override { return recordset_.get(); }
+  // The engine connection; nullptr when none.
   DbConnection* Connection() override { return connection_.get(); }
 
   // --- The conflict question, shared by the comparing importers.
@@ -167,10 +132,9 @@ class CSImportEngine final : public ImportSession {
   void CountRejectedRecord() override { ++recordsRejected_; }
   std::int64_t RecordsRejected() const { return recordsRejected_; }
 
+  // The run-wide "to all" answers (reset when the import stage starts).
   bool OverwriteAllConflicts() const { return overwriteAllConflicts_; }
-  void SetOverwriteAllConflicts(bool value) { overwriteAllConflicts_ = value; }
   bool KeepAllExisting() const { return keepAllExisting_; }
-  void SetKeepAllExisting(bool value) { keepAllExisting_ = value; }
 
   bool UsingUI() const { return usingUI_; }
   const platform::Context& Context() const override { return ctx_; }
@@ -199,7 +163,46 @@ class CSImportEngine final : public ImportSession {
   bool DatabaseFailed() override;
 
  private:
+  // The import stage without the extraction, for code that writes the
+  // output files itself (see DirectImport.h).
+  friend class DirectImport;
+
   bool databaseFailureLogged_ = false;  // DatabaseFailed's line was written
+
+  // Builds the connection string (Access form on OutputDatabase when `server`
+  // is empty, SQL Server form otherwise; user and password scrambled when
+  // `scramble` is set and they are not empty), replaces the engine connection
+  // with a new one (releasing the current record set, which reads through the
+  // old one) and opens it. Logs each of the driver's messages as "Info: ...".
+  // True when the connection is open.
+  bool OpenConnection(const std::string& server, const std::string& database,
+                      const std::string& user, const std::string& password, bool scramble);
+  // Closes and releases the engine connection, if any, and then logs
+  // "Connection closed.". A record set still current is released first: it
+  // cannot outlive the connection it reads through. A transaction still open
+  // is committed; when that fails its reason is logged instead.
+  void CloseConnection();
+  // Resets the run-wide conflict answers, sets the progress range and runs
+  // the importer of the data type over the output-file list.
+  bool ImportSourceFiles();
+  // Empty path -> false; an existing folder -> true; otherwise true when the
+  // path has no '.' (a folder still to be created).
+  bool SourceIsFolder(const std::string& path);
+  // Makes sure OutputDatabase exists, copying the host's empty database of
+  // the data type (AppDir of Zev.ini + "Data\" + its file name) when it is
+  // missing. True when the database exists afterwards; `reason` is the
+  // system's when the copy itself failed.
+  bool CopyOverTemplate(std::string& reason);
+  // Collects the files of `folder` whose lower-cased name matches `mask`
+  // ("" becomes "*.*", also in the caller's variable) into the output-file
+  // list; -1 when the folder cannot be searched.
+  std::int32_t GetOutputFiles(const std::string& folder, std::string& mask);
+  // The hook that is to recognise a data type from an extracted file;
+  // recognises nothing and leaves DataType as it is. Always true.
+  bool GuessImportType(const std::string& fileName);
+  // The current record set (nullptr when none): importers reach it through
+  // ImportSession.
+  Recordset* CurrentRecordset() override { return recordset_.get(); }
 
   // One output file further on the run's progress bar (when there is one).
   void AdvanceProgress() override;

@@ -28,11 +28,6 @@ std::string CSImportEngine::HostConfigurationFile() {
   return ini;
 }
 
-bool CSImportEngine::CopyOverTemplate() {
-  std::string reason;
-  return CopyOverTemplate(reason);
-}
-
 bool CSImportEngine::CopyOverTemplate(std::string& copyReason) {
   return Trapped("CopyOverTemplate::CSImportEngine", false, [&] {
     std::string reason;

@@ -22,6 +22,7 @@
 #include "e2e/RunProgram.h"
 #include "engine/CSImportEngine.h"
 #include "engine/DbConnection.h"
+#include "engine/DirectImport.h"
 #include "importers/Importers.h"
 #include "importers/layouts/ComparablesLayout.h"
 #include "importers/layouts/LenderLayout.h"
@@ -127,12 +128,12 @@ class BadInput : public ::testing::Test {
       engine.SetSource(w.Program("src") + "\\");
       engine.SetAdditionalFile(w.Program("Zev.ini"));
       engine.SetNoComparisons(answers.empty());
-      EXPECT_TRUE(engine.OpenConnection("", "", "", "", false));
+      EXPECT_TRUE(DirectImport::Connect(engine));
       // Thousands of short imports: no disk syncs (what lands is read back
       // through the same file, and nothing here is about crashes).
       engine.Connection()->Execute("PRAGMA synchronous = OFF");
-      engine.SetOutputFiles(names);
-      out.result = engine.ImportSourceFiles();
+      DirectImport::ListOutputFiles(engine, names);
+      out.result = DirectImport::ImportListed(engine);
       if (engine.RecordsRejected() > 0) out.log += "Rejected (the engine's count)\n";
     }
     for (const std::string& line : log.lines) out.log += line + "\n";

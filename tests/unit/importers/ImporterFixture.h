@@ -12,6 +12,7 @@
 
 #include "doubles/TestWorld.h"
 #include "engine/CSImportEngine.h"
+#include "engine/DirectImport.h"
 #include "importers/Importers.h"
 
 namespace testing_doubles {
@@ -25,7 +26,7 @@ class ImporterFixture : public ::testing::Test {
     world.MakeFolder("out");
     engine.SetOutputDatabase(world.Program("out.mdb"));
     engine.SetOutputFolder(world.Program("out") + "\\");
-    EXPECT_TRUE(engine.OpenConnection("", "", "", "", false));
+    EXPECT_TRUE(DirectImport::Connect(engine));
   }
 
   // Writes `files` into the output folder and lists `names` as the
@@ -38,7 +39,7 @@ class ImporterFixture : public ::testing::Test {
       world.Write("out/" + name, bytes);
       if (listFiles) names.push_back(name);
     }
-    engine.SetOutputFiles(names);
+    DirectImport::ListOutputFiles(engine, names);
     output.lines.clear();
   }
 

@@ -260,7 +260,7 @@ TEST_F(LenderImportTest, ConflictQuestionTextsAndEveryAnswer) {
   EXPECT_TRUE(Logged("File 'b.tmp': 2 read, 1 added, 1 overwritten, 0 kept, 0 rejected."));
 
   // No, then Yes: keep-all holds for the rest of the call.
-  engine.SetOverwriteAllConflicts(false);
+  DirectImport::AnswerToAll(engine, false, engine.KeepAllExisting());
   world.ui.boxes.clear();
   world.ui.answers = {MsgAnswer::No, MsgAnswer::Yes};
   EXPECT_EQ(Import({{"a.tmp", conflict}, {"b.tmp", conflict + Rec({"Y", "Y"})}}), 1);
@@ -275,7 +275,7 @@ TEST_F(LenderImportTest, AnswersToAllCarryOverFromAnotherImporterOfTheRun) {
   // A responses import of the same run, whose conflict is answered No and
   // then Yes to keep-all (the first call creates the table, the second conflicts).
   const std::string response = samplehost::ResponseRecord(1, 1, 4, "T", false, 0, "x", 0);
-  engine.SetOutputFiles({"resp.tmp"});
+  DirectImport::ListOutputFiles(engine, {"resp.tmp"});
   world.Write("out/resp.tmp", response);
   ASSERT_TRUE(importers::ImportCommonResponses(engine));
   world.ui.answers = {MsgAnswer::No, MsgAnswer::Yes};
@@ -287,9 +287,9 @@ TEST_F(LenderImportTest, AnswersToAllCarryOverFromAnotherImporterOfTheRun) {
   EXPECT_EQ(Rows()[0][1], "Old Bank");
 
   // A new run resets the answers: the lender conflict is asked about.
-  engine.SetOutputFiles({"a.tmp"});
+  DirectImport::ListOutputFiles(engine, {"a.tmp"});
   world.ui.answers = {MsgAnswer::Yes, MsgAnswer::No};
-  ASSERT_TRUE(engine.ImportSourceFiles());
+  ASSERT_TRUE(DirectImport::ImportListed(engine));
   EXPECT_EQ(world.ui.boxes.size(), 4u);
   EXPECT_EQ(Rows()[0][1], "New Bank");
 }

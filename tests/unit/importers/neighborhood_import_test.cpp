@@ -117,8 +117,7 @@ class NeighborhoodImportTest : public ImporterFixture {
   // the run-wide answers start afresh, as in a run.
   std::int32_t Import(const std::vector<std::pair<std::string, std::string>>& files) {
     SetOutputFiles(files);
-    engine.SetOverwriteAllConflicts(false);
-    engine.SetKeepAllExisting(false);
+    DirectImport::AnswerToAll(engine, false, false);
     return importers::ImportNeighborhoodInformation(engine);
   }
 
@@ -222,7 +221,7 @@ TEST_F(NeighborhoodImportTest, StopsWithoutAdditionalFileOrConversionFile) {
   EXPECT_TRUE(Rows().empty());
 
   // Through the import stage the early stop fails the run.
-  EXPECT_FALSE(engine.ImportSourceFiles());
+  EXPECT_FALSE(DirectImport::ImportListed(engine));
 }
 
 TEST_F(NeighborhoodImportTest, UnusableFilesAreSkippedAndTheRestImported) {
@@ -231,8 +230,9 @@ TEST_F(NeighborhoodImportTest, UnusableFilesAreSkippedAndTheRestImported) {
   engine.SetProgress(&bar);
   world.Write("out/neigh1004.tmp", Neigh("Later", "", F("N0Bay|..")));
   world.Write("out/lender.tmp", Neigh("Misnamed", ""));
-  engine.SetOutputFiles({"lender.tmp", "neigh.tmp", "neighMissing.tmp", "neigh1004.tmp"});
-  ASSERT_TRUE(engine.ImportSourceFiles());
+  DirectImport::ListOutputFiles(engine,
+                                {"lender.tmp", "neigh.tmp", "neighMissing.tmp", "neigh1004.tmp"});
+  ASSERT_TRUE(DirectImport::ImportListed(engine));
   EXPECT_EQ(bar.Value(), 4);
   engine.SetProgress(nullptr);
 

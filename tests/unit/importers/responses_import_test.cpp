@@ -34,7 +34,7 @@ class ResponsesImportTest : public ImporterFixture {
   // Writes the output files and runs the import stage over them in this order.
   bool Import(const std::vector<std::pair<std::string, std::string>>& files) {
     SetOutputFiles(files);
-    return engine.ImportSourceFiles();
+    return DirectImport::ImportListed(engine);
   }
 
   // Every row of `table` in key order: Line, Across, FunctionKey, Macro,
