@@ -275,20 +275,6 @@ void CommandLines() {
     Seed("command_line", "line-" + std::to_string(i), lines[i]);
 }
 
-void SplitLines() {
-  const std::vector<std::string> lines = {
-      "C:\\Program Files\\Host\\extract.exe /s \"D:\\Out\\\" 5",
-      "\"C:\\Program Files\\x.exe\" a \"b c\" d",
-      "   ",
-      "plain word list",
-      "C:\\a b.exe\"quoted\" rest",
-      "\"unclosed quote",
-      "x.exe \"unclosed arg",
-  };
-  for (std::size_t i = 0; i < lines.size(); ++i)
-    Seed("split_command_line", "line-" + std::to_string(i), lines[i]);
-}
-
 void LikePatterns() {
   const std::vector<std::pair<std::string, std::string>> pairs = {
       {"text.tmp", "*.tmp"}, {"neigh1004.tmp", "neigh####*"},
@@ -349,7 +335,6 @@ int main(int argc, char** argv) {
     IniFiles();
     RegStores();
     CommandLines();
-    SplitLines();
     LikePatterns();
     Sql();
     return 0;

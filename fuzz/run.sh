@@ -29,7 +29,7 @@ root=$(cd "$here/.." && pwd)
 build_dir=${FUZZ_BUILD_DIR:-$root/build/fuzz}
 jobs=${FUZZ_JOBS:-2}
 all_targets=(responses file_index lenders neighborhoods comparables ini_file reg_store
-  command_line split_command_line like_pattern access_sql)
+  command_line like_pattern access_sql)
 
 usage() {
   sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//' >&2

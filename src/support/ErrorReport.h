@@ -61,14 +61,12 @@ R Trap(platform::UserInterface& ui, std::string_view routine, bool silent, R fai
   });
 }
 
-// The same for a routine with stages: the box's title ends in `at` + the
-// stage reached + ")". The launcher has always written " at(", the others
-// " at (".
+// The same for a routine with stages: the box's title ends in " at (" + the
+// stage reached + ")".
 template <class Stage, class R, class F>
-R TrapStages(platform::UserInterface& ui, std::string_view routine, R failure, F&& body,
-             std::string_view at = " at (") noexcept {
+R TrapStages(platform::UserInterface& ui, std::string_view routine, R failure, F&& body) noexcept {
   return Guard<Stage>(std::move(failure), std::forward<F>(body), [&](const char* what, int step) {
-    ShowErrorBox(ui, routine, what, std::string(at) + std::to_string(step) + ")");
+    ShowErrorBox(ui, routine, what, " at (" + std::to_string(step) + ")");
   });
 }
 

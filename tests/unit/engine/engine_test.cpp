@@ -13,7 +13,6 @@
 
 #include "doubles/TestWorld.h"
 #include "engine/CSImportEngine.h"
-#include "engine/modShellExecute.h"
 #include "importers/Importers.h"
 
 namespace {
@@ -134,23 +133,6 @@ TEST(Engine, SourceFilesAreTheMatchesOfEachMaskInTurnAndNeverFolders) {
       lines.push_back(source + "Found " + std::to_string(c.found.size()) + " source files.");
     EXPECT_EQ(log.lines, lines);
   }
-}
-
-// Nothing in the import launches through a command line; the trap still shows its box.
-TEST(Engine, ALaunchThatCannotStartKeepsTheExitCodeAndAFailureShowsTheBox) {
-  using modShellExecute::LaunchApplication;
-  TestWorld world;
-  WriteScript(world, "seven", "exit 7\n");
-  std::int32_t code = -1;
-  for (const char* program : {"seven", "missing"})
-    EXPECT_TRUE(LaunchApplication(world.ctx, world.Program(program), "", true, 32, code));
-  world.env.ThrowOn("RunProcess");
-  EXPECT_FALSE(LaunchApplication(world.ctx, world.Program("seven"), "", true, 32, code));
-  EXPECT_EQ(code, 7);
-  ASSERT_EQ(world.ui.boxes.size(), 1u);
-  EXPECT_EQ(world.ui.boxes[0].title, "Error in \"LaunchApplication::modShellExecute\" at(3)");
-  EXPECT_EQ(world.ui.boxes[0].text,
-            "The following error(s) occurred: \r\n\r\ninjected: RunProcess");
 }
 
 // Runs through Import: the source's kind, the template copy, the guess, the
