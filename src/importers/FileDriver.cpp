@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <charconv>
 #include <limits>
+#include <optional>
+#include <stdexcept>
 
 #include "engine/AccessSql.h"
+#include "engine/DbConnection.h"
 #include "importers/FieldDecoding.h"
 #include "importers/FileReport.h"
 #include "importers/ImporterText.h"
@@ -42,6 +45,57 @@ bool SourceFileFound(ImportSession& session, std::string_view source, const std:
   session.WriteToLog(support::WithReason("Source file was NOT found during import process", reason),
                      std::string(source), -1);
   return false;
+}
+
+void ForEachOutputFile(ImportSession& session, const std::vector<std::string>& files,
+                       Attempt attempt, const std::function<void(const std::string&)>& file) {
+  for (const std::string& entry : files) {
+    if (session.DatabaseFailed()) break;
+    session.WriteToLog(
+        "Attempting to import file: '" + entry +
+            (attempt == Attempt::Plain ? "'." : "', this *may* take several minutes..."),
+        "", -1);
+    file(entry);
+    session.AdvanceProgress();
+  }
+}
+
+FileResult ImportFileRows(ImportSession& session, std::string_view source, const std::string& entry,
+                          const std::string& path, const FileRows& rows) {
+  auto reached = [&](FileStep step) {
+    if (rows.reached) rows.reached(step);
+  };
+  auto endIfFailed = [&](const RecordReader& reader, const std::string& what) {
+    if (rows.readFailureEndsImport && reader.Failed())
+      throw std::runtime_error(support::WithReason(what, reader.Error()));
+  };
+  FileReport report(session, std::string(source), entry);
+  reached(FileStep::Open);
+  RecordReader reader(session.Context().env, path);
+  endIfFailed(reader, "The file '" + entry + "' could not be opened");
+  FramedRecords records(reader, rows.framing);
+  std::int64_t total = 0;
+  if (rows.countFirst) {
+    reached(FileStep::Count);
+    total = records.Count();
+    endIfFailed(reader, "Reading the file '" + entry + "' failed");
+  }
+  if (rows.opened) rows.opened(total);
+
+  // Committed on every way out of this function when it is the driver's own.
+  std::optional<FileTransaction> own;
+  FileTransaction& transaction = rows.begun ? *rows.begun : own.emplace(session.Connection());
+  records.StopWhen(transaction);
+  FileResult result;
+  Record record;
+  while (true) {
+    reached(FileStep::NextRecord);
+    if (!records.Next(record)) break;
+    if (rows.land(record, report, transaction)) ++result.saved;
+  }
+  result.committed = FinishFile(report, records, reader, transaction);
+  endIfFailed(reader, "Reading the file '" + entry + "' failed");
+  return result;
 }
 
 FileProgress::FileProgress(const platform::Context& ctx, Plural plural)

@@ -32,6 +32,9 @@ constexpr const char* kMissingFileSource = "ImportCommonResponse::CSImportEngine
 constexpr const char* kCrLf = "\r\n";
 constexpr int kFunctionKeyF9 = 6;  // stored for key code 999; never compared
 
+const importers::ConflictWording kWording{"Do you wish to KEEP ALL EXISTING responses?",
+                                          "Do you wish to overwrite ALL conflicting responses?"};
+
 // Column positions of a responses table (0 is the ID counter).
 enum Column { kLine = 1, kAcross, kFunctionKey, kMacro, kAppend, kTitle, kData, kVendor };
 
@@ -73,7 +76,7 @@ bool IsTableName(std::string_view name) {
 // index of its failure line.
 enum class ResponsesStage : int {
   Start = 0,
-  NextFile,
+  NextFile,  // kept: the numbers after it are the indexes of failure lines
   TableName,
   OpenTable,
   CreateTable,
@@ -99,137 +102,123 @@ bool ImportCommonResponses(ImportSession& session) {
     std::set<std::string> createdTables;
     const std::string keyCriteria = ResourceString(res::kResponseKeyCriteria);
 
-    for (const std::string& entry : session.OutputFiles()) {
-      stage = ResponsesStage::NextFile;
-      if (session.DatabaseFailed()) break;
-      bool skip = false;
-      session.WriteToLog("Attempting to import file: '" + entry + "'.", "", -1);
-
-      stage = ResponsesStage::TableName;
-      const std::string table = importers::ResponsesTableName(entry);
-      // A file's name is data: it names a table only when it is a plain name.
-      if (!importers::IsTableName(table)) {
-        importers::FileReport(session, kSource, entry)
-            .FileProblem("not imported: '" + table + "' cannot be a table name.");
-        session.AdvanceProgress();
-        continue;
-      }
-      const std::string query = importers::TableQuery(table, res::kResponsesOrder);
-      // The file's transaction starts before anything of it is written, the
-      // table it may create included: a file lands whole or not at all, and
-      // two imports into one database create a table once.
-      FileTransaction transaction(session.Connection());
-      if (transaction.BeginFailed()) {
-        importers::FileReport report(session, kSource, entry);
-        importers::ReportBeginFailure(report, transaction);
-        session.AdvanceProgress();
-        continue;
-      }
-      bool created = false;
-      stage = ResponsesStage::OpenTable;
-      int opened = session.OpenRecordset(query, true);
-      if (opened == 0) {
-        stage = ResponsesStage::CreateTable;
-        session.WriteToLog("Table '" + table + "' did not appear to exist.", kSource, -1);
-        if (session.ExecuteScript(table, ResourceString(res::kCreateResponsesTable))) {
-          stage = ResponsesStage::CreatedTable;
-          session.WriteToLog("Created table '" + table + "' successfully.", kSource, -1);
-          session.ExecuteScript(table, ResourceString(res::kCreateIdIndex));
-          opened = session.OpenRecordset(query, true);
-          created = opened != 0;
-          skip = !created;
-        } else {
-          session.WriteToLog("Failed to create table '" + table + "'.", kSource, -1);
-          skip = true;
-        }
-        // None of the file's records can land: the run must not end as a success.
-        if (skip) {
-          transaction.Rollback();
-          importers::FileReport(session, kSource, entry)
-              .FileProblem("not imported: its table could not be opened.");
-        }
-      }
-
-      const std::string path = session.OutputFolder() + entry;
-      stage = ResponsesStage::FindFile;
-      if (!skip && !importers::SourceFileFound(session, kMissingFileSource, path)) skip = true;
-      if (!skip) {
-        stage = ResponsesStage::ReadFile;
-        importers::FileReport report(session, kSource, entry);
-        importers::RecordReader reader(session.Context().env, path);
-        importers::FramedRecords records(reader, kFraming);
-        records.StopWhen(transaction);
-        const bool newTable = created || createdTables.count(support::LowerAscii(table)) > 0;
-        Recordset& rs = *session.CurrentRecordset();
-        importers::Record record;
-        while (true) {
-          stage = ResponsesStage::NextRecord;
-          if (!records.Next(record)) break;
-          stage = ResponsesStage::DecodeRecord;
-          const std::int16_t line =
-              importers::ShortValue(importers::Slice(record.head, layout::kLine));
-          const std::int16_t across =
-              importers::ShortValue(importers::Slice(record.head, layout::kAcross));
-          const std::int16_t code =
-              importers::ShortValue(importers::Slice(record.head, layout::kKeyCode));
-          const int functionKey =
-              code == layout::kKeyCodeF9 ? kFunctionKeyF9 : code - layout::kKeyCodeOffset;
-          const std::int16_t flags =
-              importers::ShortValue(importers::Slice(record.head, layout::kFlags));
-          const std::string title = support::Windows1252ToUtf8(
-              importers::CleanView(importers::Slice(record.head, layout::kTitle)));
-
-          stage = ResponsesStage::LookUp;
-          importers::LookupRule rule;
-          rule.addWithoutLookup = (rs.Bof() && rs.Eof()) || newTable || session.NoComparisons();
-          rule.alwaysAdd = functionKey == kFunctionKeyF9;
-          if (!rule.addWithoutLookup && !rule.alwaysAdd) {
-            const std::string l = std::to_string(line), a = std::to_string(across),
-                              k = std::to_string(functionKey);
-            rule.criteria = importers::ReplacePlaceholders(keyCriteria, "%d", {l, a, k});
+    ForEachOutputFile(
+        session, session.OutputFiles(), Attempt::Plain, [&](const std::string& entry) {
+          stage = ResponsesStage::TableName;
+          const std::string table = ResponsesTableName(entry);
+          // A file's name is data: it names a table only when it is a plain name.
+          if (!IsTableName(table)) {
+            FileReport(session, kSource, entry)
+                .FileProblem("not imported: '" + table + "' cannot be a table name.");
+            return;
           }
-          stage = ResponsesStage::PlaceRecord;
-          importers::Landing landing = importers::PlaceRecord(rs, rule);
-          if (landing == importers::Landing::Conflict) {
-            stage = ResponsesStage::AskConflict;
-            const std::string question =
-                "Importing response: '" + title + "'" + kCrLf + kCrLf +
-                "There is an existing response for this function key and field combination." +
-                kCrLf + kCrLf + "    Title: '" + rs.Field(kTitle).ToText() + "'" + kCrLf +
-                "    Field: (" + std::to_string(line) + ", " + std::to_string(across) + ")" +
-                kCrLf + "      Key: F" + std::to_string(functionKey + 3) + kCrLf + kCrLf +
-                "Do you wish to overwrite this response?";
-            landing =
-                importers::ResolveConflict(session, question,
-                                           {"Do you wish to KEEP ALL EXISTING responses?",
-                                            "Do you wish to overwrite ALL conflicting responses?"},
-                                           report, record);
+          const std::string query = TableQuery(table, res::kResponsesOrder);
+          // The file's transaction starts before anything of it is written, the
+          // table it may create included: a file lands whole or not at all, and
+          // two imports into one database create a table once.
+          FileTransaction transaction(session.Connection());
+          if (transaction.BeginFailed()) {
+            FileReport report(session, kSource, entry);
+            ReportBeginFailure(report, transaction);
+            return;
+          }
+          bool created = false;
+          stage = ResponsesStage::OpenTable;
+          if (session.OpenRecordset(query, true) == 0) {
+            stage = ResponsesStage::CreateTable;
+            session.WriteToLog("Table '" + table + "' did not appear to exist.", kSource, -1);
+            if (session.ExecuteScript(table, ResourceString(res::kCreateResponsesTable))) {
+              stage = ResponsesStage::CreatedTable;
+              session.WriteToLog("Created table '" + table + "' successfully.", kSource, -1);
+              session.ExecuteScript(table, ResourceString(res::kCreateIdIndex));
+              created = session.OpenRecordset(query, true) != 0;
+            } else {
+              session.WriteToLog("Failed to create table '" + table + "'.", kSource, -1);
+            }
+            // None of the file's records can land: the run must not end as a success.
+            if (!created) {
+              transaction.Rollback();
+              FileReport(session, kSource, entry)
+                  .FileProblem("not imported: its table could not be opened.");
+              stage = ResponsesStage::FindFile;
+              return;
+            }
           }
 
-          stage = ResponsesStage::WriteRow;
-          importers::RowWrite row(rs);
-          if (landing == importers::Landing::NewRow || landing == importers::Landing::ExistingRow) {
-            row.Set(kLine, db::Value::Integer(line));
-            row.Set(kAcross, db::Value::Integer(across));
-            row.Set(kFunctionKey, db::Value::Integer(functionKey));
-            row.Set(kMacro, db::Value::Integer(flags & layout::kFlagMacro));
-            row.Set(kAppend,
-                    db::Value::Bool((flags & layout::kFlagNoAppend) != layout::kFlagNoAppend));
-            row.Set(kTitle, db::Value::Text(title));
-            row.Set(kData, importers::TextValue(record.body));
-            row.Set(kVendor, db::Value::Bool(true));
-          }
-          stage = ResponsesStage::SaveRow;
-          row.Finish(landing, report, record);
-          stage = ResponsesStage::RecordDone;
-        }
-        // A table whose creation was rolled back with the file is not new.
-        if (importers::FinishFile(report, records, reader, transaction) && created)
-          createdTables.insert(support::LowerAscii(table));
-      }
+          const std::string path = session.OutputFolder() + entry;
+          stage = ResponsesStage::FindFile;
+          if (!SourceFileFound(session, kMissingFileSource, path)) return;
+          const bool newTable = created || createdTables.count(support::LowerAscii(table)) > 0;
+          Recordset& rs = *session.CurrentRecordset();
+          const FileResult file = ImportFileRows(
+              session, kSource, entry, path,
+              {.framing = kFraming,
+               .begun = &transaction,
+               .reached =
+                   [&](FileStep step) {
+                     if (step == FileStep::Open) stage = ResponsesStage::ReadFile;
+                     if (step == FileStep::NextRecord) stage = ResponsesStage::NextRecord;
+                   },
+               .land =
+                   [&](const Record& record, FileReport& report, const FileTransaction&) {
+                     stage = ResponsesStage::DecodeRecord;
+                     const std::int16_t line = ShortValue(Slice(record.head, layout::kLine));
+                     const std::int16_t across = ShortValue(Slice(record.head, layout::kAcross));
+                     const std::int16_t code = ShortValue(Slice(record.head, layout::kKeyCode));
+                     const int functionKey = code == layout::kKeyCodeF9
+                                                 ? kFunctionKeyF9
+                                                 : code - layout::kKeyCodeOffset;
+                     const std::int16_t flags = ShortValue(Slice(record.head, layout::kFlags));
+                     const std::string title =
+                         support::Windows1252ToUtf8(CleanView(Slice(record.head, layout::kTitle)));
 
-      session.AdvanceProgress();
-    }
+                     stage = ResponsesStage::LookUp;
+                     LookupRule rule;
+                     rule.addWithoutLookup =
+                         (rs.Bof() && rs.Eof()) || newTable || session.NoComparisons();
+                     rule.alwaysAdd = functionKey == kFunctionKeyF9;
+                     if (!rule.addWithoutLookup && !rule.alwaysAdd) {
+                       const std::string l = std::to_string(line), a = std::to_string(across),
+                                         k = std::to_string(functionKey);
+                       rule.criteria = ReplacePlaceholders(keyCriteria, "%d", {l, a, k});
+                     }
+                     stage = ResponsesStage::PlaceRecord;
+                     Landing landing = PlaceRecord(rs, rule);
+                     if (landing == Landing::Conflict) {
+                       stage = ResponsesStage::AskConflict;
+                       const std::string question =
+                           "Importing response: '" + title + "'" + kCrLf + kCrLf +
+                           "There is an existing response for this function key and field "
+                           "combination." +
+                           kCrLf + kCrLf + "    Title: '" + rs.Field(kTitle).ToText() + "'" +
+                           kCrLf + "    Field: (" + std::to_string(line) + ", " +
+                           std::to_string(across) + ")" + kCrLf + "      Key: F" +
+                           std::to_string(functionKey + 3) + kCrLf + kCrLf +
+                           "Do you wish to overwrite this response?";
+                       landing = ResolveConflict(session, question, kWording, report, record);
+                     }
+
+                     stage = ResponsesStage::WriteRow;
+                     RowWrite row(rs);
+                     if (landing == Landing::NewRow || landing == Landing::ExistingRow) {
+                       row.Set(kLine, db::Value::Integer(line));
+                       row.Set(kAcross, db::Value::Integer(across));
+                       row.Set(kFunctionKey, db::Value::Integer(functionKey));
+                       row.Set(kMacro, db::Value::Integer(flags & layout::kFlagMacro));
+                       row.Set(kAppend, db::Value::Bool((flags & layout::kFlagNoAppend) !=
+                                                        layout::kFlagNoAppend));
+                       row.Set(kTitle, db::Value::Text(title));
+                       row.Set(kData, TextValue(record.body));
+                       row.Set(kVendor, db::Value::Bool(true));
+                     }
+                     stage = ResponsesStage::SaveRow;
+                     const bool saved = row.Finish(landing, report, record);
+                     stage = ResponsesStage::RecordDone;
+                     return saved;
+                   }});
+          // A table whose creation was rolled back with the file is not new.
+          if (file.committed && created) createdTables.insert(support::LowerAscii(table));
+        });
     return true;
   });
 }

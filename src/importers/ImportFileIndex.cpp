@@ -74,76 +74,71 @@ std::int32_t ImportFileIndex(ImportSession& session) {
     // Rows saved from the last file read; a skipped file leaves it as it is.
     std::int32_t count = 0;
     session.CloseRecordset();
+    const std::string table = ResourceString(res::kFileIndexTable);
+    // Nothing is compared: every record becomes a new row.
+    LookupRule addRule;
+    addRule.alwaysAdd = true;
 
-    for (const std::string& entry : session.OutputFiles()) {
-      if (session.DatabaseFailed()) break;
-      session.WriteToLog("Attempting to import file: '" + entry + "'.", "", -1);
-
-      const std::string table = ResourceString(res::kFileIndexTable);
-      const std::string path = session.OutputFolder() + entry;
-      if (OpenTableForFile(session, kSource, entry, TableQuery(table, res::kFileIndexOrder),
-                           table) != 0 &&
-          SourceFileFound(session, kSource, path)) {
-        FileReport report(session, kSource, entry);
-        RecordReader reader(ctx.env, path);
-        FramedRecords records(reader, kFraming);
-        // First pass: the record total, for the bar and the count line.
-        const std::int64_t total = records.Count();
-
-        // One transaction per file, committed on every way out of this block.
-        FileTransaction transaction(session.Connection());
-        records.StopWhen(transaction);
-        FileProgress window(ctx, FileProgress::Plural::ByTotal);
-        window.Show("Importing data from file: " +
-                        modFileIO::GetFileTitle(ctx, path, modFileIO::Errors::Silent),
-                    total);
-
-        count = 0;
-        Recordset& rs = *session.CurrentRecordset();
-        // Nothing is compared: every record becomes a new row.
-        LookupRule addRule;
-        addRule.alwaysAdd = true;
-        Record record;
-        while (records.Next(record)) {
-          const std::string_view head = record.head;
-          const std::string_view fileId = CleanView(Slice(head, layout::kFileId));
-
-          window.Count(count);
-          const Landing landing = PlaceRecord(rs, addRule);
-          RowWrite row(rs);
-          if (landing == Landing::NewRow) {
-            row.Set(kFileId, TextValue(fileId));
-            row.Set(kFormName, TextField(head, layout::kFormId));
-            row.Set(kFilename, TextValue(std::string(fileId) + layout::kReportExtension));
-            row.Set(kFullpath, TextValue(CleanView(record.body)));
-            row.Set(kOwner, TextField(head, layout::kOwner));
-            row.Set(kStreet, TextField(head, layout::kStreet));
-            row.Set(kCity, TextField(head, layout::kCity));
-            row.Set(kState, db::Value::Text(""));
-            row.Set(kZipCode, TextField(head, layout::kZipCode));
-            row.Set(kCensus, TextField(head, layout::kCensusTract));
-            row.Set(kNeighborhood, db::Value::Text(""));
-            row.Set(kBuildingType, TextField(head, layout::kBuildingType));
-            row.Set(kBuildingDesign, TextField(head, layout::kBuildingDesign));
-            row.Set(kLenderId, TextField(head, layout::kLenderId));
-            row.Set(kLenderCaseNo, TextField(head, layout::kLenderCaseNo));
-            row.Set(kAppraiser, TextField(head, layout::kAppraiserId));
-            row.Set(kDateReceived, DateField(head, layout::kDateReceived));
-            row.Set(kDateAssigned, DateField(head, layout::kDateAssigned));
-            row.Set(kDateDue, DateField(head, layout::kDateDue));
-            row.Set(kDateDelivered, DateField(head, layout::kDateDelivered));
-            row.Set(kTrackingExtra, TextField(head, layout::kTrackingExtra));
-          }
-          // Only a row actually saved counts as added.
-          if (row.Finish(landing, report, record)) ++count;
-          window.Step();
-        }
-        // A file rolled back saved none of its rows.
-        if (!FinishFile(report, records, reader, transaction)) count = 0;
-      }
-
-      session.AdvanceProgress();
-    }
+    ForEachOutputFile(
+        session, session.OutputFiles(), Attempt::Plain, [&](const std::string& entry) {
+          const std::string path = session.OutputFolder() + entry;
+          if (OpenTableForFile(session, kSource, entry, TableQuery(table, res::kFileIndexOrder),
+                               table) == 0 ||
+              !SourceFileFound(session, kSource, path))
+            return;
+          Recordset& rs = *session.CurrentRecordset();
+          FileProgress window(ctx, FileProgress::Plural::ByTotal);
+          std::int32_t added = 0;
+          const FileResult file = ImportFileRows(
+              session, kSource, entry, path,
+              {.framing = kFraming,
+               .countFirst = true,
+               .opened =
+                   [&](std::int64_t total) {
+                     window.Show("Importing data from file: " +
+                                     modFileIO::GetFileTitle(ctx, path, modFileIO::Errors::Silent),
+                                 total);
+                   },
+               .land =
+                   [&](const Record& record, FileReport& report, const FileTransaction&) {
+                     const std::string_view head = record.head;
+                     const std::string_view fileId = CleanView(Slice(head, layout::kFileId));
+                     window.Count(added);
+                     const Landing landing = PlaceRecord(rs, addRule);
+                     RowWrite row(rs);
+                     if (landing == Landing::NewRow) {
+                       row.Set(kFileId, TextValue(fileId));
+                       row.Set(kFormName, TextField(head, layout::kFormId));
+                       row.Set(kFilename,
+                               TextValue(std::string(fileId) + layout::kReportExtension));
+                       row.Set(kFullpath, TextValue(CleanView(record.body)));
+                       row.Set(kOwner, TextField(head, layout::kOwner));
+                       row.Set(kStreet, TextField(head, layout::kStreet));
+                       row.Set(kCity, TextField(head, layout::kCity));
+                       row.Set(kState, db::Value::Text(""));
+                       row.Set(kZipCode, TextField(head, layout::kZipCode));
+                       row.Set(kCensus, TextField(head, layout::kCensusTract));
+                       row.Set(kNeighborhood, db::Value::Text(""));
+                       row.Set(kBuildingType, TextField(head, layout::kBuildingType));
+                       row.Set(kBuildingDesign, TextField(head, layout::kBuildingDesign));
+                       row.Set(kLenderId, TextField(head, layout::kLenderId));
+                       row.Set(kLenderCaseNo, TextField(head, layout::kLenderCaseNo));
+                       row.Set(kAppraiser, TextField(head, layout::kAppraiserId));
+                       row.Set(kDateReceived, DateField(head, layout::kDateReceived));
+                       row.Set(kDateAssigned, DateField(head, layout::kDateAssigned));
+                       row.Set(kDateDue, DateField(head, layout::kDateDue));
+                       row.Set(kDateDelivered, DateField(head, layout::kDateDelivered));
+                       row.Set(kTrackingExtra, TextField(head, layout::kTrackingExtra));
+                     }
+                     // Only a row actually saved counts as added.
+                     const bool saved = row.Finish(landing, report, record);
+                     if (saved) ++added;
+                     window.Step();
+                     return saved;
+                   }});
+          // A file rolled back saved none of its rows.
+          count = file.committed ? added : 0;
+        });
 
     session.WriteToLog(support::GroupedDigits(count) + " records added.", kSource, -1);
     return count;

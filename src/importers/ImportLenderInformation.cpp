@@ -50,67 +50,6 @@ const importers::ConflictWording kWording{
     "Do you wish to overwrite ALL conflicting report information?\r\nNOTE: This DOES NOT affect "
     "your actual reports."};
 
-// Reads one output file into the open Lenders record set; the rows saved.
-std::int32_t ImportLenderFile(ImportSession& engine, const std::string& criteria,
-                              importers::LenderConfiguration& contacts, const std::string& entry,
-                              const std::string& path, bool tableEmpty) {
-  const platform::Context& ctx = engine.Context();
-  Recordset& rs = *engine.CurrentRecordset();
-  importers::FileReport report(engine, kSource, entry);
-  importers::RecordReader reader(ctx.env, path);
-  // One transaction per file, committed on every way out of this function.
-  FileTransaction transaction(engine.Connection());
-  importers::FramedRecords records(reader, kFraming);
-  records.StopWhen(transaction);
-
-  std::int32_t saved = 0;
-  importers::Record record;
-  while (records.Next(record)) {
-    const std::string id = support::Windows1252ToUtf8(
-        importers::CleanView(importers::Slice(record.head, layout::kLenderId)));
-    auto text = [&](layouts::Field f) { return importers::TextField(record.head, f); };
-
-    // Emptiness is tracked here rather than read from the record set: after a
-    // refused row the filtered view is empty too, and the next record must
-    // still be compared.
-    importers::LookupRule rule;
-    rule.addWithoutLookup = engine.NoComparisons() || tableEmpty;
-    if (!rule.addWithoutLookup)
-      rule.criteria =
-          importers::ReplacePlaceholders(criteria, "%s", {importers::DoubleApostrophes(id)});
-    importers::Landing landing = importers::PlaceRecord(rs, rule);
-    if (landing == importers::Landing::Conflict)
-      landing = importers::ResolveConflict(engine, Question(id, rs), kWording, report, record);
-
-    importers::RowWrite row(rs);
-    if (landing == importers::Landing::NewRow || landing == importers::Landing::ExistingRow) {
-      row.Set(layout::kIdColumn, db::Value::Text(id));
-      row.Set(layout::kNameColumn, text(layout::kName));
-      row.Set(layout::kAddress1Column, text(layout::kAddress1));
-      row.Set(layout::kAddress2Column, text(layout::kAddress2));
-      row.Set(layout::kCityStateZipColumn, text(layout::kCityStateZip));
-      row.Set(layout::kPhoneColumn, text(layout::kPhone));
-      row.Set(layout::kContactFirstColumn, text(layout::kContactFirst));
-      row.Set(layout::kContactLastColumn, text(layout::kContactLast));
-      row.Set(layout::kEmptyColumn9, db::Value::Text(""));
-      row.Set(layout::kReferenceColumn, text(layout::kReference));
-      row.Set(layout::kEmptyColumn11, db::Value::Text(""));
-      // Read for every written row, so a change to the file shows at once;
-      // an unchanged file is answered from the parse already made.
-      const importers::LenderContact contact =
-          importers::SplitLenderContactUtf8(contacts.Value(id));
-      row.Set(layout::kEmailColumn, db::Value::Text(contact.email));
-      row.Set(layout::kNoteColumn, db::Value::Text(contact.note));
-    }
-    if (row.Finish(landing, report, record)) {
-      ++saved;
-      tableEmpty = false;
-    }
-  }
-  importers::FinishFile(report, records, reader, transaction);
-  return saved;
-}
-
 }  // namespace
 
 namespace importers {
@@ -126,18 +65,63 @@ std::int32_t ImportLenderInformation(ImportSession& session) {
                                  ResourceString(res::kLenderIniSection));
 
     // Rows saved over every file of the call.
-    std::int32_t written = 0;
-    for (const std::string& entry : session.OutputFiles()) {
-      if (session.DatabaseFailed()) break;
-      session.WriteToLog("Attempting to import file: '" + entry + "'.", "", -1);
-      const int opened = OpenTableForFile(session, kSource, entry, query, table);
-      const std::string path = session.OutputFolder() + entry;
-      if (opened != 0 && SourceFileFound(session, kSource, path))
-        written += ImportLenderFile(session, criteria, contacts, entry, path, opened == 1);
+    std::int64_t written = 0;
+    ForEachOutputFile(
+        session, session.OutputFiles(), Attempt::Plain, [&](const std::string& entry) {
+          const int opened = OpenTableForFile(session, kSource, entry, query, table);
+          const std::string path = session.OutputFolder() + entry;
+          if (opened == 0 || !SourceFileFound(session, kSource, path)) return;
+          Recordset& rs = *session.CurrentRecordset();
+          // Emptiness is tracked here rather than read from the record set: after
+          // a refused row the filtered view is empty too, and the next record
+          // must still be compared.
+          bool tableEmpty = opened == 1;
+          written +=
+              ImportFileRows(
+                  session, kSource, entry, path,
+                  {.framing = kFraming,
+                   .land =
+                       [&](const Record& record, FileReport& report, const FileTransaction&) {
+                         const std::string id = support::Windows1252ToUtf8(
+                             CleanView(Slice(record.head, layout::kLenderId)));
+                         auto text = [&](layouts::Field f) { return TextField(record.head, f); };
 
-      session.AdvanceProgress();
-    }
-    return written;
+                         LookupRule rule;
+                         rule.addWithoutLookup = session.NoComparisons() || tableEmpty;
+                         if (!rule.addWithoutLookup)
+                           rule.criteria =
+                               ReplacePlaceholders(criteria, "%s", {DoubleApostrophes(id)});
+                         Landing landing = PlaceRecord(rs, rule);
+                         if (landing == Landing::Conflict)
+                           landing =
+                               ResolveConflict(session, Question(id, rs), kWording, report, record);
+
+                         RowWrite row(rs);
+                         if (landing == Landing::NewRow || landing == Landing::ExistingRow) {
+                           row.Set(layout::kIdColumn, db::Value::Text(id));
+                           row.Set(layout::kNameColumn, text(layout::kName));
+                           row.Set(layout::kAddress1Column, text(layout::kAddress1));
+                           row.Set(layout::kAddress2Column, text(layout::kAddress2));
+                           row.Set(layout::kCityStateZipColumn, text(layout::kCityStateZip));
+                           row.Set(layout::kPhoneColumn, text(layout::kPhone));
+                           row.Set(layout::kContactFirstColumn, text(layout::kContactFirst));
+                           row.Set(layout::kContactLastColumn, text(layout::kContactLast));
+                           row.Set(layout::kEmptyColumn9, db::Value::Text(""));
+                           row.Set(layout::kReferenceColumn, text(layout::kReference));
+                           row.Set(layout::kEmptyColumn11, db::Value::Text(""));
+                           // Read for every written row, so a change to the file shows at
+                           // once; an unchanged file is answered from the parse already made.
+                           const LenderContact contact = SplitLenderContactUtf8(contacts.Value(id));
+                           row.Set(layout::kEmailColumn, db::Value::Text(contact.email));
+                           row.Set(layout::kNoteColumn, db::Value::Text(contact.note));
+                         }
+                         if (!row.Finish(landing, report, record)) return false;
+                         tableEmpty = false;
+                         return true;
+                       }})
+                  .saved;
+        });
+    return static_cast<std::int32_t>(written);
   });
 }
 

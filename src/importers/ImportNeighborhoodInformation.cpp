@@ -129,28 +129,26 @@ std::int32_t ImportNeighborhoodInformation(ImportSession& session) {
 
     const std::string table = ResourceString(res::kNeighborhoodsTable);
     const std::string query = TableQuery(table, res::kNeighborhoodsOrder);
-    std::int32_t rowsSaved = 0;
+    std::int64_t rowsSaved = 0;
     std::unique_ptr<SecondaryRows> secondary;  // prepared on the first new row
 
-    for (const std::string& entry : session.OutputFiles()) {
-      if (session.DatabaseFailed()) break;
-      session.WriteToLog("Attempting to import file: '" + entry + "'.", "", -1);
-
-      const std::optional<std::string> formCode =
-          importers::TranslateFormCode(importers::GetFormName(entry));
-      if (!formCode) {
-        // One misnamed file must not cost the files after it.
-        importers::FileReport(session, kSource, entry)
-            .FileProblem(
-                "its name gives no neighborhood form code (it must read neigh<form "
-                "code>.<extension>); the file was skipped.");
-      } else if (OpenTableForFile(session, kSource, entry, query, table) != 0) {
-        const std::string path = session.OutputFolder() + entry;
-        if (SourceFileFound(session, kSource, path)) {
+    ForEachOutputFile(
+        session, session.OutputFiles(), Attempt::Plain, [&](const std::string& entry) {
+          const std::optional<std::string> formCode = TranslateFormCode(GetFormName(entry));
+          if (!formCode) {
+            // One misnamed file must not cost the files after it.
+            FileReport(session, kSource, entry)
+                .FileProblem(
+                    "its name gives no neighborhood form code (it must read neigh<form "
+                    "code>.<extension>); the file was skipped.");
+            return;
+          }
+          if (OpenTableForFile(session, kSource, entry, query, table) == 0) return;
+          const std::string path = session.OutputFolder() + entry;
+          if (!SourceFileFound(session, kSource, path)) return;
           Recordset& rs = *session.CurrentRecordset();
-          const importers::FormMap formMap =
-              importers::INISectionToCollection(ctx, conversionFile, *formCode);
-          const std::vector<std::string> tagList = importers::StringToCollection(
+          const FormMap formMap = INISectionToCollection(ctx, conversionFile, *formCode);
+          const std::vector<std::string> tagList = StringToCollection(
               modINIFile::GetINIString(ctx, ResourceString(res::kNeighborhoodFormListSection),
                                        *formCode, "", conversionFile),
               layout::kTagListSeparator);
@@ -163,71 +161,67 @@ std::int32_t ImportNeighborhoodInformation(ImportSession& session) {
             tagColumns.push_back(column ? rs.FieldIndex(*column) : -1);
           }
 
-          importers::FileReport report(session, kSource, entry);
-          importers::RecordReader reader(ctx.env, path);
-          // One transaction per file, committed on every way out of this block.
-          FileTransaction transaction(session.Connection());
-          importers::FramedRecords records(reader, kFraming);
-          records.StopWhen(transaction);
-          importers::Record record;
-          while (records.Next(record)) {
-            const std::string name = support::Windows1252ToUtf8(
-                importers::CleanView(importers::Slice(record.head, layout::kName)));
+          rowsSaved +=
+              ImportFileRows(
+                  session, kSource, entry, path,
+                  {.framing = kFraming,
+                   .land =
+                       [&](const Record& record, FileReport& report,
+                           const FileTransaction& transaction) {
+                         const std::string name = support::Windows1252ToUtf8(
+                             CleanView(Slice(record.head, layout::kName)));
 
-            importers::LookupRule rule;
-            rule.addWithoutLookup = session.NoComparisons() || (rs.Bof() && rs.Eof());
-            if (!rule.addWithoutLookup)
-              rule.criteria =
-                  importers::ReplacePlaceholders(ResourceString(res::kNeighborhoodNameCriteria),
-                                                 "%s", {importers::DoubleApostrophes(name)});
-            importers::Landing landing = importers::PlaceRecord(rs, rule);
-            if (landing == importers::Landing::Conflict)
-              landing = importers::ResolveConflict(session, ConflictQuestion(name, rs), kWording,
-                                                   report, record);
+                         LookupRule rule;
+                         rule.addWithoutLookup = session.NoComparisons() || (rs.Bof() && rs.Eof());
+                         if (!rule.addWithoutLookup)
+                           rule.criteria =
+                               ReplacePlaceholders(ResourceString(res::kNeighborhoodNameCriteria),
+                                                   "%s", {DoubleApostrophes(name)});
+                         Landing landing = PlaceRecord(rs, rule);
+                         if (landing == Landing::Conflict)
+                           landing = ResolveConflict(session, ConflictQuestion(name, rs), kWording,
+                                                     report, record);
 
-            importers::RowWrite row(rs);
-            if (landing == importers::Landing::NewRow ||
-                landing == importers::Landing::ExistingRow) {
-              row.Set(layout::kNameColumn, db::Value::Text(name));
-              row.Set(layout::kCodeColumn, TextField(record.head, layout::kCode));
-              row.Set(layout::kAreaColumn, TextField(record.head, layout::kArea));
-              row.Set(layout::kDescriptionColumn, TextField(record.head, layout::kDescription));
-              row.Set(layout::kZoneColumn, TextField(record.head, layout::kZone));
-              if (tagList.empty()) {
-                // The fixed columns are saved all the same.
-                session.WriteToLog("Form map collection was empty.", kSource, -1);
-              } else {
-                const auto values = importers::WalkFieldText(record.body, tagList);
-                for (std::size_t i = 0; i < values.size(); ++i)
-                  if (tagColumns[i] >= 0)
-                    row.Set(tagColumns[i], importers::TextValue(values[i].second));
-              }
-            }
-            if (!row.Finish(landing, report, record)) continue;
-            ++rowsSaved;
-
-            if (landing != importers::Landing::NewRow) continue;
-            if (!secondary)
-              secondary = std::make_unique<SecondaryRows>(*session.Connection(),
-                                                          rs.FieldName(layout::kNameColumn));
-            std::string why;
-            if (!secondary->Add(name, why) && !transaction.Stopped()) {
-              session.WriteToLog(
-                  "Could not create additional record in secondary neighborhood table.", kSource,
-                  -1);
-              report.FileProblem("record " + std::to_string(record.number) + " at byte " +
-                                 std::to_string(record.offset) + " was added, but its row in " +
-                                 ResourceString(res::kSecondaryNeighborhoodsTable) +
-                                 " was not: " + why);
-            }
-          }
-          importers::FinishFile(report, records, reader, transaction);
-        }
-      }
-
-      session.AdvanceProgress();
-    }
-    return rowsSaved;
+                         RowWrite row(rs);
+                         if (landing == Landing::NewRow || landing == Landing::ExistingRow) {
+                           row.Set(layout::kNameColumn, db::Value::Text(name));
+                           row.Set(layout::kCodeColumn, TextField(record.head, layout::kCode));
+                           row.Set(layout::kAreaColumn, TextField(record.head, layout::kArea));
+                           row.Set(layout::kDescriptionColumn,
+                                   TextField(record.head, layout::kDescription));
+                           row.Set(layout::kZoneColumn, TextField(record.head, layout::kZone));
+                           if (tagList.empty()) {
+                             // The fixed columns are saved all the same.
+                             session.WriteToLog("Form map collection was empty.", kSource, -1);
+                           } else {
+                             const auto values = WalkFieldText(record.body, tagList);
+                             for (std::size_t i = 0; i < values.size(); ++i)
+                               if (tagColumns[i] >= 0)
+                                 row.Set(tagColumns[i], TextValue(values[i].second));
+                           }
+                         }
+                         if (!row.Finish(landing, report, record)) return false;
+                         if (landing != Landing::NewRow) return true;
+                         if (!secondary)
+                           secondary = std::make_unique<SecondaryRows>(
+                               *session.Connection(), rs.FieldName(layout::kNameColumn));
+                         std::string why;
+                         if (!secondary->Add(name, why) && !transaction.Stopped()) {
+                           session.WriteToLog(
+                               "Could not create additional record in secondary neighborhood "
+                               "table.",
+                               kSource, -1);
+                           report.FileProblem("record " + std::to_string(record.number) +
+                                              " at byte " + std::to_string(record.offset) +
+                                              " was added, but its row in " +
+                                              ResourceString(res::kSecondaryNeighborhoodsTable) +
+                                              " was not: " + why);
+                         }
+                         return true;
+                       }})
+                  .saved;
+        });
+    return static_cast<std::int32_t>(rowsSaved);
   });
 }
 

@@ -90,7 +90,6 @@ enum class ZazStage : int {
   OpenTable = 6,
   CreateTable = 7,
   CreatedTable = 8,
-  NextMainFile = 5,
   FindMainFile = 6,
   NextMainRecord = 7,
   DecodeMainRecord = 10,
@@ -119,73 +118,51 @@ struct PassState {
   ZazStage& step;
 };
 
-importers::RecordReader OpenRecordFile(const platform::Context& ctx, const std::string& path,
-                                       const std::string& name) {
-  importers::RecordReader reader(ctx.env, path);
-  if (reader.Failed())
-    throw std::runtime_error(
-        support::WithReason("The file '" + name + "' could not be opened", reader.Error()));
-  return reader;
-}
-
-// Ends the file: what was saved is committed and reported. A read failure then
-// ends the import. The rows the file saved, 0 when it was rolled back.
-std::int64_t EndFile(importers::FileReport& report, const importers::FramedRecords& records,
-                     const importers::RecordReader& reader, FileTransaction& transaction,
-                     const std::string& name, std::int64_t saved) {
-  const bool committed = importers::FinishFile(report, records, reader, transaction);
-  if (reader.Failed())
-    throw std::runtime_error(
-        support::WithReason("Reading the file '" + name + "' failed", reader.Error()));
-  return committed ? saved : 0;
-}
-
 // One main file: every record becomes a new row. The rows saved (and committed).
 std::int64_t ImportMainFile(PassState& pass, const std::string& name, const std::string& path) {
-  const platform::Context& ctx = pass.engine.Context();
-  importers::FileReport report(pass.engine, kSource, name);
-  importers::RecordReader reader = OpenRecordFile(ctx, path, name);
-  importers::FramedRecords records(reader, kMainFraming);
-  const std::int64_t total = records.Count();
-  if (reader.Failed())
-    throw std::runtime_error(
-        support::WithReason("Reading the file '" + name + "' failed", reader.Error()));
-  pass.window.Show("Importing data from file: " + name, total);
-  pass.wcids.Reserve(pass.wcids.size() + static_cast<std::size_t>(total));
-
-  // One transaction per file, committed on every way out of this function.
-  FileTransaction transaction(pass.engine.Connection());
-  records.StopWhen(transaction);
   Recordset* rs = pass.engine.CurrentRecordset();
-  std::int64_t saved = 0;
-  importers::Record record;
-  for (std::int64_t k = 0;; ++k) {
-    pass.step = ZazStage::NextMainRecord;
-    if (!records.Next(record)) break;
-    pass.step = ZazStage::DecodeMainRecord;
-    const std::string_view wcid = importers::CleanView(importers::Slice(record.head, comps::kWcid));
-    pass.window.Count(k);
-    // A record set that is not open (the table could not be made) ends the import here.
-    if (rs == nullptr) throw std::runtime_error("The record set is not open.");
-    if (!rs->AddNew()) throw std::runtime_error(rs->error());
+  const importers::FileResult file = importers::ImportFileRows(
+      pass.engine, kSource, name, path,
+      {.framing = kMainFraming,
+       .countFirst = true,
+       .readFailureEndsImport = true,
+       .reached =
+           [&](importers::FileStep step) {
+             if (step == importers::FileStep::NextRecord) pass.step = ZazStage::NextMainRecord;
+           },
+       .opened =
+           [&](std::int64_t total) {
+             pass.window.Show("Importing data from file: " + name, total);
+             pass.wcids.Reserve(pass.wcids.size() + static_cast<std::size_t>(total));
+           },
+       .land =
+           [&, k = std::int64_t{0}](const importers::Record& record, importers::FileReport& report,
+                                    const FileTransaction&) mutable {
+             pass.step = ZazStage::DecodeMainRecord;
+             const std::string_view wcid =
+                 importers::CleanView(importers::Slice(record.head, comps::kWcid));
+             pass.window.Count(k++);
+             // A record set that is not open (the table could not be made) ends the import here.
+             if (rs == nullptr) throw std::runtime_error("The record set is not open.");
+             if (!rs->AddNew()) throw std::runtime_error(rs->error());
 
-    pass.step = ZazStage::WriteMainRow;
-    importers::RowWrite row(*rs);
-    for (const comps::Placed& p : comps::kFields)
-      if (p.position != comps::kNotStored) row.Set(p.position, MainValue(record.head, p.field));
-    row.Set(comps::kUnfedColumn, db::Value::Text(""));
-    pass.step = ZazStage::SaveMainRow;
-    const bool rowSaved = row.Finish(importers::Landing::NewRow, report, record);
-    pass.wcids.Add(wcid, rowSaved);
-    if (rowSaved) ++saved;
+             pass.step = ZazStage::WriteMainRow;
+             importers::RowWrite row(*rs);
+             for (const comps::Placed& p : comps::kFields)
+               if (p.position != comps::kNotStored)
+                 row.Set(p.position, MainValue(record.head, p.field));
+             row.Set(comps::kUnfedColumn, db::Value::Text(""));
+             pass.step = ZazStage::SaveMainRow;
+             const bool saved = row.Finish(importers::Landing::NewRow, report, record);
+             pass.wcids.Add(wcid, saved);
 
-    pass.step = ZazStage::MainRecordDone;
-    pass.window.Step();
-  }
-  const std::int64_t landed = EndFile(report, records, reader, transaction, name, saved);
+             pass.step = ZazStage::MainRecordDone;
+             pass.window.Step();
+             return saved;
+           }});
   // Rows rolled back with the file were not saved.
-  pass.wcids.SettleFile(landed == saved);
-  return landed;
+  pass.wcids.SettleFile(file.committed);
+  return file.committed ? file.saved : 0;
 }
 
 // The two statements of one supplement file, prepared once, with the values
@@ -276,70 +253,74 @@ class SupplementStatements {
 // One supplement file. The records saved (and committed).
 std::int64_t ImportSupplementFile(PassState& pass, const std::string& name, const std::string& path,
                                   const std::string& table) {
-  const platform::Context& ctx = pass.engine.Context();
-  importers::FileReport report(pass.engine, kSource, name);
-  pass.step = ZazStage::OpenSupplementFile;
-  importers::RecordReader reader = OpenRecordFile(ctx, path, name);
-  importers::FramedRecords records(reader, kSupplementFraming);
-  pass.step = ZazStage::CountSupplementRecords;
-  const std::int64_t total = records.Count();
-  if (reader.Failed())
-    throw std::runtime_error(
-        support::WithReason("Reading the file '" + name + "' failed", reader.Error()));
-  pass.step = ZazStage::ShowSupplementWindow;
-  pass.window.Show("Importing date from file: " + name, total);
-  // The statements name the columns the record set reports at the tokens'
-  // positions; without an open record set there are none to name.
-  const Recordset* rs = pass.engine.CurrentRecordset();
-  if (rs == nullptr || rs->State() == 0)
-    throw std::runtime_error("The record set is not open: its column names cannot be read.");
-  SupplementStatements statements(*pass.engine.Connection(), table, *rs);
-
-  FileTransaction transaction(pass.engine.Connection());
-  records.StopWhen(transaction);
-  std::int64_t saved = 0;
+  std::unique_ptr<SupplementStatements> statements;
   importers::WcidSet::Match match;
   std::string problem;
-  importers::Record record;
-  for (std::int64_t k = 0;; ++k) {
-    pass.step = ZazStage::NextSupplementRecord;
-    if (!records.Next(record)) break;
-    pass.step = ZazStage::DecodeSupplementRecord;
-    const std::string_view wcid =
-        importers::CleanView(importers::Slice(record.head, supp::kWcid.field));
-    pass.wcids.Find(wcid, match);
-    pass.step = ZazStage::ShowSupplementCount;
-    pass.window.Count(k);
+  const importers::FileResult file = importers::ImportFileRows(
+      pass.engine, kSource, name, path,
+      {.framing = kSupplementFraming,
+       .countFirst = true,
+       .readFailureEndsImport = true,
+       .reached =
+           [&](importers::FileStep step) {
+             pass.step = step == importers::FileStep::Open    ? ZazStage::OpenSupplementFile
+                         : step == importers::FileStep::Count ? ZazStage::CountSupplementRecords
+                                                              : ZazStage::NextSupplementRecord;
+           },
+       .opened =
+           [&](std::int64_t total) {
+             pass.step = ZazStage::ShowSupplementWindow;
+             pass.window.Show("Importing date from file: " + name, total);
+             // The statements name the columns the record set reports at the
+             // tokens' positions; without an open record set there are none to name.
+             const Recordset* rs = pass.engine.CurrentRecordset();
+             if (rs == nullptr || rs->State() == 0)
+               throw std::runtime_error(
+                   "The record set is not open: its column names cannot be read.");
+             statements =
+                 std::make_unique<SupplementStatements>(*pass.engine.Connection(), table, *rs);
+           },
+       .land =
+           [&, k = std::int64_t{0}](const importers::Record& record, importers::FileReport& report,
+                                    const FileTransaction& transaction) mutable {
+             pass.step = ZazStage::DecodeSupplementRecord;
+             const std::string_view wcid =
+                 importers::CleanView(importers::Slice(record.head, supp::kWcid.field));
+             pass.wcids.Find(wcid, match);
+             pass.step = ZazStage::ShowSupplementCount;
+             pass.window.Count(k++);
 
-    pass.step = ZazStage::TakeSupplementValues;
-    statements.Take(record.head);
-    pass.step = ZazStage::WriteSupplementRow;
-    const bool ok =
-        match.found ? statements.Update(match.spellings, problem) : statements.Insert(problem);
-    report.Read();
-    if (!ok) {
-      // A failure of the whole file is reported once, by EndFile.
-      if (!transaction.Stopped()) report.Rejected(record, problem);
-    } else if (match.found && !match.saved) {
-      report.Rejected(record,
-                      "its main record was not saved, so no row of this import received its "
-                      "details");
-    } else {
-      ++saved;
-      if (record.cutShort)
-        report.StoredIncomplete(record, match.found);
-      else if (match.found)
-        report.Overwritten();
-      else
-        report.Added();
-    }
-    // The UPDATE wrote this record's spelling into every row of the identifier.
-    if (ok && match.found) pass.wcids.Respell(wcid, wcid);
+             pass.step = ZazStage::TakeSupplementValues;
+             statements->Take(record.head);
+             pass.step = ZazStage::WriteSupplementRow;
+             const bool ok = match.found ? statements->Update(match.spellings, problem)
+                                         : statements->Insert(problem);
+             report.Read();
+             bool saved = false;
+             if (!ok) {
+               // A failure of the whole file is reported once, by FinishFile.
+               if (!transaction.Stopped()) report.Rejected(record, problem);
+             } else if (match.found && !match.saved) {
+               report.Rejected(record,
+                               "its main record was not saved, so no row of this import received "
+                               "its details");
+             } else {
+               saved = true;
+               if (record.cutShort)
+                 report.StoredIncomplete(record, match.found);
+               else if (match.found)
+                 report.Overwritten();
+               else
+                 report.Added();
+             }
+             // The UPDATE wrote this record's spelling into every row of the identifier.
+             if (ok && match.found) pass.wcids.Respell(wcid, wcid);
 
-    pass.step = ZazStage::SupplementRecordDone;
-    pass.window.Step();
-  }
-  return EndFile(report, records, reader, transaction, name, saved);
+             pass.step = ZazStage::SupplementRecordDone;
+             pass.window.Step();
+             return saved;
+           }});
+  return file.committed ? file.saved : 0;
 }
 
 }  // namespace
@@ -410,35 +391,27 @@ std::int32_t ImportZazOzurs(ImportSession& session) {
 
         PassState pass{session, wcids, window, step};
         std::int64_t saved = 0;
-        for (const std::string& name : mainFiles) {
-          if (session.DatabaseFailed()) break;
-          step = ZazStage::NextMainFile;
-          session.WriteToLog(
-              "Attempting to import file: '" + name + "', this *may* take several minutes...", "",
-              -1);
-          step = ZazStage::FindMainFile;
-          const std::string path = session.OutputFolder() + name;
-          if (SourceFileFound(session, kSource, path)) saved += ImportMainFile(pass, name, path);
-          step = ZazStage::MainFileDone;
-          session.AdvanceProgress();
-        }
+        ForEachOutputFile(session, mainFiles, Attempt::MayTakeMinutes,
+                          [&](const std::string& name) {
+                            step = ZazStage::FindMainFile;
+                            const std::string path = session.OutputFolder() + name;
+                            if (SourceFileFound(session, kSource, path))
+                              saved += ImportMainFile(pass, name, path);
+                            step = ZazStage::MainFileDone;
+                          });
         window.Close();
 
-        for (const std::string& name : supplementFiles) {
-          if (session.DatabaseFailed()) break;
-          session.WriteToLog(
-              "Attempting to import file: '" + name + "', this *may* take several minutes...", "",
-              -1);
-          step = ZazStage::NextSupplementFile;
-          const std::string path = session.OutputFolder() + name;
-          if (!tooFewColumns.empty())
-            importers::FileReport(session, kSource, name)
-                .FileProblem("not imported: " + tooFewColumns + ".");
-          else if (SourceFileFound(session, kSource, path))
-            saved += ImportSupplementFile(pass, name, path, table);
-          step = ZazStage::SupplementFileDone;
-          session.AdvanceProgress();
-        }
+        ForEachOutputFile(session, supplementFiles, Attempt::MayTakeMinutes,
+                          [&](const std::string& name) {
+                            step = ZazStage::NextSupplementFile;
+                            const std::string path = session.OutputFolder() + name;
+                            if (!tooFewColumns.empty())
+                              FileReport(session, kSource, name)
+                                  .FileProblem("not imported: " + tooFewColumns + ".");
+                            else if (SourceFileFound(session, kSource, path))
+                              saved += ImportSupplementFile(pass, name, path, table);
+                            step = ZazStage::SupplementFileDone;
+                          });
         window.Close();
 
         const auto added = static_cast<std::int32_t>(
