@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
@@ -18,7 +19,6 @@
 #include <memory>
 
 #include "doubles/TestWorld.h"
-#include "e2e/RunProgram.h"
 #include "importers/Importers.h"
 #include "support/modRegistry.h"
 #include "ui/Twips.h"
@@ -78,7 +78,7 @@ struct Session {
   std::unique_ptr<CSImportEngine> engine;
 
   Session() {
-    e2e::Run(INGESTOR_SAMPLE_HOST, {world.Native("host")});
+    QProcess::execute(INGESTOR_SAMPLE_HOST, {QString::fromStdString(world.Native("host"))});
     world.MakeFolder("out");
     world.env.SetVariable("XDG_CONFIG_HOME", world.Native("config"));
     world.env.SetVariable("WINDIR", world.Native("host"));
@@ -117,6 +117,14 @@ struct Session {
     return rows;
   }
 };
+
+// The text of the run's log in `folder`; "" when there is none.
+std::string LogIn(const TestWorld& world, const std::string& folder) {
+  for (const auto& e : std::filesystem::directory_iterator(world.Native(folder)))
+    if (e.path().string().ends_with("-logfile.txt"))
+      return world.Read(folder + "/" + e.path().filename().string());
+  return "";
+}
 
 QStringList Entries(QListWidget* list) {
   QStringList out;
@@ -179,7 +187,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(Entries(window.lstFiles()), left);
     std::string log;
     for (auto& e : std::filesystem::directory_iterator(s.world.Native("out")))
-      if (e.path().string().ends_with("-logfile.txt")) log = e2e::Slurp(e.path().string());
+      if (e.path().string().ends_with("-logfile.txt"))
+        log = s.world.Read("out/" + e.path().filename().string());
     std::size_t r1 = log.find("file: 'r1.dat"), r4 = log.find("file: 'r4.dat");
     QVERIFY2(r1 != std::string::npos && r4 != std::string::npos && r1 < r4, log.c_str());
     for (const char* gone : {"'r2.dat", "'r3.dat", "'r5.dat"})
@@ -393,7 +402,7 @@ class MainWindowTest : public QObject {
         QVERIFY2(status == before, what);
       else
         QVERIFY2(status.contains(route.said), (name + ": " + status.toStdString()).c_str());
-      std::string log = e2e::LogIn(s.world.Native("out"));
+      std::string log = LogIn(s.world, "out");
       QVERIFY2(log.empty() != route.logged, what);
       if (route.logged) {
         while (log.ends_with("\r\n")) log.resize(log.size() - 2);
