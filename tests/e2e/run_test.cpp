@@ -85,10 +85,10 @@ TEST(Run, StepsNamesFoldersExtractorsAndDatabases) {
          s.database = "a;DBQ=b{c}.mdb";
          s.Lenders();
          s.world.Write("precious", "precious");  // linked to by the next seconds' log names
-         ASSERT_EQ(e2e::Run("/bin/sh", {"-c", "cd '" + s.world.Native("out") + "' && for i in 0 "
-                             "1 2 3 4 5; do n=$(date -d @$(($(date +%s)+i)) +%Y-%m-%d-%H%M%S-log"
-                             "file.txt); if [ $((i%2)) = 0 ]; then ln -s ../precious $n; else "
-                             "printf 'earlier run' >$n; fi; done"}).status, 0);
+         ASSERT_EQ(e2e::Run("/bin/sh", {"-c", "cd '" + s.world.Native("out") + "' && t=$(date +%s)"
+                             " && for i in 0 1 2 3 4 5; do n=$(date -d @$((t+i)) +%Y-%m-%d-%H%M"
+                             "%S-logfile.txt); if [ $((i%2)) = 0 ]; then ln -s ../precious $n; "
+                             "else printf 'earlier run' >$n; fi; done"}).status, 0);
        },
        [](Scene& s) {
          const std::string log = s.Log();
