@@ -1,8 +1,11 @@
 // The windows, offscreen, driven as a person would (a timer answers each modal
 // box once it is up): every way of starting an import from the main window to
-// the end of the run, message boxes and the file progress window.
+// the end of the run (the file dialog included), message boxes and the file
+// progress window.
 #include <QApplication>
+#include <QFileDialog>
 #include <QLabel>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
@@ -39,6 +42,11 @@ class BoxAnswerer : public QObject {
  public:
   explicit BoxAnswerer(std::deque<B::StandardButton> answers) : answers_(answers) {
     connect(&timer_, &QTimer::timeout, this, [this] {
+      // A file dialog gets `file`.
+      if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+        dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->setText(file);
+        return static_cast<QDialog*>(dialog)->accept();
+      }
       auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
       // A box is answered once (a later box may reuse the address of a closed one).
       if (box == nullptr || answers_.empty() || box->property("answered").toBool()) return;
@@ -52,23 +60,14 @@ class BoxAnswerer : public QObject {
     timer_.start(5);
   }
   QStringList texts;
+  QString file;
   std::tuple<B::StandardButtons, Qt::TextFormat, QWidget*> shown;  // the last box's
-};
-
-// A user interface whose file dialog returns a chosen answer.
-class ScriptedDialogUi : public QtUserInterface {
- public:
-  using QtUserInterface::QtUserInterface;
-  platform::OpenDialogResult ShowOpenDialog(const platform::OpenDialogOptions& options) override {
-    return {answer, options.filterIndex};
-  }
-  std::string answer;
 };
 
 // A sample host installation, output folder, registry and engine, as INI mode starts them.
 struct Session {
   testing_doubles::TestWorld world;
-  ScriptedDialogUi ui{world.env, true, world.ui};
+  QtUserInterface ui{world.env, true, world.ui};
   platform::Context ctx{world.env, ui, world.files};
   modIngestor::Arguments args;
   std::unique_ptr<CSImportEngine> engine =
@@ -174,7 +173,7 @@ class WindowTest : public QObject {
       if (route.answer != kNone) answers.push_back(route.answer);
       BoxAnswerer boxes(answers);
       if (route.browse != nullptr) {
-        s.ui.answer = s.world.Program(route.browse);
+        boxes.file = QString::fromStdString(s.world.Native(route.browse));
         window.cmdBrowse()->click();
       }
       if (route.option >= 0) window.optDataType(route.option)->click();
