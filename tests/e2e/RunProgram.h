@@ -1,103 +1,169 @@
-// Runs a program as a child process with stdin from /dev/null and returns its
-// exit status, stdout and stderr.
+// Runs the ingestor as a child process in the world one run works in: a
+// temporary folder with the source, output folder and database its tail names.
 #pragma once
 
 #include <fcntl.h>
-#include <spawn.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
-#include <string>
-#include <vector>
+#include <regex>
+#include <set>
 
-extern char** environ;
+#include "doubles/TestWorld.h"
+#include "platform/db/Connect.h"
 
 namespace e2e {
 
+namespace fs = std::filesystem;
+using Rows = std::vector<std::string>;
+
 struct RunResult {
   int status = -1;  // exit status, or 128 + signal
-  std::string out;
-  std::string err;
+  std::string out, err;
 };
-
-inline std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// True for the variables that would let the program find a display; children
-// run headless unless a test passes them in `extraEnv`.
-inline bool NamesDisplay(const std::string& entry) {
-  for (const char* name : {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM="})
-    if (entry.rfind(name, 0) == 0) return true;
-  return false;
-}
-
-// `extraEnv` entries ("NAME=value") are added to this process's environment,
-// less the display variables.
-inline RunResult Run(const std::string& program, const std::vector<std::string>& args,
-                     const std::vector<std::string>& extraEnv = {}) {
-  char outName[] = "/tmp/ingestor-e2e-out-XXXXXX";
-  char errName[] = "/tmp/ingestor-e2e-err-XXXXXX";
-  int outFd = ::mkstemp(outName);
-  int errFd = ::mkstemp(errName);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  posix_spawn_file_actions_adddup2(&actions, outFd, 1);
-  posix_spawn_file_actions_adddup2(&actions, errFd, 2);
-
-  std::vector<std::string> argStore{program};
-  argStore.insert(argStore.end(), args.begin(), args.end());
-  std::vector<char*> argv;
-  for (auto& a : argStore) argv.push_back(a.data());
-  argv.push_back(nullptr);
-  std::vector<std::string> envStore;
-  for (char** e = environ; *e != nullptr; ++e)
-    if (!NamesDisplay(*e)) envStore.emplace_back(*e);
-  envStore.insert(envStore.end(), extraEnv.begin(), extraEnv.end());
-  std::vector<char*> envp;
-  for (auto& e : envStore) envp.push_back(e.data());
-  envp.push_back(nullptr);
-
-  RunResult result;
-  pid_t pid;
-  if (posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), envp.data()) == 0) {
-    int wstatus = 0;
-    while (::waitpid(pid, &wstatus, 0) < 0) {
-    }
-    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  ::close(outFd);
-  ::close(errFd);
-  result.out = Slurp(outName);
-  result.err = Slurp(errName);
-  ::unlink(outName);
-  ::unlink(errName);
-  return result;
-}
 
 // A native path written the way a command tail carries it ('/' -> '\').
 inline std::string TailPath(std::string native) {
-  for (char& c : native)
-    if (c == '/') c = '\\';
+  std::replace(native.begin(), native.end(), '/', '\\');
   return native;
 }
 
-// The text of the run's log file in `folder` ("...-logfile.txt"); "" when
-// there is none.
+inline std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Runs `program` with stdin from /dev/null and this process's environment
+// less what would let it find a display, plus `extraEnv` ("NAME=value").
+inline RunResult Run(const std::string& program, const Rows& args, const Rows& extraEnv = {}) {
+  std::string line = "exec env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM";
+  for (const Rows& words : {extraEnv, Rows{program}, args})
+    for (const std::string& word : words)
+      line += " '" + std::regex_replace(word, std::regex("'"), "'\\''") + "'";
+  char temporary[] = "/tmp/ingestor-run-XXXXXX";
+  const std::string io = ::mkdtemp(temporary) ? temporary : "/nonexistent";
+  const int status = std::system((line + " </dev/null >" + io + "/out 2>" + io + "/err").c_str());
+  const RunResult result{WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
+                         Slurp(io + "/out"), Slurp(io + "/err")};
+  fs::remove_all(io);
+  return result;
+}
+
+// The text of the run's log in `folder` ("...-logfile.txt"); "" when there is none.
 inline std::string LogIn(const std::string& folder) {
-  for (const auto& e : std::filesystem::directory_iterator(folder))
+  for (const auto& e : fs::directory_iterator(folder))
     if (e.path().string().ends_with("-logfile.txt")) return Slurp(e.path());
   return "";
 }
+
+#ifdef INGESTOR_E2E
+// One run's world; the fields are what its command tail names.
+struct Scene {
+  testing_doubles::TestWorld world;
+  std::shared_ptr<void> held;  // a lock, a mount: released (by its deleter) before the folder goes
+  std::string extractor = INGESTOR_SAMPLE_EXTRACTOR;
+  std::string source = "host", output = "out", database = "Lenders.mdb", type = "5", flags;
+  Rows env, runAs;  // runAs: a command put in front of the ingestor
+
+  // A lender source folder and an empty lender database.
+  void Lenders() {
+    world.Write("host/lender.dta", "lender data");
+    world.MakeFolder(output);
+    Sql("CREATE TABLE Lenders (ID INTEGER PRIMARY KEY, LenderDBID TEXT, LenderName TEXT)");
+  }
+  // The sample host installation, and the Windows folder that finds it.
+  void SampleHost() {
+    ASSERT_EQ(Run(INGESTOR_SAMPLE_HOST, {world.Native("host")}).status, 0);
+    env.push_back("WINDIR=" + world.Native("host"));
+  }
+  // The tail; the output folder is created.
+  std::string Tail() const {
+    world.MakeFolder(output);
+    const std::string from = world.Native(source);
+    return TailPath(extractor) + "/" + TailPath(from) + (fs::is_directory(from) ? "\\/" : "/") +
+           TailPath(world.Native(output)) + "\\/" + type + "/" + TailPath(world.Native(database)) +
+           flags;
+  }
+  RunResult Go() const {
+    Rows args = runAs;
+    args.insert(args.end(), {INGESTOR_BINARY, Tail()});
+    return Run(args[0], {args.begin() + 1, args.end()}, env);
+  }
+  // Every log of the output folder, concatenated.
+  std::string Log() const {
+    std::string text;
+    for (const auto& e : fs::directory_iterator(world.Native(output)))
+      if (e.path().filename().string().find("-logfile") != std::string::npos)
+        text += Slurp(e.path());
+    return text;
+  }
+  // Every path under `relative`, sorted, joined with '|', digits (time stamps) as '#'.
+  std::string Tree(const std::string& relative) const {
+    std::set<std::string> paths;
+    for (const auto& e : fs::recursive_directory_iterator(world.Native(relative)))
+      paths.insert(std::regex_replace(e.path().lexically_relative(world.Native(relative)).string(),
+                                      std::regex("\\d+"), "#"));
+    std::string joined;
+    for (const std::string& path : paths) joined += (joined.empty() ? "" : "|") + path;
+    return joined;
+  }
+  std::unique_ptr<db::Backend> Open() {
+    Rows errors;
+    return world.real.OpenDatabase("DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" +
+                                       db::ConnectionValue(world.Native(database)) + ";",
+                                   errors);
+  }
+  // The rows `sql` returns, each its columns joined with '|' ("<null>": NULL).
+  Rows Query(const std::string& sql) {
+    Rows rows;
+    std::string error;
+    auto db = Open();
+    auto st = db ? db->Prepare(sql, error) : nullptr;
+    EXPECT_TRUE(st) << sql << ": " << error;
+    while (st && st->Step() == db::StepResult::Row) {
+      rows.emplace_back();
+      for (int i = 0; i < st->ColumnCount(); ++i)
+        rows.back() +=
+            (i ? "|" : "") + (st->Column(i).IsNull() ? "<null>" : st->Column(i).ToText());
+    }
+    return rows;
+  }
+  // Runs `sql`, creating the database first (an empty file is an empty database).
+  void Sql(const std::string& sql) {
+    if (!world.Has(database)) world.Write(database, "");
+    EXPECT_EQ(Query(sql), Rows{});
+  }
+  // An executable script; its path.
+  std::string Script(const std::string& relative, const std::string& body,
+                     const std::string& interpreter = "#!/bin/sh\n") {
+    world.Write(relative, interpreter + body);
+    fs::permissions(world.Native(relative), fs::perms(0755));
+    return world.Native(relative);
+  }
+};
+
+// The run's status, a text on its stderr, and texts its log holds in this
+// order ("!text": nowhere in the log, "*text": anywhere). One log line is one
+// event: every line break is the log's own CR LF.
+inline void Expect(const RunResult& r, const std::string& log, int status, const Rows& logged,
+                   const std::string& said) {
+  EXPECT_EQ(r.status, status) << r.err << log;
+  EXPECT_NE(r.err.find(said), std::string::npos) << r.err;
+  std::size_t at = 0;
+  for (const std::string& text : logged) {
+    if (text[0] == '!' || text[0] == '*') {
+      EXPECT_EQ(log.find(text.substr(1)) == std::string::npos, text[0] == '!') << text << log;
+    } else if ((at = log.find(text, at)) == std::string::npos) {
+      ADD_FAILURE() << "missing or out of order: " << text << "\n" << log;
+      at = 0;
+    }
+  }
+  EXPECT_FALSE(std::regex_search(log, std::regex("(^|[^\r])\n"))) << "a bare line feed\n" << log;
+}
+#endif
 
 }  // namespace e2e

@@ -1,8 +1,5 @@
-// Runs display detection once and prints what it decided:
-//   console                         no display is usable
-//   qt:<platform> interactive=<0|1> a Qt application was started
-// and then the platform variable as the process is left with it:
-//   QT_QPA_PLATFORM=<value>  or  QT_QPA_PLATFORM unset
+// Runs display detection once and prints its decision ("console", or
+// "qt:<platform> interactive=<0|1>"), then QT_QPA_PLATFORM as it is left.
 #include <cstdio>
 #include <cstdlib>
 
@@ -17,9 +14,6 @@ int main(int argc, char** argv) {
   else
     std::printf("console\n");
   const char* platform = std::getenv("QT_QPA_PLATFORM");
-  if (platform != nullptr)
-    std::printf("QT_QPA_PLATFORM=%s\n", platform);
-  else
-    std::printf("QT_QPA_PLATFORM unset\n");
+  std::printf("QT_QPA_PLATFORM%s%s\n", platform ? "=" : " unset", platform ? platform : "");
   return 0;
 }
