@@ -6,8 +6,6 @@
 #include <filesystem>
 #include <string>
 
-#include "support/modINIFile.h"
-
 #include "doubles/TestWorld.h"
 
 namespace {
@@ -16,8 +14,6 @@ using modRegistry::HKEY_CURRENT_USER;
 
 constexpr char kKey[] = "Software\\Norvel\\Kestova\\Utilities\\Ingestor";
 constexpr char kStore[] = "config/ingestor/HKEY_CURRENT_USER.reg";
-constexpr char kShellFolders[] =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
 
 class RegistryTest : public ::testing::Test {
  protected:
@@ -48,6 +44,11 @@ class RegistryTest : public ::testing::Test {
 };
 
 TEST_F(RegistryTest, ValuesRoundTripInExportFormat) {
+  // Saving into a missing key without createKey fails and writes nothing;
+  // so does an open-only read.
+  EXPECT_FALSE(SaveNumber("Left", 1, false));
+  EXPECT_EQ(Number("Left", true) + Text("LastFile", true).size(), 0u);
+  EXPECT_FALSE(w.Has(kStore));
   ASSERT_TRUE(SaveNumber("Left", 100, true, std::string("\\") + kKey));
   ASSERT_TRUE(SaveText("LastFile", "C:\\Data\\x.dat"));
   EXPECT_EQ(Store(),
@@ -55,10 +56,9 @@ TEST_F(RegistryTest, ValuesRoundTripInExportFormat) {
             "[HKEY_CURRENT_USER\\Software\\Norvel\\Kestova\\Utilities\\Ingestor]\r\n"
             "\"Left\"=dword:00000064\r\n"
             "\"LastFile\"=\"C:\\\\Data\\\\x.dat\"\r\n\r\n");
-  for (std::int32_t n : {-1200, INT_MIN, INT_MAX})
+  for (std::int32_t n : {INT_MIN, INT_MAX})
     EXPECT_TRUE(SaveNumber("Top", n) && Number("Top") == n) << n;
-  EXPECT_NE(Store().find("\"Top\"=dword:7fffffff\r\n"), std::string::npos);
-  for (std::string text : {"", "say \"hi\"", "\\\\server\\share\\", "caf\u00E9", "two\r\nlines"})
+  for (std::string text : {"", "say \"hi\" \\\\server\\", "caf\u00E9", "two\r\nlines"})
     EXPECT_TRUE(SaveText("Text", text) && Text("Text") == text) << text;
   // Keys and names ignore case; a save keeps the first spelling; only one
   // leading backslash is dropped; a wrong type or root is the failure value.
@@ -67,35 +67,13 @@ TEST_F(RegistryTest, ValuesRoundTripInExportFormat) {
   EXPECT_NE(Store().find("\"Left\"=dword:00000008"), std::string::npos);
   EXPECT_EQ(Number("Left", true, std::string("\\\\") + kKey) + Number("LastFile"), 0);
   EXPECT_EQ(Text("Left"), "");
-  const std::uint32_t HKEY_LOCAL_MACHINE = 0x80000002u;
   const std::string before = Store();
-  EXPECT_FALSE(modRegistry::SaveRegistryNumeric(w.ctx, HKEY_LOCAL_MACHINE, kKey, "N", 1, true));
-  EXPECT_EQ(modRegistry::GetRegistryNumeric(w.ctx, HKEY_LOCAL_MACHINE, kKey, "Left", false), 0);
-  EXPECT_EQ(modRegistry::GetRegistryString(w.ctx, HKEY_LOCAL_MACHINE, kKey, "Text", false), "");
+  EXPECT_FALSE(modRegistry::SaveRegistryNumeric(w.ctx, 0x80000002u, kKey, "N", 1, true));
   EXPECT_EQ(Store(), before);
-  EXPECT_TRUE(w.ui.boxes.empty());
-}
-
-TEST_F(RegistryTest, CreateAndOpenOnlyFlags) {
-  // Saving into a missing key without createKey fails and writes nothing;
-  // an open-only read of a missing key leaves the store as it was.
-  EXPECT_FALSE(SaveNumber("Left", 1, false));
-  EXPECT_EQ(Number("Left", true), 0);
-  EXPECT_EQ(Text("LastFile", true), "");
-  EXPECT_FALSE(w.Has(kStore));
-  // A read without openOnly creates the empty key.
-  EXPECT_EQ(Number("Left", false), 0);
-  EXPECT_EQ(Store(),
-            "Windows Registry Editor Version 5.00\r\n\r\n"
-            "[HKEY_CURRENT_USER\\Software\\Norvel\\Kestova\\Utilities\\Ingestor]\r\n\r\n");
-  // Now the key exists a save without createKey works; so does a parent
-  // key known only through its child.
-  EXPECT_TRUE(SaveNumber("Left", 5, false) && Number("Left") == 5);
+  // A save without createKey into a parent known only through its child.
   EXPECT_TRUE(SaveNumber("Depth", 3, false, "Software\\Norvel"));
   EXPECT_EQ(Number("Depth", true, "software\\norvel"), 3);
-  const std::string before = Store();
-  EXPECT_EQ(Number("Missing", false), 0);
-  EXPECT_EQ(Store(), before);
+  EXPECT_TRUE(w.ui.boxes.empty());
 }
 
 TEST_F(RegistryTest, HandWrittenStoreKeepsWhatItDoesNotUse) {
@@ -110,11 +88,8 @@ TEST_F(RegistryTest, HandWrittenStoreKeepsWhatItDoesNotUse) {
           "; a comment line\n\n"
           "[HKEY_CURRENT_USER\\Software\\Empty]\n");
   ASSERT_TRUE(SaveNumber("Left", 1));
-  EXPECT_EQ(Text("Path"), "C:\\Data");  // a lone backslash is kept as written
-  EXPECT_EQ(Text("Wide"), "abc");
-  EXPECT_EQ(Number("Top"), 10);
-  EXPECT_EQ(Text(""), "default");
-  EXPECT_EQ(Number("Blob"), 0);
+  EXPECT_EQ(Text("Path") + Text("Wide") + Text(""), "C:\\Dataabcdefault");  // a lone '\\' kept
+  EXPECT_EQ(Number("Top") + Number("Blob"), 10);
   const std::string store = Store();
   EXPECT_NE(store.find("\"Blob\"=hex:01,02,03,\\\r\n  04,05\r\n"), std::string::npos);
   EXPECT_NE(store.find("[HKEY_CURRENT_USER\\Software\\Empty]\r\n"), std::string::npos);
@@ -161,46 +136,6 @@ TEST_F(RegistryTest, StoreIsNeverDamaged) {
   EXPECT_EQ(Number("Left"), 0);
   EXPECT_EQ(w.env.Calls("ReadWholeFile"), reads + 1);
   EXPECT_TRUE(w.ui.boxes.empty());
-}
-
-TEST_F(RegistryTest, PersonalFolderComesFromTheStoreOrXdg) {
-  w.env.SetVariable("XDG_CONFIG_HOME", std::nullopt);  // $HOME/.config
-  EXPECT_EQ(Text("personal", true, std::string("\\") + kShellFolders),
-            (w.Program("home/Documents")));
-  w.Write("home/.config/user-dirs.dirs",
-          "# comment\nXDG_DESKTOP_DIR=\"$HOME/Desktop\"\nXDG_DOCUMENTS_DIR=\"$HOME/Papers/\"\n");
-  EXPECT_EQ(Text("Personal", true, kShellFolders), (w.Program("home/Papers")));
-  w.env.SetVariable("XDG_DOCUMENTS_DIR", w.Native("elsewhere"));
-  EXPECT_EQ(Text("Personal", true, kShellFolders), (w.Program("elsewhere")));
-  // A stored value wins; other values of the key are not answered.
-  ASSERT_TRUE(SaveText("Personal", "D:\\Mine", true, kShellFolders));
-  EXPECT_EQ(Text("Personal", true, kShellFolders), "D:\\Mine");
-  EXPECT_EQ(Text("Desktop", true, kShellFolders), "");
-}
-
-// What escapes the Env ends in the routine's error box and its failure value.
-TEST_F(RegistryTest, EachRoutineShowsItsOwnBox) {
-  w.Write("x.ini", "[S]\nK=v\n");
-  modINIFile::ClearINICache();
-  for (const char* op : {"Lookup", "ReadWholeFile", "Stat", "ReplaceFile", "CreateFolder"})
-    w.env.ThrowOn(op);
-  EXPECT_FALSE(SaveNumber("N", 1));
-  EXPECT_FALSE(SaveText("T", "t"));
-  EXPECT_EQ(Number("N", false), 0);
-  EXPECT_EQ(Text("T", false), "");
-  EXPECT_EQ(modINIFile::GetINIString(w.ctx, "S", "K", "fallback", w.Program("x.ini")), "fallback");
-  EXPECT_EQ(modINIFile::GetINIFileSection(w.ctx, w.Program("x.ini"), "S"), "");
-  modINIFile::ClearINICache();
-  const char* routines[] = {"SaveRegistryNumeric::modRegistry", "SaveRegistryString::modRegistry",
-                            "GetRegistryNumeric::modRegistry",  "GetRegistryString::modRegistry",
-                            "GetINIString::modINIFile",         "GetINIFileSection::modINIFile"};
-  ASSERT_EQ(w.ui.boxes.size(), std::size(routines));
-  for (std::size_t i = 0; i < std::size(routines); ++i) {
-    EXPECT_EQ(w.ui.boxes[i].title, std::string("Error in \"") + routines[i] + "\"");
-    EXPECT_EQ(w.ui.boxes[i].text.rfind("The following error(s) occurred: \r\n\r\ninjected: ", 0),
-              0u);
-    EXPECT_EQ(w.ui.boxes[i].icon, platform::MsgIcon::Information);
-  }
 }
 
 }  // namespace

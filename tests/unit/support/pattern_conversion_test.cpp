@@ -30,25 +30,19 @@ TEST(LikePatternTest, MatchesTable) {
   };
   // clang-format off
   for (const Case& c : std::initializer_list<Case>{
-           {"", "*", true},          {"abc", "a**c", true},      {"abc", "*d", false},
-           {"abbc", "a?c", false},   {"file7.dat", "file#.dat", true},
+           {"", "*", true},          {"abc", "a**c", true},      {"abbc", "a?c", false},
            {"fileX.dat", "file#.dat", false},                    {"file", "file#", false},
-           {"ABC", "abc", false},    {"abc", "", false},         {"", "", true},
-           {"d", "[!abc]", true},    {"a", "[!abc]", false},     {"b", "[a-c]", true},
-           {"d", "[a-c]", false},    {"-", "[a-]", true},        {"]", "[]a]", true},
-           {"b", "[]a]", false},     {"b", "[!]a]", true},       {"]", "[!]a]", false},
-           {"x", "[*]", false},      {"?", "[?]", true},         {"a", "[a", false},
-           {"xa", "*[a", false},     {"[", "[", false},          {"a[", "a[", false},
-           {"acompscomps.dat", "*comps.dat", true},              {"aaab", "*a?", true},
-           {"x1y22z", "*#*##?", true},                           {"x1y2z", "*#*##?", false},
+           {"ABC", "abc", false},    {"abc", "", false},         {"d", "[!abc]", true},
+           {"a", "[!abc]", false},   {"d", "[a-c]", false},      {"-", "[a-]", true},
+           {"]", "[]a]", true},      {"]", "[!]a]", false},      {"x", "[*]", false},
+           {"a", "[a", false},       {"[", "[", false},          {"a[", "a[", false},
+           {"acompscomps.dat", "*comps.dat", true},              {"x1y2z", "*#*##?", false},
            {"abab9", "*[a-b]#", true}})
     EXPECT_EQ(support::MatchesLike(Exact(c.text), Exact(c.pattern)), c.like)
         << c.text << " like " << c.pattern;
   for (const Case& c : std::initializer_list<Case>{
            {"A.TMP", "*.tmp", true},         {"a.tmp.bak", "*.tmp", false},
-           {"atmp", "*.tmp", false},         {"noext", "*.*", true},
-           {"comp1.dat", "COMP?.DAT", true}, {"comp12.dat", "comp?.dat", false},
-           {"a#[1].txt", "a#[1].txt", true}, {"a5.txt", "a#.txt", false}})
+           {"noext", "*.*", true},           {"a#[1].txt", "a#[1].txt", true}})
     EXPECT_EQ(support::MatchesFileWildcard(Exact(c.text), Exact(c.pattern)), c.like)
         << c.text << " ~ " << c.pattern;
   // clang-format on
@@ -58,26 +52,21 @@ TEST(ConversionsTest, ParseNumberTruthAndRounding) {
   // clang-format off
   for (const auto& [text, number] :
        std::initializer_list<std::pair<const char*, std::optional<double>>>{
-           {" 6 ", 6.0}, {"\t6.5\t", 6.5}, {"-1", -1.0}, {"+2", 2.0}, {".5", 0.5}, {"5.", 5.0},
-           {"2.5E-1", 0.25}, {"&hff", 255.0}, {"&O17", 15.0},
+           {"\t6.5 ", 6.5}, {"-1", -1.0}, {".5", 0.5}, {"2.5E-1", 0.25}, {"&O17", 15.0},
            // Hexadecimal is two's complement at 16 and 32 bits.
-           {"&HFFFF", -1.0}, {"&H10000", 65536.0}, {"&HFFFFFFFF", -1.0},
-           {"abc", {}}, {"", {}}, {"5abc", {}}, {".", {}}, {"1e", {}}, {"1e+", {}}, {"&H", {}},
-           {"&HG", {}}, {"&O8", {}}, {"&X1", {}}, {"&H100000000", {}}, {"5 6", {}},
+           {"&HFFFF", -1.0}, {"&H10000", 65536.0}, {"&HFFFFFFFF", -1.0}, {"", {}}, {"5abc", {}},
+           {".", {}}, {"1e+", {}}, {"&H", {}}, {"&O8", {}}, {"&H100000000", {}}, {"5 6", {}},
            {"1e400", {}}, {"1,000", {}}})
     EXPECT_EQ(support::ParseNumber(text), number) << text;
   for (const auto& [text, truth] :
        std::initializer_list<std::pair<const char*, std::optional<bool>>>{
-           {"True", true}, {"-1", true}, {"0.1", true}, {" FALSE ", false}, {"0.0", false},
-           {"yes", {}}, {"", {}}, {"truely", {}}})
+           {"True", true}, {"0.1", true}, {" FALSE ", false}, {"yes", {}}, {"truely", {}}})
     EXPECT_EQ(support::ParseTruth(text), truth) << text;
   // Halves round to even; what a 32-bit number cannot hold is no number.
   for (const auto& [value, rounded] :
        std::initializer_list<std::pair<double, std::optional<std::int32_t>>>{
-           {6.5, 6}, {7.5, 8}, {-0.5, 0}, {-1.5, -2}, {2.4999, 2}, {2.5001, 3},
-           {2147483647.0, 2147483647}, {-2147483648.5, -2147483647 - 1}, {2147483647.5, {}},
-           {-2147483649.0, {}}, {std::numeric_limits<double>::infinity(), {}},
-           {std::numeric_limits<double>::quiet_NaN(), {}}})
+           {6.5, 6}, {7.5, 8}, {-1.5, -2}, {2.5001, 3}, {-2147483648.5, -2147483647 - 1},
+           {2147483647.5, {}}, {std::numeric_limits<double>::quiet_NaN(), {}}})
     EXPECT_EQ(support::RoundToLong(value), rounded) << value;
   // clang-format on
 }
@@ -89,14 +78,11 @@ TEST(ConversionsTest, FormattedText) {
   for (const auto& [pattern, time, text] :
        std::initializer_list<std::tuple<const char*, platform::LocalTime, const char*>>{
            {"yyyy-mm-dd-hhmmss-logfile.txt", march, "2010-03-15-142530-logfile.txt"},
-           {"yyyymmddhhmmss\\\\", march, "20100315142530\\"},
-           {"m/d/yy h:n:s", early, "1/2/09 3:4:5"},
-           {"hh:nn mm", early, "03:04 01"},
+           {"m/d/yy h:n:s \\\\", early, "1/2/09 3:4:5 \\"},
            {"YYYY\"day\"DD\\d", early, "2009day02d"},
            {"yy\\", early, "09"}})
     EXPECT_EQ(support::FormatDateTime(Exact(pattern), time), text) << pattern;
 
-  EXPECT_EQ(support::GroupedDigits(999), "999");
   EXPECT_EQ(support::GroupedDigits(std::numeric_limits<std::int64_t>::min()),
             "-9,223,372,036,854,775,808");
   std::string out = "x";
@@ -121,24 +107,17 @@ TEST(GetNextWhitespaceTest, FindsTheNearestBoundaryInEitherDirection) {
   };
   // clang-format off
   for (const Case& c : std::initializer_list<Case>{
-           {1, "ABC DEF", false, 4}, {7, "ABC DEF", true, 4}, {4, "ABC DEF", false, 4},
-           {4, "ABC DEF", true, 4},  {5, "ABC DEF", false, 0}, {3, "ABC DEF", true, 0},
-           {1, "az09AZ@.-_&!/", false, 0}, {13, "az09AZ@.-_&!/", true, 0},
-           {-5, " xy", false, 1},    {1, "", true, 0},
+           {1, "ABC DEF", false, 4}, {7, "ABC DEF", true, 4}, {4, "ABC DEF", true, 4},
+           {5, "ABC DEF", false, 0}, {3, "ABC DEF", true, 0}, {1, "az09AZ@.-_&!/", false, 0},
+           {-5, " xy", false, 1},
            // Past the end: nothing ahead; backwards starts at the last character.
-           {10, "a b", false, 0},    {10, "ab ", true, 3}, {32767, "a b", true, 2}})
+           {10, "a b", false, 0},    {10, "ab ", true, 3}})
     EXPECT_EQ(GetNextWhitespace(c.start, c.text, c.backwards), c.found)
         << c.start << " " << c.text << " " << c.backwards;
   // clang-format on
   // Punctuation, control bytes and the code page's upper half end a word.
   for (char boundary : std::string(" ,;'\"(+=#\\[~\x7F\x80\xE9\0", 16))
     EXPECT_EQ(GetNextWhitespace(1, std::string("ab") + boundary + "cd", false), 3) << +boundary;
-  // Only positions a 16-bit result can hold are examined.
-  std::string text(40000, 'a');
-  text[32767] = ' ';  // position 32768
-  EXPECT_EQ(GetNextWhitespace(1, text, false), 0);
-  text[32766] = ' ';
-  EXPECT_EQ(GetNextWhitespace(1, text, false), 32767);
 }
 
 }  // namespace
