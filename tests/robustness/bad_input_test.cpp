@@ -295,15 +295,13 @@ TEST_F(BadInput, TenMegabytesWithoutABreak) {
   const Kind& responses = kKinds[0];
   Outcome o = Import(responses, {{responses.file, responses.record("FIRSTREC") + LengthPrefix(40) +
                                                       std::string(30, '\0') + huge}});
-  EXPECT_TRUE(o.result) << o.log;
-  EXPECT_EQ(o.With("FIRSTREC"), 1) << o.log;
+  EXPECT_TRUE(o.result && o.With("FIRSTREC") == 1) << o.log;
   ExpectSummary(o.log, responses.file);
   // A lender file that is one 10 MB line: every 248 bytes are read as a
   // record, the remainder reported as a fragment.
   const Kind& lenders = kKinds[2];
   o = Import(lenders, {{lenders.file, lenders.record("FIRSTREC") + huge}});
-  EXPECT_TRUE(o.result);
-  EXPECT_EQ(o.With("FIRSTREC"), 1);
+  EXPECT_TRUE(o.result && o.With("FIRSTREC") == 1);
   const std::size_t pitch = layouts::lender::kRecordPitch;
   EXPECT_NE(o.log.find("File '" + std::string(lenders.file) +
                        "': " + std::to_string(1 + huge.size() / pitch) + " read"),
@@ -320,10 +318,7 @@ TEST_F(BadInput, TenMegabytesWithoutABreak) {
 TEST(BadSettings, AHundredThousandSectionsAndTenMegabyteLines) {
   testing_doubles::TestWorld world;
   struct Case {
-    std::string ini;  // "" keeps the file of the case before
-    const char* section;
-    const char* key;
-    std::string value;
+    std::string ini, section, key, value;  // ini "": the file of the case before
   };
   std::string many;
   for (int i = 0; i < 100000; ++i)
@@ -349,7 +344,7 @@ TEST(BadSettings, AHundredThousandSectionsAndTenMegabyteLines) {
       {huge, "A", "x", "<default>"}, {"[" + huge, "A", "K", "<default>"}};
   // clang-format on
   for (const Case& c : cases) {
-    SCOPED_TRACE(std::string(c.section) + "/" + c.key);
+    SCOPED_TRACE(c.section + "/" + c.key);
     if (!c.ini.empty()) {
       world.Write("big.ini", c.ini);
       modINIFile::ClearINICache();

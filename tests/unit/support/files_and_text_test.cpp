@@ -11,7 +11,6 @@
 #include "support/Conversions.h"
 #include "support/LikePattern.h"
 #include "support/modFileIO.h"
-#include "support/modStringManipulation.h"
 
 namespace {
 
@@ -236,8 +235,6 @@ TEST(ConversionsTest, FormattedText) {
            {"yy\\", early, "09"}})
     EXPECT_EQ(support::FormatDateTime(Exact(pattern), time), text) << pattern;
 
-  EXPECT_EQ(support::GroupedDigits(std::numeric_limits<std::int64_t>::min()),
-            "-9,223,372,036,854,775,808");
   std::string out = "x";
   support::AppendPadded(out, 7, 2);
   support::AppendPadded(out, 0, 4);
@@ -248,29 +245,6 @@ TEST(ConversionsTest, FormattedText) {
             "a\\r\\nt\\x09n\\x00x\\x7F caf\xc3\xa9 \"q\"");
   EXPECT_FALSE(support::HoldsQuoteOrControl("plain C:\\a b.dat"));
   EXPECT_TRUE(support::HoldsQuoteOrControl("a\"b") && support::HoldsQuoteOrControl("a\x1b"));
-}
-
-TEST(GetNextWhitespaceTest, FindsTheNearestBoundaryInEitherDirection) {
-  using modStringManipulation::GetNextWhitespace;
-  struct Case {
-    int start;
-    const char* text;
-    bool backwards;
-    int found;
-  };
-  // clang-format off
-  for (const Case& c : std::initializer_list<Case>{
-           {1, "ABC DEF", false, 4}, {7, "ABC DEF", true, 4}, {4, "ABC DEF", true, 4},
-           {5, "ABC DEF", false, 0}, {3, "ABC DEF", true, 0}, {1, "az09AZ@.-_&!/", false, 0},
-           {-5, " xy", false, 1},
-           // Past the end: nothing ahead; backwards starts at the last character.
-           {10, "a b", false, 0},    {10, "ab ", true, 3}})
-    EXPECT_EQ(GetNextWhitespace(c.start, c.text, c.backwards), c.found)
-        << c.start << " " << c.text << " " << c.backwards;
-  // clang-format on
-  // Punctuation, control bytes and the code page's upper half end a word.
-  for (char boundary : std::string(" ,;'\"(+=#\\[~\x7F\x80\xE9\0", 16))
-    EXPECT_EQ(GetNextWhitespace(1, std::string("ab") + boundary + "cd", false), 3) << +boundary;
 }
 
 }  // namespace
