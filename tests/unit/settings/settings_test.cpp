@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 #include <climits>
-#include <cstdio>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -229,19 +228,6 @@ TEST_F(IniFileTest, PrivateProfileRulesForNamesAndValues) {
   EXPECT_EQ(Get("Directories", "AppDir"), "<default>");
   EXPECT_EQ(Keys("Directories"), "");
   EXPECT_TRUE(w.ui.boxes.empty());
-}
-
-TEST_F(IniFileTest, KeyListsAreCutAtWholeNames) {
-  std::string text = "[Big]\n";
-  for (int i = 0; i < 4000; ++i) {
-    char name[16];
-    std::snprintf(name, sizeof name, "K%08d", i);  // 9 characters + NUL = 10
-    text += std::string(name) + "=v\n";
-  }
-  w.Write("host.ini", text + "Z=short enough, but after one that did not fit\n");
-  std::string keys = Keys("Big");
-  ASSERT_EQ(keys.size(), 32760u);  // 3276 whole names; the next would pass 32766
-  EXPECT_EQ(keys.substr(keys.size() - 10), "K00003275\0"s);
 }
 
 TEST_F(IniFileTest, CachedParseIsReusedUntilTheFileChanges) {

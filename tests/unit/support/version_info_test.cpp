@@ -219,12 +219,6 @@ TEST_F(VersionInfoTest, SampleExtractorCarriesItsBlock) {
     MemoryFile file(bytes);
     EXPECT_FALSE(support::ReadElfVersionBlock(file).has_value());
   }
-  std::string t(support::kVersionBlockTag);
-  auto parsed = support::ParseVersionBlock(t + "\0A=1\0noequals\0B=x=y\0\0pad"s);
-  ASSERT_TRUE(parsed.has_value());
-  EXPECT_EQ(*parsed, (support::VersionEntries{{"A", "1"}, {"B", "x=y"}}));
-  EXPECT_FALSE(support::ParseVersionBlock(t + "\0A=1\0"s).has_value());
-  EXPECT_FALSE(support::ParseVersionBlock("Other\0A=1\0\0"s).has_value());
 }
 
 }  // namespace
