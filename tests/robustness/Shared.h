@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <iterator>
-#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -123,40 +122,36 @@ inline std::string Integrity(const std::string& path) {
   return r.size() == 1 && r[0].size() == 1 ? r[0][0] : "integrity check failed: " + error;
 }
 
-// Every non-empty table's rows, each row its values joined by '|' (without
-// "ID": a rolled-back insert may use up numbers), sorted, by table name.
-using DbState = std::map<std::string, std::vector<std::string>>;
+// Every row of every table as "table\nvalue|value|...|" (without "ID": a
+// rolled-back insert may use up numbers), sorted.
+using DbState = std::vector<std::string>;
 
 inline DbState ReadState(const std::string& path, std::string& integrity) {
   DbState state;
   integrity = Integrity(path);
-  for (const auto& table : Query(path,
-                                 "SELECT name FROM sqlite_master WHERE type = 'table' AND name "
-                                 "NOT LIKE 'sqlite_%'")) {
-    std::vector<std::string> rows;
+  for (const auto& table :
+       Query(path,
+             "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite_%'"))
     for (const auto& row : Query(path, "SELECT * FROM \"" + table[0] + "\"", true)) {
-      std::string joined;
+      std::string joined = table[0] + "\n";
       for (const auto& v : row) joined += v + "|";
-      rows.push_back(joined);
+      state.push_back(joined);
     }
-    std::sort(rows.begin(), rows.end());
-    if (!rows.empty()) state[table[0]] = std::move(rows);
-  }
+  std::sort(state.begin(), state.end());
   return state;
+}
+
+// How many times `what` occurs in `text`.
+inline std::size_t Count(const std::string& text, const std::string& what) {
+  std::size_t n = 0;
+  for (auto at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) ++n;
+  return n;
 }
 
 // Rows in one state and not the other, counted both ways.
 inline std::size_t Distance(const DbState& a, const DbState& b) {
-  auto flat = [](const DbState& s) {
-    std::vector<std::string> all;
-    for (const auto& [table, rows] : s)
-      for (const auto& row : rows) all.push_back(table + "\n" + row);
-    std::sort(all.begin(), all.end());
-    return all;
-  };
-  const auto x = flat(a), y = flat(b);
   std::vector<std::string> diff;
-  std::set_symmetric_difference(x.begin(), x.end(), y.begin(), y.end(), std::back_inserter(diff));
+  std::set_symmetric_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(diff));
   return diff.size();
 }
 

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <map>
 #include <string>
 #include <vector>
 
@@ -76,16 +75,14 @@ std::string Text(std::u16string_view name, std::u16string_view value) {
   return Node(name, Utf16(value) + "\0\0"s, value.size() + 1, true);
 }
 
-// A VS_VERSIONINFO with one translation and the given string tables.
-std::string Block(std::uint16_t language, std::uint16_t codePage,
-                  const std::map<std::u16string, std::vector<std::string>>& tables) {
-  std::vector<std::string> stringTables;
-  for (const auto& [key, strings] : tables) stringTables.push_back(Node(key, "", 0, true, strings));
+// A VS_VERSIONINFO with the string table 040904B0 and one translation,
+// language 0x409 and `codePage`.
+std::string Block(std::uint16_t codePage, const std::vector<std::string>& strings) {
   std::string translation;
-  Put(translation, 0, language, 2);
+  Put(translation, 0, 0x409, 2);
   Put(translation, 2, codePage, 2);
   return Node(u"VS_VERSION_INFO", std::string(52, '\x01'), 52, false,
-              {Node(u"StringFileInfo", "", 0, true, stringTables),
+              {Node(u"StringFileInfo", "", 0, true, {Node(u"040904B0", "", 0, true, strings)}),
                Node(u"VarFileInfo", "", 0, true, {Node(u"Translation", translation, 4, false)})});
 }
 
@@ -121,20 +118,16 @@ std::string PeImage(const std::string& block, bool plus = false) {
   return f + block;
 }
 
+// The sample extractor's test pins every name; here two of them.
 std::vector<std::string> Strings(std::u16string_view company, std::u16string_view product) {
-  return {Text(u"CompanyName", company),          Text(u"FileDescription", u"Data tool"),
-          Text(u"FileVersion", u"2.5.0.17"),      Text(u"InternalName", u"dtool"),
-          Text(u"LegalCopyright", u"(C) Norvel"), Text(u"OriginalFileName", u"DTOOL.EXE"),
-          Text(u"ProductName", u"Data Tools"),    Text(u"ProductVersion", product)};
+  return {Text(u"CompanyName", company), Text(u"ProductVersion", product)};
 }
 
 std::string Expected(const std::string& company, const std::string& version,
                      const std::string& path) {
   return "Company Name:    " + company +
-         "\r\nFile Description:    Data tool\r\nFile Version:    2.5.0.17\r\n"
-         "Internal Name:    dtool\r\nLegal Copyright:    (C) Norvel\r\n"
-         "Original FileName:    DTOOL.EXE\r\nProduct Name:    Data Tools\r\n"
-         "Product Version:    " +
+         "\r\nFile Description:    \r\nFile Version:    \r\nInternal Name:    \r\nLegal "
+         "Copyright:    \r\nOriginal FileName:    \r\nProduct Name:    \r\nProduct Version:    " +
          version + "\r\nInstalled path:    " + path;
 }
 
@@ -152,45 +145,25 @@ class VersionInfoTest : public ::testing::Test {
   testing_doubles::TestWorld world;
 };
 
-TEST_F(VersionInfoTest, ReportsStringsOfTheFirstTranslationOrNone) {
+TEST_F(VersionInfoTest, ReportsTheStringsOfAnImageOrNone) {
   std::string entry;
   // Values are cut at 127 characters and at their first NUL.
   std::u16string company(200, u'x');
   company[126] = u'\u00E9';
   auto strings = Strings(company, u"2.5");
-  strings[2] = Node(u"FileVersion", Utf16(u"2.5.0.17") + "\0\0junk"s, 13, true);
-  ASSERT_TRUE(Info(PeImage(Block(0x0409, 0x04B0, {{u"040904B0", strings}})), entry));
+  strings[1] = Node(u"ProductVersion", Utf16(u"2.5") + "\0\0junk"s, 8, true);
+  ASSERT_TRUE(Info(PeImage(Block(0x04B0, strings), true), entry));
   EXPECT_EQ(entry, Expected(std::string(126, 'x') + "\u00E9", "2.5", world.Program("f.exe")));
-  // A key that needs padding (language 7, code page 0x4E4), in a PE32+
-  // image; the other table is not the first translation's.
-  auto block =
-      Block(0x0007, 0x04E4,
-            {{u"040904B0", Strings(u"Wrong", u"9.9")}, {u"000704E4", Strings(u"Right", u"3")}});
-  ASSERT_TRUE(Info(PeImage(block, true), entry));
-  EXPECT_EQ(entry, Expected("Right", "3", world.Program("f.exe")));
 
-  auto noProduct = Strings(u"Norvel", u"1");
-  noProduct.pop_back();
-  const std::string good =
-      PeImage(Block(0x0409, 0x04B0, {{u"040904B0", Strings(u"Norvel", u"1.0")}}));
-  auto patched = [&](std::size_t at, std::uint32_t v, int width) {
-    return Patched(good, at, v, width);
-  };
-  const std::string none[] = {
-      "just some text\n",
-      "",
-      "MZ",
-      PeImage(Block(0x0409, 0x04B0, {{u"040904B0", Strings(u"Norvel", u"   ")}})),  // blank
-      PeImage(Block(0x0409, 0x04B0, {{u"040904B0", noProduct}})),
-      PeImage(Block(0x0409, 0x04E4, {{u"040904B0", noProduct}})),  // no such table
-      patched(kBlockAt, 0xFFFF, 2),                                // root past the end
-      patched(kBlockAt + 92, 0xFFF0, 2),                           // StringFileInfo past its parent
-      patched(kNameDirectory + 20, 0x80000018, 4),                 // a directory naming itself
-      patched(kSectionAt + 20, 0x80000000, 4),                     // ... or the root
-      patched(kSectionAt + 0x48, 0xFFFFFFF0, 4),                   // data RVA
-      patched(0x3C, 0xFFFFFFF0, 4),                                // e_lfanew
-      patched(0x46, 0xFFFF, 2),                                    // more sections than the file
-      patched(0x58, 0x10C, 2)};                                    // unknown optional header
+  // A blank version, a translation without its table, offsets past the end,
+  // a directory naming itself, and the image cut at every length.
+  const std::string good = PeImage(Block(0x04B0, Strings(u"Norvel", u"1.0")));
+  const std::string none[] = {PeImage(Block(0x04B0, Strings(u"Norvel", u"   "))),
+                              PeImage(Block(0x04E4, Strings(u"Norvel", u"1.0"))),
+                              Patched(good, kBlockAt, 0xFFFF, 2),
+                              Patched(good, kNameDirectory + 20, 0x80000018, 4),
+                              Patched(good, kSectionAt + 0x48, 0xFFFFFFF0, 4),
+                              Patched(good, 0x3C, 0xFFFFFFF0, 4)};
   for (std::size_t i = 0; i < std::size(none); ++i) {
     EXPECT_FALSE(Info(none[i], entry)) << "case " << i;
     EXPECT_EQ(entry, modVersion::kNoVersionInformation) << "case " << i;
@@ -199,22 +172,13 @@ TEST_F(VersionInfoTest, ReportsStringsOfTheFirstTranslationOrNone) {
     MemoryFile cut(good.substr(0, n));
     EXPECT_FALSE(support::PeVersionResource::Read(cut).has_value()) << "cut at " << n;
   }
-  // A missing file or a read error is no version data; an exception is the
-  // routine's error box.
+  // A missing file or a read error is no version data.
   std::vector<std::string> lines;
   world.env.FailAlways("ReadAt");
-  EXPECT_FALSE(modVersion::GetFileInformation(world.ctx, world.Program("f.exe"), lines));
-  EXPECT_FALSE(modVersion::GetFileInformation(world.ctx, world.Program("missing.exe"), lines));
+  EXPECT_FALSE(modVersion::GetFileInformation(world.ctx, world.Program("f.exe"), lines) ||
+               modVersion::GetFileInformation(world.ctx, world.Program("missing.exe"), lines));
   EXPECT_EQ(lines, std::vector<std::string>(2, modVersion::kNoVersionInformation));
   EXPECT_TRUE(world.ui.boxes.empty());
-  world.env.Heal();
-  world.env.ThrowOn("ReadAt");
-  lines.clear();
-  EXPECT_FALSE(modVersion::GetFileInformation(world.ctx, world.Program("f.exe"), lines));
-  EXPECT_TRUE(lines.empty());
-  ASSERT_EQ(world.ui.boxes.size(), 1u);
-  EXPECT_EQ(world.ui.boxes[0].title, "Error in \"GetFileInformation::modVersion\"");
-  EXPECT_EQ(world.ui.boxes[0].text, "The following error(s) occurred: \r\n\r\ninjected: ReadAt");
 }
 
 TEST_F(VersionInfoTest, SampleExtractorCarriesItsBlock) {
@@ -237,9 +201,8 @@ TEST_F(VersionInfoTest, SampleExtractorCarriesItsBlock) {
                              "\r\nProduct Version:    " +
                              version + "\r\nInstalled path:    " + program);
 
-  // Damaged copies of the binary read as none: another tag, a 32-bit class,
-  // headers past the end, a section header too short, no section-name
-  // table, the ending entry and any padding after it (a sanitizer build pads
+  // Damaged copies of the binary read as none: another tag, headers past the
+  // end, the ending entry and any padding after it (a sanitizer build pads
   // its globals) overwritten.
   std::ifstream in(path, std::ios::binary);
   const std::string binary{std::istreambuf_iterator<char>(in), {}};
@@ -251,18 +214,11 @@ TEST_F(VersionInfoTest, SampleExtractorCarriesItsBlock) {
   std::string unended = binary;
   unended.replace(end + 1, 1024, 1024, 'x');
   for (const std::string& bytes :
-       {Patched(binary, tag, 'i', 1), Patched(binary, 4, 1, 1),
-        Patched(binary, 0x28, std::uint32_t(binary.size() - 8), 4), Patched(binary, 0x3A, 32, 2),
-        Patched(binary, 0x3E, 0xFFFF, 2), unended}) {
+       {Patched(binary, tag, 'i', 1), Patched(binary, 0x28, std::uint32_t(binary.size() - 8), 4),
+        unended}) {
     MemoryFile file(bytes);
     EXPECT_FALSE(support::ReadElfVersionBlock(file).has_value());
   }
-  std::string t(support::kVersionBlockTag);
-  auto parsed = support::ParseVersionBlock(t + "\0A=1\0noequals\0B=x=y\0\0pad"s);
-  ASSERT_TRUE(parsed.has_value());
-  EXPECT_EQ(*parsed, (support::VersionEntries{{"A", "1"}, {"B", "x=y"}}));
-  EXPECT_FALSE(support::ParseVersionBlock(t + "\0A=1\0"s).has_value());
-  EXPECT_FALSE(support::ParseVersionBlock("Other\0A=1\0\0"s).has_value());
 }
 
 }  // namespace
