@@ -134,7 +134,8 @@ TEST(RegStore, ValueTypes) {
   // clang-format off
   for (const Case& c : std::initializer_list<Case>{
            {"dword:ffffffff", -1, {}}, {"DWORD:0000000a", 10, {}}, {"dword:", {}, {}},
-           {"hex(4):2a,00,00,00", 42, {}}, {"hex(4):2a,00,00,00,00", {}, {}},  // longer than a number
+           {"hex(4):2a,00,00,00", 42, {}},
+           {"hex(4):2a,00,00,00,00", {}, {}},  // longer than a number
            {"hex(b):01,00,00,00,00,00,00,00", {}, {}}, {"dword:1234567890", {}, {}},
            {"dword:xyz", {}, {}}, {"\"5\"", {}, "5"}, {"\"a\\\\b \\\"c\\\"\"", {}, "a\\b \"c\""},
            {"hex(2):25,00,41,00,25,00,00,00", {}, "%A%"},

@@ -34,9 +34,11 @@ TEST_F(FileSystemHelpersTest, PathSplittingAndResolving) {
   // clang-format off
   for (const auto& [current, path, resolved] :
        std::initializer_list<std::tuple<const char*, const char*, const char*>>{
+           // (current folder, path, full form)
            {"\\w\\here", "..\\x", "\\w\\x"}, {"\\w\\here", ".\\a\\.\\b\\", "\\w\\here\\a\\b\\"},
-           {"\\w\\here", "a/b//c", "\\w\\here\\a\\b\\c"}, {"\\w\\here", "C:\\a\\..\\..\\b", "C:\\b"},
-           {"\\w\\here", "C:", "C:\\"}, {"\\w\\here", "\\Out\\*.tmp", "\\Out\\*.tmp"}, {"\\w\\here", "", ""},
+           {"\\w\\here", "a/b//c", "\\w\\here\\a\\b\\c"}, {"\\w\\here", "C:", "C:\\"},
+           {"\\w\\here", "C:\\a\\..\\..\\b", "C:\\b"}, {"\\w\\here", "", ""},
+           {"\\w\\here", "\\Out\\*.tmp", "\\Out\\*.tmp"},
            {"D:\\base\\", "x", "D:\\base\\x"}, {"", "x", ""}}) {
     // clang-format on
     world.env.SetCurrentFolder(current);

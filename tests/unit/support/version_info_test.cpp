@@ -103,13 +103,15 @@ std::string PeImage(const std::string& block, bool plus = false) {
   // the resource one), the section, then three directories of one entry
   // each (its count, id and target) and the data entry.
   // clang-format off
-  for (const auto& [at, value, width] : std::initializer_list<std::tuple<std::size_t, std::uint32_t, int>>{
+  using Field = std::tuple<std::size_t, std::uint32_t, int>;  // offset, value, width
+  for (const auto& [at, value, width] : std::initializer_list<Field>{
            {0x3C, 0x40, 4}, {0x44, plus ? 0x8664u : 0x14Cu, 2}, {0x46, 1, 2}, {0x54, optional, 2},
            {0x58, plus ? 0x20Bu : 0x10Bu, 2}, {dirs - 4, 16, 4}, {dirs + 16, 0x1000, 4},
            {dirs + 20, size, 4}, {table + 8, size, 4}, {table + 12, 0x1000, 4},
            {table + 16, size, 4}, {table + 20, kSectionAt, 4},
            {kSectionAt + 14, 1, 2}, {kSectionAt + 16, 16, 4}, {kSectionAt + 20, 0x80000018, 4},
-           {kNameDirectory + 14, 1, 2}, {kNameDirectory + 16, 1, 4}, {kNameDirectory + 20, 0x80000030, 4},
+           {kNameDirectory + 14, 1, 2}, {kNameDirectory + 16, 1, 4},
+           {kNameDirectory + 20, 0x80000030, 4},
            {kSectionAt + 0x3E, 1, 2}, {kSectionAt + 0x40, 0x409, 4}, {kSectionAt + 0x44, 0x48, 4},
            {kSectionAt + 0x48, 0x1058, 4}, {kSectionAt + 0x4C, std::uint32_t(block.size()), 4}})
     Put(f, at, value, width);
