@@ -107,8 +107,9 @@ class CSImportEngine final : public ImportSession {
   // The host's configuration file: "Zev.ini" in the Windows folder when it
   // exists there, else the fixed C:\Kestova\Zev.ini. May throw (the caller traps).
   std::string HostConfigurationFile();
-  // Resets the run-wide conflict answers, sets the progress range and runs
-  // the importer of the data type over the output-file list.
+  // Starts the run-wide conflict answers from the conflict policy, sets the
+  // progress range and runs the importer of the data type over the
+  // output-file list.
   bool ImportSourceFiles();
   // The hook that is to recognise a data type from an extracted file;
   // recognises nothing and leaves DataType as it is. Always true.
@@ -166,6 +167,13 @@ class CSImportEngine final : public ImportSession {
   // --- Records that did not land exactly in this run (reset by ImportSourceFiles).
   void CountRejectedRecord() override { ++recordsRejected_; }
   std::int64_t RecordsRejected() const { return recordsRejected_; }
+
+  // How a run settles conflicts: by asking (where nobody can answer, the
+  // existing row stays), or with every question answered "No to all" or
+  // "Yes to all" from the start. Each run begins from this policy.
+  enum class ConflictPolicy { Ask, KeepAll, OverwriteAll };
+  void SetConflictPolicy(ConflictPolicy value);
+  ConflictPolicy GetConflictPolicy() const { return conflictPolicy_; }
 
   bool OverwriteAllConflicts() const { return overwriteAllConflicts_; }
   void SetOverwriteAllConflicts(bool value) { overwriteAllConflicts_ = value; }
@@ -231,6 +239,7 @@ class CSImportEngine final : public ImportSession {
   bool terminateRecords_ = false;
   bool overwriteAllConflicts_ = false;
   bool keepAllExisting_ = false;
+  ConflictPolicy conflictPolicy_ = ConflictPolicy::Ask;
   std::int64_t recordsRejected_ = 0;
   std::int16_t logfile_ = 0;
   std::vector<std::string> sourceFiles_;  // empty means unsized
