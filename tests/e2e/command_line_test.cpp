@@ -49,9 +49,9 @@ TEST_F(CommandLine, RefusedTailsEndWithStatusTwo) {
       {{},
        "This application cannot be run as a standalone application.\nYou must run this "
        "application either directly from Kestova\nor via its commandline interface."},
-      // One or no '/': nothing at all is said.
-      {{"x.exe"}, ""},
-      {{"x.exe/D:\\Data"}, ""},
+      // One or no '/': too short to be a tail.
+      {{"x.exe"}, "ingestor: the command tail needs at least EXTRACTOR/SOURCE/OUTPUT"},
+      {{"x.exe/D:\\Data"}, "ingestor: the command tail needs at least EXTRACTOR/SOURCE/OUTPUT"},
       {{"no-such-extractor/" + Folder("data") + "/" + out + "/5"},
        box + "Extractor DOES NOT exist."},
       {{"sample-extractor/" + Folder("data") + "/" + out + "/7"},
