@@ -31,6 +31,7 @@ constexpr std::array kOptions{
     OptionSpec{"--no-compare", false}, OptionSpec{"--terminate-records", false},
     OptionSpec{"--on-conflict", true}, OptionSpec{"--summary", true},
     OptionSpec{"--quiet", false},      OptionSpec{"--help", false},
+    OptionSpec{"--version", false},
 };
 
 // The type names, in data-type order (the number is the index).
@@ -182,10 +183,9 @@ std::string ParseUntrapped(const platform::Context& ctx, const std::vector<std::
   options = Options{};
   std::map<std::string, std::string> given;
   if (std::string refusal = Collect(args, given); !refusal.empty()) return refusal;
-  if (given.count("--help") != 0) {
-    options.help = true;
-    return "";
-  }
+  options.help = given.count("--help") != 0;
+  options.version = given.count("--version") != 0;
+  if (options.help || options.version) return "";
   for (const char* required : {"--type", "--extractor", "--source", "--output"})
     if (given.count(required) == 0) return "missing option " + Quoted(required);
 

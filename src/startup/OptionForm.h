@@ -22,8 +22,9 @@ enum class Summary { None, Text, Json };
 struct Options {
   modIngestor::ImportSettings settings;  // paths absolute, in program form
   Summary summary = Summary::None;
-  bool quiet = false;  // no progress line on the terminal
-  bool help = false;   // --help among the options: print the usage, run nothing
+  bool quiet = false;    // no progress line on the terminal
+  bool help = false;     // --help among the options: print the usage, run nothing
+  bool version = false;  // --version among them (without --help): print the version
 };
 
 // True when argv[1..] is for the option form: the first argument starts with

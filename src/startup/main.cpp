@@ -41,8 +41,11 @@ int RunOptionForm(const std::vector<std::string>& args) {
     env.PrintError("ingestor: " + refusal + ". Try 'ingestor --help'.");
     return modIngestor::kExitParameterError;
   }
-  if (options.help) {
-    std::fputs(modIngestor::UsageText().c_str(), stdout);
+  if (options.help || options.version) {
+    if (options.help)
+      std::fputs(modIngestor::UsageText().c_str(), stdout);
+    else
+      std::printf("ingestor %s\n", INGESTOR_VERSION);
     return modIngestor::kExitSuccess;
   }
   // Quiet: questions are still asked, but no progress line is drawn.
