@@ -19,19 +19,19 @@ namespace {
 using modIngestor::ImportSettings;
 using Policy = CSImportEngine::ConflictPolicy;
 
-struct OptionSpec {
+struct KnownOption {
   std::string_view name;
   bool takesValue;
 };
 
 constexpr std::array kOptions{
-    OptionSpec{"--type", true},        OptionSpec{"--extractor", true},
-    OptionSpec{"--source", true},      OptionSpec{"--output", true},
-    OptionSpec{"--database", true},    OptionSpec{"--keep-extracted", false},
-    OptionSpec{"--no-compare", false}, OptionSpec{"--terminate-records", false},
-    OptionSpec{"--on-conflict", true}, OptionSpec{"--summary", true},
-    OptionSpec{"--quiet", false},      OptionSpec{"--help", false},
-    OptionSpec{"--version", false},
+    KnownOption{"--type", true},        KnownOption{"--extractor", true},
+    KnownOption{"--source", true},      KnownOption{"--output", true},
+    KnownOption{"--database", true},    KnownOption{"--keep-extracted", false},
+    KnownOption{"--no-compare", false}, KnownOption{"--terminate-records", false},
+    KnownOption{"--on-conflict", true}, KnownOption{"--summary", true},
+    KnownOption{"--quiet", false},      KnownOption{"--help", false},
+    KnownOption{"--version", false},
 };
 
 // The type names, in data-type order (the number is the index).
@@ -76,20 +76,20 @@ std::string Collect(const std::vector<std::string>& args,
       return "unexpected argument " + Quoted(arg) + " (every value follows its option)";
     const std::size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
-    const OptionSpec* spec = nullptr;
-    for (const OptionSpec& option : kOptions)
-      if (option.name == name) spec = &option;
-    if (spec == nullptr) return "unknown option " + Quoted(name);
+    const KnownOption* known = nullptr;
+    for (const KnownOption& option : kOptions)
+      if (option.name == name) known = &option;
+    if (known == nullptr) return "unknown option " + Quoted(name);
     if (given.count(name) != 0) return "option " + Quoted(name) + " is given more than once";
     std::string value;
-    if (!spec->takesValue) {
+    if (!known->takesValue) {
       if (equals != std::string::npos) return "option " + Quoted(name) + " takes no value";
     } else if (equals != std::string::npos) {
       value = arg.substr(equals + 1);
     } else if (i + 1 < args.size() && args[i + 1].rfind("--", 0) != 0) {
       value = args[++i];
     }
-    if (spec->takesValue && value.empty()) return "option " + Quoted(name) + " needs a value";
+    if (known->takesValue && value.empty()) return "option " + Quoted(name) + " needs a value";
     given[name] = value;
   }
   return "";
