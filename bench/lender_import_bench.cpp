@@ -71,7 +71,8 @@ double Import(const fs::path& folder, const fs::path& database, bool noCompariso
     std::exit(1);
   }
   DirectImport::ListOutputFiles(engine, {"lender.dta.tmp"});
-  DirectImport::AnswerToAll(engine, overwriteAll, false);
+  engine.SetConflictPolicy(overwriteAll ? CSImportEngine::ConflictPolicy::OverwriteAll
+                                        : CSImportEngine::ConflictPolicy::Ask);
   const auto t0 = std::chrono::steady_clock::now();
   const std::int32_t written = importers::ImportLenderInformation(engine);
   DirectImport::Disconnect(engine);

@@ -67,7 +67,7 @@ bool ImporterHarness::Prepare(const std::vector<std::pair<std::string, std::stri
     if (listFiles) names.push_back(name);
   }
   DirectImport::ListOutputFiles(engine, std::move(names));
-  DirectImport::AnswerToAll(engine, false, false);
+  engine.SetConflictPolicy(CSImportEngine::ConflictPolicy::Ask);
 
   world.ui.boxes.clear();
   world.ui.windows.clear();

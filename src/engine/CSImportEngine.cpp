@@ -55,3 +55,9 @@ bool CSImportEngine::DatabaseFailed() {
   }
   return true;
 }
+
+void CSImportEngine::SetConflictPolicy(ConflictPolicy value) {
+  conflictPolicy_ = value;
+  keepAllExisting_ = value == ConflictPolicy::KeepAll;
+  overwriteAllConflicts_ = value == ConflictPolicy::OverwriteAll;
+}

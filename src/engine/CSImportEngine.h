@@ -132,7 +132,13 @@ class CSImportEngine final : public ImportSession {
   void CountRejectedRecord() override { ++recordsRejected_; }
   std::int64_t RecordsRejected() const { return recordsRejected_; }
 
-  // The run-wide "to all" answers (reset when the import stage starts).
+  // How a run settles conflicts: by asking (where nobody can answer, the
+  // existing row stays), or with every question answered "No to all" or
+  // "Yes to all" from the start. Each run begins from this policy.
+  enum class ConflictPolicy { Ask, KeepAll, OverwriteAll };
+  void SetConflictPolicy(ConflictPolicy value);
+  ConflictPolicy GetConflictPolicy() const { return conflictPolicy_; }
+
   bool OverwriteAllConflicts() const { return overwriteAllConflicts_; }
   bool KeepAllExisting() const { return keepAllExisting_; }
 
@@ -182,8 +188,9 @@ class CSImportEngine final : public ImportSession {
   // cannot outlive the connection it reads through. A transaction still open
   // is committed; when that fails its reason is logged instead.
   void CloseConnection();
-  // Resets the run-wide conflict answers, sets the progress range and runs
-  // the importer of the data type over the output-file list.
+  // Starts the run-wide conflict answers from the conflict policy, sets the
+  // progress range and runs the importer of the data type over the
+  // output-file list.
   bool ImportSourceFiles();
   // Empty path -> false; an existing folder -> true; otherwise true when the
   // path has no '.' (a folder still to be created).
@@ -234,6 +241,7 @@ class CSImportEngine final : public ImportSession {
   bool terminateRecords_ = false;
   bool overwriteAllConflicts_ = false;
   bool keepAllExisting_ = false;
+  ConflictPolicy conflictPolicy_ = ConflictPolicy::Ask;
   std::int64_t recordsRejected_ = 0;
   std::int16_t logfile_ = 0;
   std::vector<std::string> sourceFiles_;  // empty means unsized

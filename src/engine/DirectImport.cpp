@@ -16,11 +16,6 @@ void DirectImport::ListOutputFiles(CSImportEngine& engine, std::vector<std::stri
   engine.outputFiles_ = std::move(names);
 }
 
-void DirectImport::AnswerToAll(CSImportEngine& engine, bool overwriteAll, bool keepAll) {
-  engine.overwriteAllConflicts_ = overwriteAll;
-  engine.keepAllExisting_ = keepAll;
-}
-
 bool DirectImport::ImportListed(CSImportEngine& engine) {
   return engine.ImportSourceFiles();
 }

@@ -18,9 +18,6 @@ class DirectImport {
   static void Disconnect(CSImportEngine& engine);
   // Lists `names` (files within OutputFolder) as the extraction's output.
   static void ListOutputFiles(CSImportEngine& engine, std::vector<std::string> names);
-  // Sets the run-wide "to all" answers as if the conflict questions had
-  // given them (both false: every conflict is asked about again).
-  static void AnswerToAll(CSImportEngine& engine, bool overwriteAll, bool keepAll);
   // Runs the data type's importer over the listed files as Import does after
   // the extraction: the answers and counts of the run start afresh. True when
   // the importer completed and the database held.

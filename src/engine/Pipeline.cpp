@@ -347,8 +347,7 @@ bool CSImportEngine::Import() {
 
 bool CSImportEngine::ImportSourceFiles() {
   return Trapped("ImportSourceFiles::CSImportEngine", false, [&] {
-    overwriteAllConflicts_ = false;
-    keepAllExisting_ = false;
+    SetConflictPolicy(conflictPolicy_);
     recordsRejected_ = 0;
     databaseFailureLogged_ = false;
     if (progress_ != nullptr) {

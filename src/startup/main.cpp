@@ -1,12 +1,15 @@
 // The ingestor executable: the command tail is argv[1..] joined with single
 // spaces, as the host passes it. With a usable display the window system
 // provides the user interface (and INI mode's main window); otherwise the
-// console does.
+// console does. A first argument starting with "--" chooses the option form
+// instead (see startup/OptionForm.h).
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "platform/Context.h"
 #include "platform/PosixEnv.h"
+#include "startup/OptionForm.h"
 #include "startup/modIngestor.h"
 #include "support/VersionBlock.h"
 #include "ui/ConsoleUi.h"
@@ -24,7 +27,41 @@
 // version, finds.
 INGESTOR_PROGRAM_VERSION_BLOCK();
 
+namespace {
+
+// The option form always runs on the console: it is meant for terminals and
+// scripts, and never opens the main window.
+int RunOptionForm(const std::vector<std::string>& args) {
+  platform::PosixEnv env;
+  ui::ConsoleUi console = ui::ConsoleUi::ForProcess();
+  platform::FileChannels files;
+  optionForm::Options options;
+  const std::string refusal = optionForm::Parse({env, console, files}, args, options);
+  if (!refusal.empty()) {
+    env.PrintError("ingestor: " + refusal + ". Try 'ingestor --help'.");
+    return modIngestor::kExitParameterError;
+  }
+  if (options.help || options.version) {
+    if (options.help)
+      std::fputs(modIngestor::UsageText().c_str(), stdout);
+    else
+      std::printf("ingestor %s\n", INGESTOR_VERSION);
+    return modIngestor::kExitSuccess;
+  }
+  // Quiet: questions are still asked, but no progress line is drawn.
+  ui::ConsoleUi quiet(stdin, stderr, console.CanAsk(), false);
+  std::string summary;
+  const int status =
+      optionForm::Run({env, options.quiet ? quiet : console, files}, options, summary);
+  std::fputs(summary.c_str(), stdout);
+  return status;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  if (optionForm::Chosen(args)) return RunOptionForm(args);
   std::string tail;
   for (int i = 1; i < argc; ++i) {
     if (i > 1) tail += ' ';

@@ -4,6 +4,7 @@
 
 #include "importers/Importers.h"
 #include "platform/FileProgressWindow.h"
+#include "platform/Paths.h"
 #include "support/Conversions.h"
 #include "support/ErrorReport.h"
 #include "support/ResourceStrings.h"
@@ -79,6 +80,14 @@ bool ParseCommandLineUntrapped(const platform::Context& ctx, const std::string& 
   args.count = static_cast<std::int16_t>(std::min<std::size_t>(args.pieces.size(), INT16_MAX));
   if (args.count < 3) return false;
   for (std::string& piece : args.pieces) piece = support::TrimSpaces(piece);
+  // The flags are checked before any folder is created for the run.
+  for (const auto& [index, name] :
+       {std::pair<std::size_t, const char*>{5, "LEAVE"}, {6, "NOCOMPARE"}, {7, "TERMINATE"}}) {
+    const std::string* flag = OptionalPiece(args, index);
+    if (flag != nullptr && !support::ParseTruth(*flag))
+      return Refuse(ctx, std::string("Expected True, False or a number for ") + name +
+                             ", but found '" + *flag + "' instead.");
+  }
 
   // Extractor: a bare name is looked for in the program's own folder, never on the search path.
   std::string& extractor = args.pieces[0];
@@ -170,13 +179,22 @@ void ReportOutcome(const platform::Context& ctx, int status, const ImportOutcome
   } else {
     return;
   }
-  if (!outcome.logPath.empty()) line += " The log is '" + outcome.logPath + "'.";
+  if (!line.empty() && line.back() != '.') line += '.';
+  // The terminal gets the path a shell can open.
+  if (!outcome.logPath.empty())
+    line += " The log is '" +
+            platform::ToNative(outcome.logPath,
+                               [&](const std::string& name) { return ctx.env.Variable(name); }) +
+            "'.";
   ctx.env.PrintError("ingestor: " + support::EscapeControls(line));
 }
 
 }  // namespace
 
-bool ImportData(const platform::Context& ctx, const Arguments& args,
+namespace {
+
+template <class SettingsOf>
+bool ImportWith(const platform::Context& ctx, SettingsOf settingsOf,
                 std::unique_ptr<CSImportEngine>& engine, ImportOutcome& outcome) {
   outcome = ImportOutcome{};
   return support::TrapStages<ImportStep>(
@@ -190,14 +208,16 @@ bool ImportData(const platform::Context& ctx, const Arguments& args,
           }
         } log{ctx};
         std::int16_t& logfile = log.logfile;
-        ImportSettings settings = ReadImportSettings(args);
+        const ImportSettings settings = settingsOf();
 
         step = ImportStep::Folders;
         const std::string& output = settings.outputFolder;
         if (!modFileIO::FolderExists(ctx, output) &&
             !(modFileIO::CreateDirectoryStructure(ctx, output) &&
-              modFileIO::FolderExists(ctx, output)))
+              modFileIO::FolderExists(ctx, output))) {
+          outcome.failure = "Cannot create the output folder '" + output + "'.";
           return false;
+        }
 
         // One run per output folder, decided before anything in it is touched
         // (the log included).
@@ -225,6 +245,8 @@ bool ImportData(const platform::Context& ctx, const Arguments& args,
         // run could import them.
         if (settings.dataType == DataType::Neighborhoods)
           engine->SetAdditionalFile(engine->HostConfigurationFile());
+        engine->SetConflictPolicy(settings.conflictPolicy);
+        for (const std::string& note : settings.notes) engine->WriteToLog(note, "", -1);
 
         step = ImportStep::Import;
         {
@@ -250,10 +272,40 @@ bool ImportData(const platform::Context& ctx, const Arguments& args,
       });
 }
 
+}  // namespace
+
+bool ImportData(const platform::Context& ctx, const Arguments& args,
+                std::unique_ptr<CSImportEngine>& engine, ImportOutcome& outcome) {
+  return ImportWith(
+      ctx, [&] { return ReadImportSettings(args); }, engine, outcome);
+}
+
+bool ImportData(const platform::Context& ctx, const ImportSettings& settings,
+                std::unique_ptr<CSImportEngine>& engine, ImportOutcome& outcome) {
+  return ImportWith(
+      ctx, [&] { return settings; }, engine, outcome);
+}
+
+int ConcludeImport(const platform::Context& ctx, bool ran, const ImportOutcome& outcome) {
+  int status = kExitSuccess;
+  if (!ran || !outcome.completed)
+    status = kExitIncomplete;
+  else if (outcome.recordsRejected > 0 || outcome.runProblems > 0)
+    status = kExitRecordsRejected;
+  ReportOutcome(ctx, status, outcome);
+  return status;
+}
+
 int Main(const platform::Context& ctx, const std::string& tail, MainWindowHost* window) {
   return support::Trap(ctx.ui, "Main::modIngestor", false, int{kExitIncomplete}, [&]() -> int {
     if (tail.empty()) {
       ShowStandAloneMessage(ctx);
+      return kExitParameterError;
+    }
+    if (SplitAtSlash(tail).size() < 3) {
+      ctx.env.PrintError(
+          "ingestor: the command tail needs at least EXTRACTOR/SOURCE/OUTPUT, separated by '/'. "
+          "Try 'ingestor --help'.");
       return kExitParameterError;
     }
     Arguments args;
@@ -271,23 +323,48 @@ int Main(const platform::Context& ctx, const std::string& tail, MainWindowHost* 
       return kExitParameterError;
     }
     ImportOutcome outcome;
-    int status = kExitSuccess;
-    if (!ImportData(ctx, args, engine, outcome) || !outcome.completed)
-      status = kExitIncomplete;
-    else if (outcome.recordsRejected > 0 || outcome.runProblems > 0)
-      status = kExitRecordsRejected;
-    ReportOutcome(ctx, status, outcome);
-    return status;
+    const bool ran = ImportData(ctx, args, engine, outcome);
+    return ConcludeImport(ctx, ran, outcome);
   });
 }
 
 std::string UsageText() {
-  return R"(Usage: ingestor 'EXTRACTOR/SOURCE/OUTPUT/TYPE[/DATABASE[/LEAVE[/NOCOMPARE[/TERMINATE]]]]'
+  return R"(Usage: ingestor --type TYPE --extractor PROGRAM --source PATH --output DIR
+                [--database FILE] [--keep-extracted] [--no-compare]
+                [--terminate-records] [--on-conflict ask|keep|overwrite]
+                [--summary text|json] [--quiet]
+       ingestor 'EXTRACTOR/SOURCE/OUTPUT/TYPE[/DATABASE[/LEAVE[/NOCOMPARE[/TERMINATE]]]]'
        ingestor 'EXTRACTOR/HOST.INI/OUTPUT'      (main window)
        ingestor --help | -h | --version
 
-Imports the host application's data with an extraction program. The command
-tail is split at every '/', so paths are written with '\' separators:
+Imports the host application's data with an extraction program.
+
+The option form takes ordinary paths, relative to the current folder:
+  --type TYPE          responses, private-responses, global-responses,
+                       private-global-responses, file-index, lenders,
+                       neighborhoods, comparables, or the number 0 to 7
+  --extractor PROGRAM  extraction program; a bare name is looked for beside
+                       ingestor, never on PATH
+  --source PATH        source folder or file; it must exist
+  --output DIR         folder for the extracted files and the log; created
+                       when missing
+  --database FILE      target database (default: the data type's database
+                       file in the current folder)
+  --keep-extracted     keep the extracted files after the import
+  --no-compare         add rows without looking for existing ones (by default
+                       a record that is already there is a conflict, so a
+                       re-run adds nothing twice)
+  --terminate-records  ask the extraction program to terminate records
+  --on-conflict ask|keep|overwrite
+                       ask on the terminal (default; without one the existing
+                       row is kept), or keep / overwrite every existing row
+  --summary text|json  print the run's outcome to stdout at the end
+  --quiet              no progress line
+Options may also be written --name=value. Every argument is checked before
+anything is created; a refused command line changes nothing.
+
+The command tail (as the host passes it) is split at every '/', so its paths
+are written with '\' separators:
   EXTRACTOR  extraction program; a bare name is looked for beside ingestor
   SOURCE     source folder (created when missing) or one source file
   OUTPUT     folder for extracted files and the log (empty: beside ingestor)
@@ -298,15 +375,21 @@ tail is split at every '/', so paths are written with '\' separators:
   DATABASE   target database (default: the data type's database file in the
              current folder)
   LEAVE      True/False or a number: keep the extracted files (default False)
-  NOCOMPARE  number: add rows without looking for existing ones (default 1)
-  TERMINATE  number: passed to the extraction program as y/n (default 0)
+  NOCOMPARE  True/False or a number: add rows without looking for existing
+             ones (default True)
+  TERMINATE  True/False or a number: passed to the extraction program as
+             y/n (default False)
+A drive prefix X: in the tail maps to the folder in INGESTOR_DRIVE_X
+(default /).
 
-A drive prefix X: maps to the folder in INGESTOR_DRIVE_X (default /).
 Exit status: 0 success, 1 import not completed, 2 command line refused,
 3 completed, but some records were rejected or stored incomplete, or the
-extraction program reported a failure.
+extraction program reported a failure. Status 1, 2 and 3 print the reason on
+stderr.
 
-Example:
+Examples:
+  ingestor --type lenders --extractor sample-extractor --source ~/data \
+           --output /tmp/out --database ~/Lenders.mdb --summary json
   ingestor 'sample-extractor/\home\me\data\/\tmp\out\/5'
 )";
 }

@@ -40,6 +40,10 @@ struct ImportSettings {
   bool leaveOutputFiles = false;
   bool noComparisons = true;
   bool terminateRecords = false;
+  // How conflicts are settled (the tail always asks).
+  CSImportEngine::ConflictPolicy conflictPolicy = CSImportEngine::ConflictPolicy::Ask;
+  // Lines the log gets before the import starts.
+  std::vector<std::string> notes;
 };
 
 // Reads pieces 0-7 of validated arguments. An empty optional piece counts as
@@ -81,6 +85,14 @@ bool ParseCommandLine(const platform::Context& ctx, const std::string& tail, Arg
 // closes the log. False when it could not get as far as importing.
 bool ImportData(const platform::Context& ctx, const Arguments& args,
                 std::unique_ptr<CSImportEngine>& engine, ImportOutcome& outcome);
+
+// The same with settings made elsewhere (the option form).
+bool ImportData(const platform::Context& ctx, const ImportSettings& settings,
+                std::unique_ptr<CSImportEngine>& engine, ImportOutcome& outcome);
+
+// The exit status of an unattended import that ImportData ran (`ran`: what
+// it returned). Status 1 or 3 also prints its one line on stderr.
+int ConcludeImport(const platform::Context& ctx, bool ran, const ImportOutcome& outcome);
 
 // The text printed for --help.
 std::string UsageText();

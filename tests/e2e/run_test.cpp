@@ -276,7 +276,7 @@ TEST(Run, CommandLines) {
   world.MakeFolder("drive c");
   world.Write("Cfg/Zev.INI", "[Directories]\r\n");
   const std::string ini = e2e::TailPath(world.Native("Cfg/Zev.INI"));
-  const std::string noDatabase = "ingestor: FAILED to create database 'Lenders.mdb' The log is '";
+  const std::string noDatabase = "ingestor: FAILED to create database 'Lenders.mdb'. The log is '";
   const Rows driveC = {"INGESTOR_DRIVE_C=" + world.Native("drive c")};
   struct Case {
     Rows args;
@@ -289,7 +289,9 @@ TEST(Run, CommandLines) {
       {{"--version"}, 0, "", R"(ingestor \d+\.\d+\.\d+\n)"},
       {{}, 2, "This application cannot be run as a standalone application.\nYou must run this "
                  "application either directly from Kestova\nor via its commandline interface."},
-      {{"x.exe"}, 2, ""}, {{"x.exe/D:\\Data"}, 2, ""},  // one or no '/': nothing said
+      // One or no '/': too short to be a tail.
+      {{"x.exe"}, 2, "ingestor: the command tail needs at least EXTRACTOR/SOURCE/OUTPUT"},
+      {{"x.exe/D:\\Data"}, 2, "ingestor: the command tail needs at least EXTRACTOR/SOURCE/OUTPUT"},
       {{"sample-extractor/" + root + "data\\" + "/" + root + "out\\" + "/7"}, 2,
        "Kestova - Data importer: The specified command line parameter is invalid: \n\n"
        "Import data type is invalid."},

@@ -1,0 +1,169 @@
+// The option form of the command line (and the tail's refusals that must not
+// touch the disk either), through the ingestor binary.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "doubles/TestWorld.h"
+#include "e2e/RunProgram.h"
+#include "platform/PosixEnv.h"
+
+namespace {
+
+// "{root}" stands for the test's folder and "{x}" for the sample extraction
+// program.
+std::string Expand(const std::string& root, std::string text) {
+  for (auto [key, value] :
+       {std::pair<std::string, std::string>{"{root}", root}, {"{x}", INGESTOR_SAMPLE_EXTRACTOR}})
+    for (std::size_t at; (at = text.find(key)) != std::string::npos;)
+      text.replace(at, key.size(), value);
+  return text;
+}
+
+// A command line, split at spaces after expansion.
+std::vector<std::string> Line(const std::string& root, const std::string& text) {
+  std::vector<std::string> args;
+  std::istringstream words(Expand(root, text));
+  for (std::string word; words >> word;) args.push_back(word);
+  return args;
+}
+
+class OptionForm : public ::testing::Test {
+ protected:
+  OptionForm() { world.MakeFolder("data"); }
+  std::string Lenders() {
+    std::vector<std::string> errors;
+    auto db = env.OpenDatabase(
+        "DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" + world.Native("L.mdb") + ";", errors);
+    std::string error;
+    auto st = db ? db->Prepare("SELECT COUNT(*) FROM Lenders", error) : nullptr;
+    return st && st->Step() == db::StepResult::Row ? st->Column(0).ToText() : "<none>";
+  }
+
+  testing_doubles::TestWorld world;
+  platform::PosixEnv env;
+};
+
+// A refused line exits 2, says why on stderr, and creates nothing: neither
+// the output folder nor the database.
+TEST_F(OptionForm, RefusedLinesChangeNothing) {
+  const std::string run =
+      "--type lenders --extractor {x} --source {root}/data --output {root}/out ";
+  const std::string tail = "sample-extractor/" + e2e::TailPath(world.Native("data")) + "\\/" +
+                           e2e::TailPath(world.Native("out")) + "\\/5/" +
+                           e2e::TailPath(world.Native("L.mdb"));
+  const std::string hint = " Try 'ingestor --help'.";
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"--halp"}, "ingestor: unknown option '--halp'." + hint},
+      {{"--type"}, "option '--type' needs a value"},
+      {Line("", "--type --extractor x"), "option '--type' needs a value"},
+      {Line(world.Native(), run + "--type 5"), "option '--type' is given more than once"},
+      {Line(world.Native(), run + "--quiet=yes"), "option '--quiet' takes no value"},
+      {Line(world.Native(), run + "L.mdb"), "unexpected argument 'L.mdb'"},
+      {Line(world.Native(), "--type 5 --extractor {x} --source {root}/data"),
+       "missing option '--output'"},
+      {Line(world.Native(),
+            "--type loans --extractor {x} --source {root}/data --output {root}/out"),
+       "unknown type 'loans'"},
+      {Line(world.Native(), "--type 8 --extractor {x} --source {root}/data --output {root}/out"),
+       "unknown type '8'"},
+      {Line(world.Native(), "--type 5 --extractor nope --source {root}/data --output {root}/out"),
+       "no extraction program at"},
+      {Line(world.Native(), "--type 5 --extractor {x} --source {root}/gone --output {root}/out"),
+       "the source '" + world.Native("gone") + "' does not exist"},
+      {Line(world.Native(), run + "--on-conflict never"), "unknown --on-conflict value 'never'"},
+      {Line(world.Native(), run + "--summary xml"), "unknown --summary value 'xml'"},
+      {Line(world.Native(), run + "--database {root}/data"), "is a folder"},
+      {Line(world.Native(), run + "--database {root}/a\\b.mdb"), "holds a '\\'"},
+      // The tail's flags are checked before its folders are created.
+      {{tail + "/maybe"}, "Expected True, False or a number for LEAVE, but found 'maybe'"},
+      {{tail + "/0/no"}, "Expected True, False or a number for NOCOMPARE"},
+      {{tail + "/0/1/2x"}, "Expected True, False or a number for TERMINATE"},
+  };
+  for (const auto& [args, said] : cases) {
+    const std::string what = args.empty() ? "" : args.back();
+    const e2e::RunResult r = e2e::Run(INGESTOR_BINARY, args);
+    EXPECT_EQ(r.status, 2) << what;
+    EXPECT_NE(r.err.find(said), std::string::npos) << what << "\n" << r.err;
+    EXPECT_FALSE(world.Has("out") || world.Has("L.mdb")) << what;
+    EXPECT_EQ(r.out, "") << what;
+  }
+}
+
+// Runs against one database: comparisons are on unless turned off, and the
+// conflict policy settles every existing row without a question.
+TEST_F(OptionForm, RunsSettleConflictsByPolicy) {
+  ASSERT_EQ(e2e::Run(INGESTOR_SAMPLE_HOST, {world.Native("host")}).status, 0);
+  struct Step {
+    std::string options;
+    int status;
+    std::string rows;                 // Lenders rows afterwards
+    std::vector<std::string> logged;  // "!text": nowhere in the log
+    std::string out;                  // on stdout ("" for nothing)
+  };
+  const std::string conflict = "Do you wish to overwrite";
+  const std::string lenders = "--type lenders --database {root}/L.mdb ";
+  const std::vector<Step> steps = {
+      {lenders + "--summary json",
+       0,
+       "3",
+       {"Data type:          Lender information", "3 read, 3 added, 0 overwritten"},
+       "{\"status\":0,\"result\":\"completed\",\"type\":\"lenders\",\"database\":\"{root}/L.mdb\""},
+      // Asked where nobody can answer: the existing rows stay.
+      {lenders + "--on-conflict=ask",
+       0,
+       "3",
+       {"nobody could answer the question (no terminal), so the existing row was kept.",
+        "3 read, 0 added, 0 overwritten, 3 kept"},
+       ""},
+      {lenders + "--on-conflict overwrite --quiet",
+       0,
+       "3",
+       {"answered 'Yes to all' (--on-conflict overwrite)", "3 read, 0 added, 3 overwritten",
+        "!nobody could answer"},
+       ""},
+      {lenders + "--on-conflict keep --summary text",
+       0,
+       "3",
+       {"answered 'No to all' (--on-conflict keep)", "3 read, 0 added, 0 overwritten, 3 kept",
+        "!nobody could answer"},
+       "status: 0\nresult: completed\ntype: lenders\n"},
+      {lenders + "--no-compare --keep-extracted", 0, "6", {"3 read, 3 added, 0 overwritten"}, ""},
+      // A type that never compares says so instead of dropping the request.
+      {"--type 4 --database {root}/F.mdb",
+       3,
+       "6",
+       {"Comparisons were asked for, but file-index imports never compare"},
+       ""},
+  };
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    const Step& step = steps[i];
+    SCOPED_TRACE(step.options);
+    const std::string out = "run" + std::to_string(i) + "/out";  // created by the run
+    const e2e::RunResult r =
+        e2e::Run(INGESTOR_BINARY,
+                 Line(world.Native(), "--extractor {x} --source {root}/host/data --output {root}/" +
+                                          out + " " + step.options),
+                 {"WINDIR=" + world.Native("host")});
+    ASSERT_TRUE(world.Has(out)) << r.err;
+    const std::string log = e2e::LogIn(world.Native(out));
+    EXPECT_EQ(r.status, step.status) << r.err << log;
+    EXPECT_EQ(Lenders(), step.rows);
+    for (const std::string& line : step.logged)
+      EXPECT_EQ(log.find(line.substr(line.starts_with("!"))) == std::string::npos,
+                line.starts_with("!"))
+          << line << "\n"
+          << log;
+    EXPECT_EQ(r.out.rfind(Expand(world.Native(), step.out), 0), 0u) << r.out;
+    EXPECT_EQ(r.out.empty(), step.out.empty()) << r.out;
+    EXPECT_EQ(r.err.find(conflict) == std::string::npos,
+              step.options.find("=ask") == std::string::npos)
+        << r.err;
+    EXPECT_EQ(world.Has(out + "/lender.dta.tmp"), step.options.find("--keep") != std::string::npos);
+  }
+}
+
+}  // namespace
