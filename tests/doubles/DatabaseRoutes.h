@@ -19,25 +19,7 @@ namespace testing_doubles {
 enum class Route { Embedded, SqliteOdbc, PostgresOdbc };
 
 inline const char* RouteName(Route r) {
-  switch (r) {
-    case Route::Embedded:
-      return "Embedded";
-    case Route::SqliteOdbc:
-      return "SqliteOdbc";
-    case Route::PostgresOdbc:
-      return "PostgresOdbc";
-  }
-  return "?";
-}
-
-// True when the environment provides what `route` needs.
-inline bool RouteConfigured(Route route) {
-  return route == Route::Embedded || std::getenv("INGESTOR_TEST_ODBCSYSINI") != nullptr;
-}
-
-inline bool AllRoutesRequired() {
-  const char* v = std::getenv("INGESTOR_TEST_ALL_BACKENDS");
-  return v != nullptr && std::string(v) == "1";
+  return r == Route::Embedded ? "Embedded" : r == Route::SqliteOdbc ? "SqliteOdbc" : "PostgresOdbc";
 }
 
 // Points unixODBC at a driver configuration for the lifetime of the object:
@@ -60,61 +42,36 @@ class ScopedOdbcConfig {
   std::optional<std::string> old_;
 };
 
-// The connection string of `route` with its ODBC configuration in place; ""
-// when the route needs tests/db/with-databases.sh and it did not run.
-inline std::string PrepareRouteUnchecked(Route route, TestWorld& world,
-                                         std::optional<ScopedOdbcConfig>& config) {
-  const char* privateConfig = std::getenv("INGESTOR_TEST_ODBCSYSINI");
-  switch (route) {
-    case Route::Embedded: {
-      world.MakeFolder("empty-odbc");
-      config.emplace(world.Native("empty-odbc"));
-      world.Write("test.mdb", "");  // an empty file is an empty database
-      return "DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" + world.Program("test.mdb") +
-             ";DefaultDir=" + world.Program() + "\\;UID=;PWD=;";
-    }
-    case Route::SqliteOdbc:
-      if (privateConfig == nullptr) return "";
-      config.emplace(privateConfig);
-      world.Write("test.mdb", "");
-      return "DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" + world.Program("test.mdb") +
-             ";DefaultDir=" + world.Program() + "\\;UID=;PWD=;";
-    case Route::PostgresOdbc:
-      if (privateConfig == nullptr) return "";
-      config.emplace(privateConfig);
-      return "DRIVER={SQL Server};Server=127.0.0.1;Database=ingestor_test;UID=postgres;PWD=;";
-  }
-  return "";
-}
-
-// The driver manager reads its configuration once per process, so one
-// process can take only one side: with the Access driver registered (ODBC
-// routes) or without (embedded). ctest runs every test in a process of its
-// own; a whole suite run in one process skips the routes it cannot take.
-inline bool RouteReachable(Route route) {
-  bool access = db::OdbcDriverInstalled("Microsoft Access Driver (*.mdb)");
-  switch (route) {
-    case Route::Embedded:
-      return !access;
-    case Route::SqliteOdbc:
-      return access;
-    case Route::PostgresOdbc:
-      return db::OdbcDriverInstalled("SQL Server");
-  }
-  return false;
-}
-
 // Prepares `route` in `world`: returns the connection string to use, or ""
-// when the route is not available here (the caller skips; `why` says why).
+// when the route is not available here (the caller skips; `why` says why, and
+// `required` whether INGESTOR_TEST_ALL_BACKENDS=1 demands the route anyway).
+// The driver manager reads its configuration once per process, so one process
+// can take only one side: with the Access driver registered (ODBC routes) or
+// without (embedded). ctest runs every test in a process of its own; a whole
+// suite run in one process skips the routes it cannot take.
 inline std::string PrepareRoute(Route route, TestWorld& world,
-                                std::optional<ScopedOdbcConfig>& config, std::string& why) {
-  std::string cs = PrepareRouteUnchecked(route, world, config);
-  if (cs.empty()) {
+                                std::optional<ScopedOdbcConfig>& config, std::string& why,
+                                bool& required) {
+  const char* privateConfig = std::getenv("INGESTOR_TEST_ODBCSYSINI");
+  const char* all = std::getenv("INGESTOR_TEST_ALL_BACKENDS");
+  required = false;
+  if (route != Route::Embedded && privateConfig == nullptr) {
     why = "ODBC routes need tests/db/with-databases.sh";
-  } else if (!RouteReachable(route)) {
-    why = "this process already read another ODBC configuration (run it under ctest)";
-    cs.clear();
+    required = all != nullptr && std::string(all) == "1";
+    return "";
   }
-  return cs;
+  if (route == Route::Embedded) world.MakeFolder("empty-odbc");
+  config.emplace(route == Route::Embedded ? world.Native("empty-odbc") : privateConfig);
+  const bool access = db::OdbcDriverInstalled("Microsoft Access Driver (*.mdb)");
+  if (route == Route::PostgresOdbc ? !db::OdbcDriverInstalled("SQL Server")
+                                   : access != (route == Route::SqliteOdbc)) {
+    why = "this process already read another ODBC configuration (run it under ctest)";
+    return "";
+  }
+  if (route == Route::PostgresOdbc)
+    return "DRIVER={SQL Server};Server=127.0.0.1;Database=ingestor_test;UID=postgres;PWD=;";
+  world.Write("test.mdb", "");  // an empty file is an empty database
+  return "DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" + world.Program("test.mdb") +
+         ";DefaultDir=" + world.Program() + "\\;UID=;PWD=;";
 }
 }  // namespace testing_doubles

@@ -7,6 +7,7 @@
 // "injected: <operation>").
 #pragma once
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <functional>
@@ -35,14 +36,9 @@ class FaultyEnv final : public platform::Env {
   // Makes every call of `op` fail until Heal().
   void FailAlways(const std::string& op) { failAlways_.insert(op); }
   // Makes every call of `op` throw std::runtime_error("injected: <op>") until
-  // Heal(), to check that a routine traps what escapes the Env. Also works
-  // for the folder queries ("CurrentFolder", "SystemFolder", ...).
+  // Heal(), to check that a routine traps what escapes the Env (CurrentFolder too).
   void ThrowOn(const std::string& op) { throwOn_.insert(op); }
-  void Heal() {
-    failAt_.clear();
-    failAlways_.clear();
-    throwOn_.clear();
-  }
+  void Heal() { failAt_.clear(), failAlways_.clear(), throwOn_.clear(); }
   int Calls(const std::string& op) const {
     auto it = calls_.find(op);
     return it == calls_.end() ? 0 : it->second;
@@ -57,85 +53,82 @@ class FaultyEnv final : public platform::Env {
   void SetProgramFolder(std::string folder) { programFolder_ = std::move(folder); }
   void SetCurrentFolder(std::string folder) { currentFolder_ = std::move(folder); }
 
-  std::optional<platform::FileInfo> Stat(const std::string& p) override {
-    if (Fails("Stat")) return std::nullopt;
-    return real_.Stat(p);
+  // Not faulted: no test needs them to fail.
+  std::optional<platform::FileInfo> Stat(const std::string& p) override { return real_.Stat(p); }
+  bool CanOpenForReading(const std::string& p, std::string& r) override {
+    return real_.CanOpenForReading(p, r);
   }
-  bool CanOpenForReading(const std::string& p, std::string& reason) override {
-    return !Injected("CanOpenForReading", reason) && real_.CanOpenForReading(p, reason);
+  bool OpenOrCreate(const std::string& p, std::string& r) override {
+    return real_.OpenOrCreate(p, r);
   }
-  bool OpenOrCreate(const std::string& p, std::string& reason) override {
-    return !Injected("OpenOrCreate", reason) && real_.OpenOrCreate(p, reason);
+  bool CanEnterFolder(const std::string& p, std::string& r) override {
+    return real_.CanEnterFolder(p, r);
   }
-  bool CanEnterFolder(const std::string& p, std::string& reason) override {
-    return !Injected("CanEnterFolder", reason) && real_.CanEnterFolder(p, reason);
+  bool IsExecutableFile(const std::string& p) override { return real_.IsExecutableFile(p); }
+  std::optional<int> RunProcess(const std::string& program, const std::vector<std::string>& args,
+                                bool wait, std::string& r) override {
+    return real_.RunProcess(program, args, wait, r);
   }
-  bool CopyFile(const std::string& a, const std::string& b, bool failIfExists,
-                std::string& reason) override {
-    return !Injected("CopyFile", reason) && real_.CopyFile(a, b, failIfExists, reason);
+  std::string SystemFolder() override { return real_.SystemFolder(); }
+  bool CopyFile(const std::string& a, const std::string& b, bool x, std::string& r) override {
+    return !Injected("CopyFile", r) && real_.CopyFile(a, b, x, r);
   }
-  bool DeleteFile(const std::string& p, std::string& reason) override {
-    return !Injected("DeleteFile", reason) && real_.DeleteFile(p, reason);
+  bool DeleteFile(const std::string& p, std::string& r) override {
+    return !Injected("DeleteFile", r) && real_.DeleteFile(p, r);
   }
-  platform::FolderResult CreateFolder(const std::string& p, std::string& reason) override {
-    if (Injected("CreateFolder", reason)) return platform::FolderResult::Failed;
-    return real_.CreateFolder(p, reason);
+  platform::FolderResult CreateFolder(const std::string& p, std::string& r) override {
+    return Injected("CreateFolder", r) ? platform::FolderResult::Failed : real_.CreateFolder(p, r);
   }
   std::optional<std::vector<platform::DirEntry>> ListFolder(const std::string& p,
-                                                            std::string& reason) override {
-    if (Injected("ListFolder", reason)) return std::nullopt;
-    return real_.ListFolder(p, reason);
+                                                            std::string& r) override {
+    return Injected("ListFolder", r) ? std::nullopt : real_.ListFolder(p, r);
   }
-  std::optional<std::string> ReadWholeFile(const std::string& p, std::string& reason) override {
-    if (Injected("ReadWholeFile", reason)) return std::nullopt;
-    return real_.ReadWholeFile(p, reason);
+  std::optional<std::string> ReadWholeFile(const std::string& p, std::string& r) override {
+    return Injected("ReadWholeFile", r) ? std::nullopt : real_.ReadWholeFile(p, r);
   }
-  bool ReplaceFile(const std::string& p, std::string_view c, std::string& reason) override {
-    return !Injected("ReplaceFile", reason) && real_.ReplaceFile(p, c, reason);
+  bool ReplaceFile(const std::string& p, std::string_view c, std::string& r) override {
+    return !Injected("ReplaceFile", r) && real_.ReplaceFile(p, c, r);
   }
   std::unique_ptr<platform::ReadableFile> OpenForReading(const std::string& p,
-                                                         std::string& reason) override {
-    if (Injected("OpenForReading", reason)) return nullptr;
-    auto file = real_.OpenForReading(p, reason);
+                                                         std::string& r) override {
+    if (Injected("OpenForReading", r)) return nullptr;
+    auto file = real_.OpenForReading(p, r);
     if (file == nullptr) return nullptr;
     return std::make_unique<FaultyReadableFile>(std::move(file), *this);
   }
   std::unique_ptr<platform::WritableFile> OpenForWriting(const std::string& p, bool& taken,
-                                                         std::string& reason) override {
+                                                         std::string& r) override {
     taken = false;
-    if (Injected("OpenForWriting", reason)) return nullptr;
-    return real_.OpenForWriting(p, taken, reason);
+    return Injected("OpenForWriting", r) ? nullptr : real_.OpenForWriting(p, taken, r);
   }
-  platform::Presence Lookup(const std::string& p, std::string& reason) override {
-    if (Injected("Lookup", reason)) return platform::Presence::Unknown;
-    return real_.Lookup(p, reason);
+  platform::Presence Lookup(const std::string& p, std::string& r) override {
+    return Injected("Lookup", r) ? platform::Presence::Unknown : real_.Lookup(p, r);
   }
-  bool CheckReadable(const std::string& p, std::string& reason) override {
-    return !Injected("CheckReadable", reason) && real_.CheckReadable(p, reason);
+  bool CheckReadable(const std::string& p, std::string& r) override {
+    return !Injected("CheckReadable", r) && real_.CheckReadable(p, r);
   }
-  platform::FolderResult CreatePrivateFolder(const std::string& p, std::string& reason) override {
-    if (Injected("CreatePrivateFolder", reason)) return platform::FolderResult::Failed;
-    return real_.CreatePrivateFolder(p, reason);
+  platform::FolderResult CreatePrivateFolder(const std::string& p, std::string& r) override {
+    return Injected("CreatePrivateFolder", r) ? platform::FolderResult::Failed
+                                              : real_.CreatePrivateFolder(p, r);
   }
-  bool CopyDatabase(const std::string& a, const std::string& b, std::string& reason) override {
-    return !Injected("CopyDatabase", reason) && real_.CopyDatabase(a, b, reason);
+  bool CopyDatabase(const std::string& a, const std::string& b, std::string& r) override {
+    return !Injected("CopyDatabase", r) && real_.CopyDatabase(a, b, r);
   }
   std::unique_ptr<platform::FileLock> TryLock(const std::string& p, bool& busy,
-                                              std::string& reason) override {
+                                              std::string& r) override {
     busy = false;
-    if (Injected("TryLock", reason)) return nullptr;
-    return real_.TryLock(p, busy, reason);
+    return Injected("TryLock", r) ? nullptr : real_.TryLock(p, busy, r);
   }
   // Lines for the error stream are kept here instead.
   void PrintError(const std::string& line) override { printed.push_back(line); }
   std::vector<std::string> printed;
-  std::unique_ptr<db::Backend> OpenDatabase(const std::string& connectionString,
+  std::unique_ptr<db::Backend> OpenDatabase(const std::string& cs,
                                             std::vector<std::string>& errors) override {
     if (Fails("OpenDatabase")) {
       errors.push_back("injected: OpenDatabase");
       return nullptr;
     }
-    auto backend = real_.OpenDatabase(connectionString, errors);
+    auto backend = real_.OpenDatabase(cs, errors);
     if (backend == nullptr) return nullptr;
     return std::make_unique<FaultyBackend>(std::move(backend), *this);
   }
@@ -144,39 +137,20 @@ class FaultyEnv final : public platform::Env {
     return currentFolder_ ? *currentFolder_ : real_.CurrentFolder();
   }
   std::string ProgramFolder() override {
-    MaybeThrow("ProgramFolder");
     return programFolder_ ? *programFolder_ : real_.ProgramFolder();
   }
   std::string WindowsFolder() override {
-    MaybeThrow("WindowsFolder");
     // Answered from the variables given here, as the real Env does from its own.
     auto windir = Variable("WINDIR");
-    if (windir && !windir->empty()) {
-      std::string f = *windir;
-      for (char& c : f)
-        if (c == '/') c = '\\';
-      while (f.size() > 1 && f.back() == '\\') f.pop_back();
-      return f;
-    }
-    return "\\etc";
-  }
-  std::string SystemFolder() override {
-    MaybeThrow("SystemFolder");
-    return real_.SystemFolder();
+    std::string f = windir && !windir->empty() ? *windir : "\\etc";
+    std::replace(f.begin(), f.end(), '/', '\\');
+    while (f.size() > 1 && f.back() == '\\') f.pop_back();
+    return f;
   }
   std::optional<std::string> Variable(const std::string& name) override {
     auto it = variables_.find(name);
     if (it != variables_.end()) return it->second;
     return real_.Variable(name);
-  }
-  bool IsExecutableFile(const std::string& p) override {
-    return !Fails("IsExecutableFile") && real_.IsExecutableFile(p);
-  }
-  std::optional<int> RunProcess(const std::string& program,
-                                const std::vector<std::string>& arguments, bool wait,
-                                std::string& reason) override {
-    if (Injected("RunProcess", reason)) return std::nullopt;
-    return real_.RunProcess(program, arguments, wait, reason);
   }
   double MonotonicSeconds() override { return monotonic_ ? *monotonic_ : real_.MonotonicSeconds(); }
   platform::LocalTime LocalNow() override { return now_ ? *now_ : real_.LocalNow(); }
@@ -189,9 +163,9 @@ class FaultyEnv final : public platform::Env {
         : real_(std::move(real)), env_(env) {}
     std::uint64_t Size() const override { return real_->Size(); }
     std::int64_t ReadAt(std::uint64_t offset, char* buffer, std::size_t n,
-                        std::string& reason) override {
-      if (env_.Injected("ReadAt", reason)) return -1;
-      return real_->ReadAt(offset, buffer, n, reason);
+                        std::string& r) override {
+      if (env_.Injected("ReadAt", r)) return -1;
+      return real_->ReadAt(offset, buffer, n, r);
     }
 
    private:
@@ -204,9 +178,7 @@ class FaultyEnv final : public platform::Env {
    public:
     FaultyStatement(std::unique_ptr<db::Statement> real, FaultyEnv& env)
         : real_(std::move(real)), env_(env) {}
-    bool Bind(int position, const db::Value& value) override {
-      return real_->Bind(position, value);
-    }
+    bool Bind(int i, const db::Value& v) override { return real_->Bind(i, v); }
     db::StepResult Step() override {
       if (env_.Fails("Step")) {
         injected_ = true;
@@ -217,9 +189,9 @@ class FaultyEnv final : public platform::Env {
     }
     bool Reset() override { return real_->Reset(); }
     int ColumnCount() override { return real_->ColumnCount(); }
-    std::string ColumnName(int column) override { return real_->ColumnName(column); }
-    db::ColumnKind ColumnType(int column) override { return real_->ColumnType(column); }
-    db::Value Column(int column) override { return real_->Column(column); }
+    std::string ColumnName(int i) override { return real_->ColumnName(i); }
+    db::ColumnKind ColumnType(int i) override { return real_->ColumnType(i); }
+    db::Value Column(int i) override { return real_->Column(i); }
     std::string error() const override { return injected_ ? "injected: Step" : real_->error(); }
 
    private:
@@ -241,24 +213,18 @@ class FaultyEnv final : public platform::Env {
       if (statement == nullptr) return nullptr;
       return std::make_unique<FaultyStatement>(std::move(statement), env_);
     }
-    bool Execute(const std::string& sql, std::string& error) override {
-      return !Injected("Execute", error) && real_->Execute(sql, error);
+    bool Execute(const std::string& sql, std::string& e) override {
+      return !Injected("Execute", e) && real_->Execute(sql, e);
     }
-    bool Begin(std::string& error) override {
-      return !Injected("Begin", error) && real_->Begin(error);
-    }
-    bool Commit(std::string& error) override {
-      return !Injected("Commit", error) && real_->Commit(error);
-    }
-    bool Rollback(std::string& error) override { return real_->Rollback(error); }
+    bool Begin(std::string& e) override { return !Injected("Begin", e) && real_->Begin(e); }
+    bool Commit(std::string& e) override { return !Injected("Commit", e) && real_->Commit(e); }
+    bool Rollback(std::string& e) override { return real_->Rollback(e); }
     std::string RowLocator() const override { return real_->RowLocator(); }
     db::Value LastInsertLocator() override { return real_->LastInsertLocator(); }
     bool InTransaction() override { return real_->InTransaction(); }
     std::string FatalCondition() const override { return real_->FatalCondition(); }
     bool LastFailureBusy() const override { return real_->LastFailureBusy(); }
-    void SetBusyWait(double seconds, std::function<void()> waiting) override {
-      real_->SetBusyWait(seconds, std::move(waiting));
-    }
+    void SetBusyWait(double s, std::function<void()> w) override { real_->SetBusyWait(s, w); }
 
    private:
     bool Injected(const std::string& op, std::string& error) {
@@ -271,9 +237,9 @@ class FaultyEnv final : public platform::Env {
   };
 
   // A failure of an operation that reports its reason, as an I/O error.
-  bool Injected(const std::string& op, std::string& reason) {
+  bool Injected(const std::string& op, std::string& r) {
     if (!Fails(op)) return false;
-    reason = std::strerror(EIO);
+    r = std::strerror(EIO);
     return true;
   }
   void MaybeThrow(const std::string& op) const {

@@ -69,62 +69,42 @@ class FaultyVfs {
     f->base.pMethods = f->real->pMethods != nullptr ? &kMethods : nullptr;
     return rc;
   }
-  static int Close(sqlite3_file* f) { return Of(f)->real->pMethods->xClose(Of(f)->real); }
-  static int Read(sqlite3_file* f, void* buf, int n, sqlite3_int64 at) {
-    return Of(f)->real->pMethods->xRead(Of(f)->real, buf, n, at);
+  // The wrapped file and its methods.
+  static sqlite3_file* R(sqlite3_file* f) { return Of(f)->real; }
+  static const sqlite3_io_methods* Real(sqlite3_file* f) { return R(f)->pMethods; }
+  static int Close(sqlite3_file* f) { return Real(f)->xClose(R(f)); }
+  static int Read(sqlite3_file* f, void* b, int n, sqlite3_int64 at) {
+    return Real(f)->xRead(R(f), b, n, at);
   }
-  static int Write(sqlite3_file* f, const void* buf, int n, sqlite3_int64 at) {
-    if (Fails(f)) return Of(f)->vfs->code_;
-    return Of(f)->real->pMethods->xWrite(Of(f)->real, buf, n, at);
+  static int Write(sqlite3_file* f, const void* b, int n, sqlite3_int64 at) {
+    return Fails(f) ? Of(f)->vfs->code_ : Real(f)->xWrite(R(f), b, n, at);
   }
-  static int Truncate(sqlite3_file* f, sqlite3_int64 size) {
-    if (Fails(f)) return Of(f)->vfs->code_;
-    return Of(f)->real->pMethods->xTruncate(Of(f)->real, size);
+  static int Truncate(sqlite3_file* f, sqlite3_int64 n) {
+    return Fails(f) ? Of(f)->vfs->code_ : Real(f)->xTruncate(R(f), n);
   }
   static int Sync(sqlite3_file* f, int flags) {
-    if (Fails(f)) return Of(f)->vfs->code_;
-    return Of(f)->real->pMethods->xSync(Of(f)->real, flags);
+    return Fails(f) ? Of(f)->vfs->code_ : Real(f)->xSync(R(f), flags);
   }
-  static int FileSize(sqlite3_file* f, sqlite3_int64* size) {
-    return Of(f)->real->pMethods->xFileSize(Of(f)->real, size);
-  }
-  static int Lock(sqlite3_file* f, int level) {
-    return Of(f)->real->pMethods->xLock(Of(f)->real, level);
-  }
-  static int Unlock(sqlite3_file* f, int level) {
-    return Of(f)->real->pMethods->xUnlock(Of(f)->real, level);
-  }
+  static int FileSize(sqlite3_file* f, sqlite3_int64* n) { return Real(f)->xFileSize(R(f), n); }
+  static int Lock(sqlite3_file* f, int level) { return Real(f)->xLock(R(f), level); }
+  static int Unlock(sqlite3_file* f, int level) { return Real(f)->xUnlock(R(f), level); }
   static int CheckReservedLock(sqlite3_file* f, int* out) {
-    return Of(f)->real->pMethods->xCheckReservedLock(Of(f)->real, out);
+    return Real(f)->xCheckReservedLock(R(f), out);
   }
-  static int FileControl(sqlite3_file* f, int op, void* arg) {
-    return Of(f)->real->pMethods->xFileControl(Of(f)->real, op, arg);
+  static int FileControl(sqlite3_file* f, int op, void* a) {
+    return Real(f)->xFileControl(R(f), op, a);
   }
-  static int SectorSize(sqlite3_file* f) { return Of(f)->real->pMethods->xSectorSize(Of(f)->real); }
+  static int SectorSize(sqlite3_file* f) { return Real(f)->xSectorSize(R(f)); }
   static int DeviceCharacteristics(sqlite3_file* f) {
-    return Of(f)->real->pMethods->xDeviceCharacteristics(Of(f)->real);
+    return Real(f)->xDeviceCharacteristics(R(f));
   }
 
   // Version 1: no shared memory (the rollback journal needs none) and no mmap.
-  static constexpr sqlite3_io_methods kMethods = {1,
-                                                  &Close,
-                                                  &Read,
-                                                  &Write,
-                                                  &Truncate,
-                                                  &Sync,
-                                                  &FileSize,
-                                                  &Lock,
-                                                  &Unlock,
-                                                  &CheckReservedLock,
-                                                  &FileControl,
-                                                  &SectorSize,
-                                                  &DeviceCharacteristics,
-                                                  nullptr,
-                                                  nullptr,
-                                                  nullptr,
-                                                  nullptr,
-                                                  nullptr,
-                                                  nullptr};
+  // clang-format off
+  static constexpr sqlite3_io_methods kMethods = {1, &Close, &Read, &Write, &Truncate, &Sync,
+      &FileSize, &Lock, &Unlock, &CheckReservedLock, &FileControl, &SectorSize,
+      &DeviceCharacteristics, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+  // clang-format on
 
   sqlite3_vfs* real_ = nullptr;
   sqlite3_vfs vfs_{};

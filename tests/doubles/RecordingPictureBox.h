@@ -32,18 +32,12 @@ class RecordingPictureBox final : public ui::PictureBox {
   std::vector<Text> texts;
   int clears = 0;
   int refreshes = 0;
-  // Set-up received on attach.
-  bool persistentImage = false;
-  int fillStyle = -1;
-  int scaleMode = -1;
   // Makes the line with this index (counted over all lines) throw.
   int throwAtLine = -1;
 
   void Forget() {
-    lines.clear();
-    texts.clear();
-    clears = 0;
-    refreshes = 0;
+    lines.clear(), texts.clear();
+    clears = refreshes = 0;
   }
   // Column numbers of the lines, in order.
   std::vector<int> Columns() const {
@@ -57,15 +51,8 @@ class RecordingPictureBox final : public ui::PictureBox {
   float ScaleHeight() const override { return height_; }
   float CurrentX() const override { return x_; }
   float CurrentY() const override { return y_; }
-  void SetCurrent(float x, float y) override {
-    x_ = x;
-    y_ = y;
-  }
-  void Clear() override {
-    ++clears;
-    x_ = 0.0f;
-    y_ = 0.0f;
-  }
+  void SetCurrent(float x, float y) override { x_ = x, y_ = y; }
+  void Clear() override { ++clears, x_ = 0.0f, y_ = 0.0f; }
   void VerticalLine(float x, float fromY, float toY, ui::Colour colour) override {
     if (linesEver_++ == throwAtLine) throw std::runtime_error("surface gone");
     lines.push_back({x, fromY, toY, colour});
@@ -77,14 +64,12 @@ class RecordingPictureBox final : public ui::PictureBox {
   }
   ui::ClientRect ClientRectangle() const override { return client_; }
   void Refresh() override { ++refreshes; }
-  void SetPersistentImage(bool on) override { persistentImage = on; }
-  void SetFillStyle(ui::FillStyle style) override { fillStyle = static_cast<int>(style); }
-  void SetScaleMode(ui::ScaleMode mode) override { scaleMode = static_cast<int>(mode); }
+  void SetPersistentImage(bool) override {}
+  void SetFillStyle(ui::FillStyle) override {}
+  void SetScaleMode(ui::ScaleMode) override {}
 
  private:
-  float width_;
-  float top_;
-  float height_;
+  float width_, top_, height_;
   ui::ClientRect client_;
   float x_ = 7.0f;  // not home, so attaching must put it there
   float y_ = 3.0f;

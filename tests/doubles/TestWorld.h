@@ -3,9 +3,9 @@
 // to the code under test are in program form ('\').
 #pragma once
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "doubles/FaultyEnv.h"
@@ -14,6 +14,16 @@
 #include "platform/PosixEnv.h"
 
 namespace testing_doubles {
+
+// A native path in program form ('/' -> '\\').
+inline std::string TailPath(std::string native) {
+  std::replace(native.begin(), native.end(), '/', '\\');
+  return native;
+}
+inline std::string Slurp(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
 
 class TestWorld {
  public:
@@ -33,23 +43,13 @@ class TestWorld {
     return relative.empty() ? root_ : root_ + "/" + relative;
   }
   // The same in program form.
-  std::string Program(const std::string& relative = "") const {
-    std::string p = Native(relative);
-    for (char& c : p)
-      if (c == '/') c = '\\';
-    return p;
-  }
+  std::string Program(const std::string& relative = "") const { return TailPath(Native(relative)); }
   void Write(const std::string& relative, const std::string& contents) const {
     std::filesystem::path p = Native(relative);
     std::filesystem::create_directories(p.parent_path());
     std::ofstream(p, std::ios::binary) << contents;
   }
-  std::string Read(const std::string& relative) const {
-    std::ifstream in(Native(relative), std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-  }
+  std::string Read(const std::string& relative) const { return Slurp(Native(relative)); }
   bool Has(const std::string& relative) const { return std::filesystem::exists(Native(relative)); }
   void MakeFolder(const std::string& relative) const {
     std::filesystem::create_directories(Native(relative));

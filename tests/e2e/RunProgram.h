@@ -6,10 +6,8 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <regex>
 #include <set>
 
@@ -26,16 +24,7 @@ struct RunResult {
   std::string out, err;
 };
 
-// A native path written the way a command tail carries it ('/' -> '\').
-inline std::string TailPath(std::string native) {
-  std::replace(native.begin(), native.end(), '/', '\\');
-  return native;
-}
-
-inline std::string Slurp(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
+using testing_doubles::Slurp, testing_doubles::TailPath;
 
 // Runs `program` with stdin from /dev/null and this process's environment
 // less what would let it find a display, plus `extraEnv` ("NAME=value").
@@ -85,8 +74,7 @@ struct Scene {
     world.MakeFolder(output);
     const std::string from = world.Native(source);
     return TailPath(extractor) + "/" + TailPath(from) + (fs::is_directory(from) ? "\\/" : "/") +
-           TailPath(world.Native(output)) + "\\/" + type + "/" + TailPath(world.Native(database)) +
-           flags;
+           world.Program(output) + "\\/" + type + "/" + world.Program(database) + flags;
   }
   RunResult Go() const {
     Rows args = runAs;

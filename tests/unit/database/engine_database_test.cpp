@@ -65,13 +65,10 @@ TEST_F(EngineDatabaseTest, ConnectingLogsTheAttemptAndTheDriversReasonsAndNothin
       TakeLog().back(),
       Logged("ExecuteScript", "Failed to execute command string: 'CREATE TABLE [T] (A SHORT)'"));
 
+  // (A refused or successful connection's own lines are pinned by the fault loops and e2e.)
   world.Write("out.mdb", "");
-  world.env.FailNth("OpenDatabase", 1);
-  EXPECT_FALSE(DirectImport::Connect(engine));
-  EXPECT_EQ(TakeLog(), (Lines{attempt, Logged("OpenConnection", "Info: injected: OpenDatabase")}));
-  EXPECT_TRUE(DirectImport::Connect(engine));
-  EXPECT_EQ(TakeLog(),
-            (Lines{attempt, Logged("OpenConnection", "Connected to database successfully.")}));
+  ASSERT_TRUE(DirectImport::Connect(engine));
+  TakeLog();
   EXPECT_FALSE(session.ExecuteScript("T", ""));
   EXPECT_EQ(TakeLog(), Lines{Logged("ExecuteScript", blank)});
   // Whatever escapes the platform is trapped and logged as the routine's failure.

@@ -26,13 +26,6 @@ using db::Value;
 using testing_doubles::Route;
 using Strings = std::vector<std::string>;
 
-// The string-table entry `id` with each "%s" filled in turn.
-std::string Filled(int id, const Strings& values) {
-  std::string text = ResourceString(id);
-  for (const std::string& value : values) text.replace(text.find("%s"), 2, value);
-  return text;
-}
-
 std::string Joined(const Strings& messages) {
   std::string all;
   for (const std::string& m : messages) all += (all.empty() ? "" : " | ") + m;
@@ -44,12 +37,10 @@ class RouteTest : public ::testing::TestWithParam<Route> {
  protected:
   void SetUp() override {
     std::string why;
-    cs = testing_doubles::PrepareRoute(GetParam(), world, odbc, why);
-    if (cs.empty()) {
-      if (testing_doubles::AllRoutesRequired() && !testing_doubles::RouteConfigured(GetParam()))
-        FAIL() << why;
-      GTEST_SKIP() << why;
-    }
+    bool required;
+    cs = testing_doubles::PrepareRoute(GetParam(), world, odbc, why, required);
+    if (required) FAIL() << why;
+    if (cs.empty()) GTEST_SKIP() << why;
     connection = std::make_unique<DbConnection>(world.env);
     connection->SetConnectionString(cs);
     ASSERT_TRUE(connection->Open()) << Joined(connection->Errors());
@@ -72,9 +63,10 @@ class RouteTest : public ::testing::TestWithParam<Route> {
   bool IsPostgres() const { return GetParam() == Route::PostgresOdbc; }
 
   // --- The record set's helpers.
-  void CreateResponses(const std::string& name) {
-    ASSERT_TRUE(connection->Execute(Filled(501, {name}))) << Joined(connection->Errors());
-    ASSERT_TRUE(connection->Execute(Filled(502, {name}))) << Joined(connection->Errors());
+  void CreateResponses(const std::string& name) {  // the table and its index
+    for (std::string sql : {ResourceString(501), ResourceString(502)})
+      ASSERT_TRUE(connection->Execute(sql.replace(sql.find("%s"), 2, name)))
+          << Joined(connection->Errors());
   }
   Recordset& Open(bool writable = true, KeyHashIndex::HashFunction hash = &KeyHashIndex::HashOf) {
     rs = std::make_unique<Recordset>(*connection, hash);
@@ -292,22 +284,35 @@ TEST_P(RecordsetSuite, ARowWhoseKeyChangesIsFoundUnderItsNewKeyOnly) {
               listed.Update())
       << listed.error();
   EXPECT_EQ(Titles(listed), (Strings{"moving", "staying", "changed"}));
+  // Rows that leave the table behind the set's back are not offered by a filter built
+  // before. (Without a row locator the key map holds the rows themselves and still
+  // shows them, as it always has.)
+  if (GetParam() != Route::Embedded) return;
+  ASSERT_EQ(Titles(listed, Key(2, 1, 1)), Strings{"changed"});
+  ASSERT_TRUE(connection->Execute("DELETE FROM [" + table + "] WHERE Line = 2"));
+  EXPECT_TRUE(Titles(listed, Key(2, 1, 1)).empty());
+  // The engine may give a new row the deleted row's locator: it is found under
+  // its own key, once, and not under the deleted one's.
+  Add(listed, 3, 1, 1, "new");
+  EXPECT_EQ(std::vector({Titles(listed, Key(2, 1, 1)), Titles(listed, Key(3, 1, 1)),
+                         Titles(listed, Key(1, 1, 1))}),
+            std::vector<Strings>({{}, {"new"}, {"moving"}}));
 }
 
 TEST_P(RecordsetSuite, TextKeysMatchWithoutRegardToCaseAndNullMatchesNoValue) {
   ASSERT_TRUE(connection->Execute("CREATE TABLE [" + table +
                                   "] (ID COUNTER, Code TEXT(50), Num INTEGER, Title TEXT(50))"));
-  auto add = [&](Recordset& r, Value code, Value num, const std::string& title) {
-    ASSERT_TRUE(r.AddNew() && r.SetField("Code", code) && r.SetField("Num", num) &&
-                r.SetField("Title", Value::Text(title)) && r.Update())
-        << r.error();
-  };
   Recordset& r = *(rs = std::make_unique<Recordset>(*connection));
   ASSERT_TRUE(r.Open("SELECT * FROM [" + table + "] ORDER BY ID", true)) << r.error();
-  add(r, Value::Text("Abc"), Value::Integer(5), "mixed");
-  add(r, Value::Text("O'Neil"), Value::Integer(9), "apostrophe");
-  add(r, Value::Null(), Value::Integer(5), "no code");
-  add(r, Value::Text(""), Value::Null(), "blank code");
+  auto add = [&](Value code, Value num, const std::string& title) {
+    return r.AddNew() && r.SetField("Code", code) && r.SetField("Num", num) &&
+           r.SetField("Title", Value::Text(title)) && r.Update();
+  };
+  ASSERT_TRUE(add(Value::Text("Abc"), Value::Integer(5), "mixed") &&
+              add(Value::Text("O'Neil"), Value::Integer(9), "apostrophe") &&
+              add(Value::Null(), Value::Integer(5), "no code") &&
+              add(Value::Text(""), Value::Null(), "blank code"))
+      << r.error();
   const std::pair<std::string, Strings> filters[] = {
       {"Code = 'aBC'", {"mixed"}},          {"Code = ''", {"blank code"}},
       {"Num = 5", {"mixed", "no code"}},    {"Code = 'Abc' AND Num = 5", {"mixed"}},
@@ -317,33 +322,13 @@ TEST_P(RecordsetSuite, TextKeysMatchWithoutRegardToCaseAndNullMatchesNoValue) {
   EXPECT_FALSE(r.SetFilter("Code = 'unterminated"));
   EXPECT_FALSE(r.SetFilter("NoColumn = 1"));
   // Added after the filters were built; a key changed in case only, then to NULL.
-  add(r, Value::Text("XYZ"), Value::Integer(6), "added");
+  ASSERT_TRUE(add(Value::Text("XYZ"), Value::Integer(6), "added")) << r.error();
   EXPECT_EQ(Titles(r, "Code = 'xyz'"), Strings{"added"});
   for (Value code : {Value::Text("ABC"), Value::Null()}) {
     ASSERT_TRUE(r.SetFilter("Code = 'abc'") && r.SetField("Code", code) && r.Update());
     EXPECT_EQ(Titles(r, "Code = 'abc'"), code.IsNull() ? Strings{} : Strings{"mixed"});
   }
   EXPECT_EQ(Titles(r, "Num = 5"), (Strings{"mixed", "no code"}));
-}
-
-// Rows that leave the table behind the record set's back are not offered by a
-// filter built before. (Without a row locator the key map holds the rows
-// themselves and still shows them, as it always has.)
-TEST_P(RecordsetSuite, RowsGoneFromTheTableAreNotFound) {
-  if (GetParam() != Route::Embedded) GTEST_SKIP() << "only routes with a row locator";
-  CreateResponses(table);
-  Recordset& r = Open();
-  Add(r, 1, 1, 1, "kept");
-  Add(r, 2, 1, 1, "deleted");
-  ASSERT_EQ(Titles(r, Key(2, 1, 1)).size(), 1u);
-  ASSERT_TRUE(connection->Execute("DELETE FROM [" + table + "] WHERE Line = 2"));
-  EXPECT_TRUE(Titles(r, Key(2, 1, 1)).empty());
-  // The engine may give a new row the deleted row's locator: it is found under
-  // its own key, once, and not under the deleted one's.
-  Add(r, 3, 1, 1, "new");
-  EXPECT_EQ(
-      std::vector({Titles(r, Key(2, 1, 1)), Titles(r, Key(3, 1, 1)), Titles(r, Key(1, 1, 1))}),
-      std::vector<Strings>({{}, {"new"}, {"kept"}}));
 }
 
 INSTANTIATE_TEST_SUITE_P(Routes, RecordsetSuite,
