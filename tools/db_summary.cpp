@@ -6,9 +6,28 @@
 #include <string>
 #include <vector>
 
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: db-summary DATABASE\n"
+    "Lists every table of an embedded database file with its number of rows.\n"
+    "The file is opened read-only and never created.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  const std::string first = argc > 1 ? argv[1] : "";
+  if (argc == 2 && (first == "--help" || first == "-h")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  // A file whose name starts with '-' is still reachable as ./-name.
+  if (argc == 2 && first.size() > 1 && first[0] == '-') {
+    std::fprintf(stderr, "db-summary: unknown option '%s'\n%s", argv[1], kUsage);
+    return 2;
+  }
   if (argc != 2) {
-    std::fprintf(stderr, "usage: db-summary DATABASE\n");
+    std::fputs(kUsage, stderr);
     return 2;
   }
   sqlite3* db = nullptr;

@@ -483,9 +483,29 @@ int Generate(const fs::path& root) {
 
 }  // namespace
 
+namespace {
+
+constexpr char kUsage[] =
+    "Usage: make-sample-host FOLDER\n"
+    "Writes a sample host installation into FOLDER (created when missing): Zev.ini,\n"
+    "the template databases in FOLDER/Data, the conversion INI files and one data\n"
+    "file of every data type in FOLDER/data, ready for the sample extractor.\n";
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  const std::string first = argc > 1 ? argv[1] : "";
+  if (argc == 2 && (first == "--help" || first == "-h")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  // A folder whose name starts with '-' is still reachable as ./-name.
+  if (argc == 2 && first.size() > 1 && first[0] == '-') {
+    std::fprintf(stderr, "make-sample-host: unknown option '%s'\n%s", argv[1], kUsage);
+    return 2;
+  }
   if (argc != 2) {
-    std::fprintf(stderr, "usage: make-sample-host FOLDER\n");
+    std::fputs(kUsage, stderr);
     return 2;
   }
   try {

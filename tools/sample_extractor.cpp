@@ -26,11 +26,29 @@ fs::path Native(std::string path) {
   return fs::path(path);
 }
 
+constexpr char kUsage[] =
+    "Usage: sample-extractor OUTPUT_FOLDER y|n SOURCE...\n"
+    "Stand-in extraction program for the sample host: copies each SOURCE to\n"
+    "OUTPUT_FOLDER/<file name>.tmp. The second argument (terminate records) is\n"
+    "accepted and ignored. Exit status 0 when every source was copied, 1 when\n"
+    "one could not be (the others are still copied), 2 for a refused command line.\n";
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc < 3) {
-    std::fprintf(stderr, "usage: sample-extractor OUTPUT_FOLDER y|n SOURCE...\n");
+  // The ingestor always passes at least OUTPUT_FOLDER and y|n, so a lone
+  // argument can only be an option: its calling convention is untouched.
+  const std::string first = argc > 1 ? argv[1] : "";
+  if (argc == 2 && (first == "--help" || first == "-h")) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (argc == 2 && first.size() > 1 && first[0] == '-') {
+    std::fprintf(stderr, "sample-extractor: unknown option '%s'\n%s", argv[1], kUsage);
+    return 2;
+  }
+  if (argc < 3 || (std::string(argv[2]) != "y" && std::string(argv[2]) != "n")) {
+    std::fputs(kUsage, stderr);
     return 2;
   }
   fs::path output = Native(argv[1]);
