@@ -5,6 +5,7 @@
 #                the suites again under AddressSanitizer + UndefinedBehaviorSanitizer
 #                (embedded database, no window) and a short run of every fuzz target
 #   make demo    build and run the program on sample data
+#   make package build the Debian package (build/$(PRESET)/ingestor_VERSION_ARCH.deb)
 #   make bench   one table of every importer's speed and memory
 #   make fuzz    run every fuzz target for FUZZ_SECONDS (default 60) each
 #   make mutation  apply MUTANTS (default 40) seeded random faults (SEED, default 1)
@@ -19,14 +20,15 @@ JOBS        ?= $(shell nproc)
 PACKAGES    := cmake ninja-build g++ pkg-config libgtest-dev googletest clang-format \
                libsqlite3-dev unixodbc-dev libsqliteodbc odbc-postgresql postgresql \
                libbenchmark-dev qt6-base-dev xvfb xauth fonts-dejavu-core \
-               clang libclang-rt-14-dev sqlite3 time
+               clang libclang-rt-14-dev sqlite3 time \
+               dpkg-dev scdoc desktop-file-utils man-db bash-completion
 
 FUZZ_SECONDS ?= 60
 MUTANTS      ?= 40
 SEED         ?= 1
 
 .PHONY: all build test test-suites test-sanitize fuzz-smoke demo bench fuzz mutation screenshots deps \
-        format clean
+        format clean package
 
 all: build
 
@@ -79,6 +81,10 @@ fuzz: deps
 # Works on a private copy of the tree in build/mutation; the sources are never touched.
 mutation: deps
 	tests/db/with-databases.sh tools/mutation.py --mutants $(MUTANTS) --seed $(SEED) --jobs $(JOBS)
+
+# The package's dependencies are read off the binaries by dpkg-shlibdeps.
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
 
 bench: build
 	bench/run-all.sh $(BUILD_DIR)
