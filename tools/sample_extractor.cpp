@@ -47,8 +47,13 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "sample-extractor: unknown option '%s'\n%s", argv[1], kUsage);
     return 2;
   }
-  if (argc < 3 || (std::string(argv[2]) != "y" && std::string(argv[2]) != "n")) {
+  if (argc < 3) {
     std::fputs(kUsage, stderr);
+    return 2;
+  }
+  if (std::string(argv[2]) != "y" && std::string(argv[2]) != "n") {
+    std::fprintf(stderr, "sample-extractor: the second argument must be y or n, not '%s'\n%s",
+                 argv[2], kUsage);
     return 2;
   }
   fs::path output = Native(argv[1]);
