@@ -434,6 +434,7 @@ TEST_P(OdbcBackendTest, StatementsAreReusedWithNewBindingsAndValuesNeverChangeTh
   std::string error;
   EXPECT_FALSE(backend()->Execute("DELETE FROM " + table + "; DROP TABLE " + table, error));
   EXPECT_EQ(backend()->Prepare("SELECT 1; DROP TABLE " + table, error), nullptr);
+  EXPECT_FALSE(backend()->Execute("DELETE FROM " + table + "_missing", error));
   EXPECT_EQ(Count(*backend()), "5");
   // A statement outlives its backend.
   connection->Close();

@@ -122,7 +122,7 @@ TEST(Engine, SourceFilesAreTheMatchesOfEachMaskInTurnAndNeverFolders) {
     for (const std::string& name : c.files) world.Write("src/" + name, "x");
     world.MakeFolder("src/dircomps.dat");  // matches a mask, but a folder
     Names stale{"stale.dat"};
-    engine.LoadSourceFilesFromList(&stale);
+    ASSERT_EQ(engine.LoadSourceFilesFromList(&stale), 1);
     engine.SetDataType(c.type);
     engine.SetSource(world.Program("src") + "\\");
     if (c.listingFails) world.env.FailAlways("ListFolder");

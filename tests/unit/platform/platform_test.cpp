@@ -139,11 +139,13 @@ TEST_F(PosixEnvTest, NewFilesAreCreatedOrReplacedWhole) {
   EXPECT_FALSE(world.Has("nowhere"));
   auto file = env.OpenForWriting(P("log.txt"), taken, reason);
   ASSERT_NE(file, nullptr);
+  EXPECT_FALSE(taken);
   EXPECT_TRUE(file->Append("line 1\r\n") && file->Flush() && file->Close());
   EXPECT_FALSE(file->Append("late") || file->Close());
   EXPECT_EQ(world.Read("log.txt"), "line 1\r\n");
   EXPECT_EQ(env.OpenForWriting(P("missing\\log.txt"), taken, reason), nullptr);
   EXPECT_FALSE(taken);
+  EXPECT_TRUE(env.OpenForWriting("", taken, reason) == nullptr && !taken);
   EXPECT_EQ(reason, "No such file or directory");
 }
 

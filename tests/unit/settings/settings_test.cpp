@@ -190,7 +190,7 @@ TEST_F(IniFileTest, PrivateProfileRulesForNamesAndValues) {
           "\tDataDir\t=\t\"  D:\\Data  \"\t\nSingle='quoted'\nMixed=\"mismatched'\n"
           "Inner=a \"b\" c\n   ;Indented=yes\nNoEquals line\nEq=a=b\n"
           "Empty=\nBlank=   \nQuotes=\"\"\nA=first\na=second\n"
-          "  [ Vendor ]  trailing text\nApplicationName=Kestova\n"
+          "  [ Vendor ]  trailing text\nApplicationName=Kestova\n[Zoning]\nCode=R-1\n"
           "[directories]\nLater=only in the second section of that name\n"
           "[Caf\xE9]\nNom=Ren\xE9\x80\n[Bare]");
   // Windows-1252 bytes come back as UTF-8, names too.
@@ -201,6 +201,7 @@ TEST_F(IniFileTest, PrivateProfileRulesForNamesAndValues) {
            {"Directories", "Single", "quoted"}, {"Directories", "Mixed", "\"mismatched'"},
            {"Directories", "Inner", "a \"b\" c"}, {"Directories", "Eq", "a=b"},
            {"Directories", "A", "first"}, {"Vendor", "APPLICATIONNAME", "Kestova"},
+           {"zoning", "Code", "R-1"},
            {"CAF\u00C9", "nom", "Ren\u00E9\u20AC"}, {"Directories", "Indented", "<default>"},
            {"Directories", "orphan", "<default>"}, {"Directories", "Blank", "<default>"},
            {"Directories", "Quotes", "<default>"}, {"Directories", "Later", "<default>"}})

@@ -77,6 +77,7 @@ TEST(ConsoleUiTest, QuestionsWithAndWithoutATerminal) {
   EXPECT_EQ(ask("maybe\nn\n", MsgButtons::YesNo), std::pair(MsgAnswer::No, 2));
   EXPECT_EQ(ask("c\n", MsgButtons::YesNo), std::pair(MsgAnswer::No, 2));
   EXPECT_EQ(ask("c\n", MsgButtons::YesNoCancel), std::pair(MsgAnswer::Cancel, 1));
+  EXPECT_EQ(ask("maybe\nc\n", MsgButtons::YesNoCancel), std::pair(MsgAnswer::Cancel, 2));
   EXPECT_EQ(ask("", MsgButtons::OKCancel), std::pair(MsgAnswer::Cancel, 1));
 }
 
