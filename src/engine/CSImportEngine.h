@@ -197,8 +197,9 @@ class CSImportEngine final : public ImportSession {
   bool SourceIsFolder(const std::string& path);
   // Makes sure OutputDatabase exists, copying the host's empty database of
   // the data type (AppDir of Zev.ini + "Data\" + its file name) when it is
-  // missing. True when the database exists afterwards; `reason` is the
-  // system's when the copy itself failed.
+  // missing. True when the database exists afterwards; otherwise `reason`
+  // says why when it is known (no AppDir, or the system's reason the copy
+  // failed).
   bool CopyOverTemplate(std::string& reason);
   // Collects the files of `folder` whose lower-cased name matches `mask`
   // ("" becomes "*.*", also in the caller's variable) into the output-file

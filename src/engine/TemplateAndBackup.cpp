@@ -36,7 +36,12 @@ bool CSImportEngine::CopyOverTemplate(std::string& copyReason) {
     const std::string ini = HostConfigurationFile();
     std::string appDir = modINIFile::GetINIString(ctx_, ResourceString(res::kDirectoriesSection),
                                                   ResourceString(res::kAppDirKey), "", ini);
-    if (appDir.empty()) return false;
+    if (appDir.empty()) {
+      const bool noFile = ctx_.env.Lookup(ini, reason) == platform::Presence::Missing;
+      copyReason = "the host's configuration file '" + ini +
+                   (noFile ? "' does not exist" : "' names no AppDir");
+      return false;
+    }
     std::string file = ResourceString(res::kDatabaseFileBase + Number(dataType_));
     if (file.empty())
       throw std::runtime_error("The data type " + std::to_string(Number(dataType_)) +

@@ -276,7 +276,9 @@ TEST(Run, CommandLines) {
   world.MakeFolder("drive c");
   world.Write("Cfg/Zev.INI", "[Directories]\r\n");
   const std::string ini = e2e::TailPath(world.Native("Cfg/Zev.INI"));
-  const std::string noDatabase = "ingestor: FAILED to create database 'Lenders.mdb'. The log is '";
+  const std::string noDatabase =
+      "ingestor: FAILED to create database 'Lenders.mdb': the host's configuration file "
+      "'C:\\Kestova\\Zev.ini' does not exist. The log is '";
   const Rows driveC = {"INGESTOR_DRIVE_C=" + world.Native("drive c")};
   struct Case {
     Rows args;

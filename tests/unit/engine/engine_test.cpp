@@ -185,7 +185,9 @@ TEST(Engine, ImportTellsSourcesApartCopiesTheTemplateGuessesAndEndsEarlyWhenItMu
       // The template: the Windows folder's Zev.ini first, then the fixed one.
       {DataType::Lenders, one, ini("nowhere", "fixed", true), true, copied + "|@db.mdb"},
       {DataType::Lenders, one, ini("windows", "app", false), true, copied + "|@db.mdb"},
-      {DataType::Lenders, one, ini("windows", "", true), false, failed + "|!" + copied},
+      {DataType::Lenders, one, ini("windows", "", true), false,
+       "FAILED to create database 'db.mdb': the host's configuration file '|' names no AppDir|!" +
+           copied},
       {static_cast<DataType>(8), one, ini("windows", "app\\", false), false,
        failed + "|[Source]CopyOverTemplate::CSImportEngine [Index]na [Text]"},
   };
