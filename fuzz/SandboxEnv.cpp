@@ -32,6 +32,10 @@ bool SandboxEnv::CanEnterFolder(const std::string& path, std::string& reason) {
   return createdFolders_.count(FolderKey(path)) > 0 || real_.CanEnterFolder(path, reason);
 }
 
+bool SandboxEnv::CanWriteFolder(const std::string& path, std::string& reason) {
+  return createdFolders_.count(FolderKey(path)) > 0 || real_.CanWriteFolder(path, reason);
+}
+
 platform::FolderResult SandboxEnv::CreateFolder(const std::string& path, std::string& reason) {
   if (path.empty()) {
     reason = "no name";

@@ -35,6 +35,7 @@ class SandboxEnv final : public platform::Env {
   bool CanOpenForReading(const std::string& path, std::string& reason) override;
   bool OpenOrCreate(const std::string& path, std::string& reason) override;
   bool CanEnterFolder(const std::string& path, std::string& reason) override;
+  bool CanWriteFolder(const std::string& path, std::string& reason) override;
   bool CopyFile(const std::string&, const std::string&, bool, std::string& reason) override {
     reason = "sandboxed";
     return false;

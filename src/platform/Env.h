@@ -92,6 +92,8 @@ class Env {
   virtual bool OpenOrCreate(const std::string& path, std::string& reason) = 0;
   // True when `path` is a folder that could be made the current directory.
   virtual bool CanEnterFolder(const std::string& path, std::string& reason) = 0;
+  // True when `path` is a folder in which this process may create files.
+  virtual bool CanWriteFolder(const std::string& path, std::string& reason) = 0;
   // Copies a regular file. With failIfExists an existing destination is left
   // untouched and the copy fails. A partial destination never remains.
   virtual bool CopyFile(const std::string& from, const std::string& to, bool failIfExists,

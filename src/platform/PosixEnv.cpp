@@ -200,6 +200,11 @@ bool PosixEnv::CanEnterFolder(const std::string& path, std::string& reason) {
   return ::access(native.c_str(), X_OK) == 0 || Failed(errno, reason);
 }
 
+bool PosixEnv::CanWriteFolder(const std::string& path, std::string& reason) {
+  if (!CanEnterFolder(path, reason)) return false;
+  return ::access(Native(path).c_str(), W_OK | X_OK) == 0 || Failed(errno, reason);
+}
+
 bool PosixEnv::CopyFile(const std::string& from, const std::string& to, bool failIfExists,
                         std::string& reason) {
   std::string src = Native(from);

@@ -19,6 +19,7 @@ class PosixEnv final : public Env {
   bool CanOpenForReading(const std::string& path, std::string& reason) override;
   bool OpenOrCreate(const std::string& path, std::string& reason) override;
   bool CanEnterFolder(const std::string& path, std::string& reason) override;
+  bool CanWriteFolder(const std::string& path, std::string& reason) override;
   bool CopyFile(const std::string& from, const std::string& to, bool failIfExists,
                 std::string& reason) override;
   bool DeleteFile(const std::string& path, std::string& reason) override;

@@ -7,6 +7,7 @@
 #include "platform/Paths.h"
 #include "support/Conversions.h"
 #include "support/ErrorReport.h"
+#include "support/RegStore.h"
 #include "support/ResourceStrings.h"
 #include "support/modFileIO.h"
 
@@ -56,6 +57,30 @@ std::vector<std::string> SplitAtSlash(const std::string& tail) {
 
 void AppendBackslash(std::string& path) {
   if (!support::EndsWith(path, "\\")) path += '\\';
+}
+
+// An empty OUTPUT: the program's folder, as the host has always had it. After
+// an installation that folder is the system's, so a user who may not write
+// there gets ${XDG_STATE_HOME:-~/.local/state}/ingestor instead. The log says
+// which (args.outputNote). False when neither can be used.
+bool DefaultOutputFolder(const platform::Context& ctx, Arguments& args) {
+  std::string& output = args.pieces[2];
+  const std::string program = ctx.env.ProgramFolder();
+  std::string reason;
+  if (ctx.env.CanWriteFolder(program, reason)) {
+    output = program + "\\";
+    args.outputNote = "No output folder was given: using the program's folder '" + output + "'.";
+    return true;
+  }
+  const std::string state = support::UserStateFolder(ctx.env);
+  if (state.empty()) return false;
+  output = state + "\\ingestor\\";
+  if (!modFileIO::FolderExists(ctx, output) &&
+      !(modFileIO::CreateDirectoryStructure(ctx, output) && modFileIO::FolderExists(ctx, output)))
+    return false;
+  args.outputNote = "No output folder was given and the program's folder cannot be written (" +
+                    reason + "): using '" + output + "'.";
+  return true;
 }
 
 // A present, non-empty optional piece, or nullptr.
@@ -121,8 +146,8 @@ bool ParseCommandLineUntrapped(const platform::Context& ctx, const std::string& 
         !(modFileIO::CreateDirectoryStructure(ctx, output) && modFileIO::FolderExists(ctx, output)))
       return Refuse(ctx, "Output folder DOES NOT exist and COULD NOT be created.");
     AppendBackslash(output);
-  } else {
-    output = ctx.env.ProgramFolder() + "\\";
+  } else if (!DefaultOutputFolder(ctx, args)) {
+    return Refuse(ctx, "Output folder DOES NOT exist and COULD NOT be created.");
   }
 
   if (args.count >= 4) {
@@ -150,6 +175,7 @@ ImportSettings ReadImportSettings(const Arguments& args) {
   s.extractor = args.pieces.at(0);
   s.source = args.pieces.at(1);
   s.outputFolder = args.pieces.at(2);
+  if (!args.outputNote.empty()) s.notes.push_back(args.outputNote);
   auto number = support::ParseNumber(args.pieces.at(3));
   auto dataType = number ? support::RoundToLong(*number) : std::nullopt;
   if (!dataType) throw std::runtime_error("Type mismatch: the data type is not a number.");

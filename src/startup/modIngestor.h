@@ -30,7 +30,8 @@ enum ExitStatus : int {
 struct Arguments {
   std::vector<std::string> pieces;  // pieces 0-2 are rewritten as normalised paths
   std::int16_t count = 0;
-  bool iniMode = false;  // three pieces with an INI file as the source
+  bool iniMode = false;    // three pieces with an INI file as the source
+  std::string outputNote;  // for the log: which folder an empty OUTPUT became
 };
 
 // The import settings the pieces stand for, defaults filled in.

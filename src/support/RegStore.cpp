@@ -325,21 +325,35 @@ std::optional<std::string> RegText(const RegValue& value) {
   return std::nullopt;
 }
 
-std::string UserConfigFolder(platform::Env& env) {
+namespace {
+
+// A base folder of the user's: `variable` when it holds an absolute path,
+// else $HOME + `underHome`.
+std::string UserBaseFolder(platform::Env& env, const char* variable, const char* underHome) {
   std::string folder;
-  std::optional<std::string> config = env.Variable("XDG_CONFIG_HOME");
+  std::optional<std::string> config = env.Variable(variable);
   // Relative values are to be ignored, as the base-directory rules say.
   if (config && !config->empty() && config->front() == '/') {
     folder = *config;
   } else {
     std::optional<std::string> home = env.Variable("HOME");
     if (!home || home->empty()) return {};
-    folder = *home + "/.config";
+    folder = *home + underHome;
   }
   for (char& c : folder)
     if (c == '/') c = '\\';
   while (folder.size() > 1 && folder.back() == '\\') folder.pop_back();
   return folder;
+}
+
+}  // namespace
+
+std::string UserConfigFolder(platform::Env& env) {
+  return UserBaseFolder(env, "XDG_CONFIG_HOME", "/.config");
+}
+
+std::string UserStateFolder(platform::Env& env) {
+  return UserBaseFolder(env, "XDG_STATE_HOME", "/.local/state");
 }
 
 RegStoreFile LoadRegStore(platform::Env& env) {

@@ -76,6 +76,8 @@ std::optional<std::string> RegText(const RegValue& value);
 // ${XDG_CONFIG_HOME:-$HOME/.config} in program form, without a trailing
 // separator; "" when neither variable gives a folder.
 std::string UserConfigFolder(platform::Env& env);
+// ${XDG_STATE_HOME:-$HOME/.local/state} in the same form.
+std::string UserStateFolder(platform::Env& env);
 
 // The store as found on disk.
 struct RegStoreFile {

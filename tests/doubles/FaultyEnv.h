@@ -64,6 +64,9 @@ class FaultyEnv final : public platform::Env {
   bool CanEnterFolder(const std::string& p, std::string& r) override {
     return real_.CanEnterFolder(p, r);
   }
+  bool CanWriteFolder(const std::string& p, std::string& r) override {
+    return !Injected("CanWriteFolder", r) && real_.CanWriteFolder(p, r);
+  }
   bool IsExecutableFile(const std::string& p) override { return real_.IsExecutableFile(p); }
   std::optional<int> RunProcess(const std::string& program, const std::vector<std::string>& args,
                                 bool wait, std::string& r) override {

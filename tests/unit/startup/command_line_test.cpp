@@ -56,6 +56,13 @@ TEST_F(ParseCommandLine, AcceptedPiecesAreNormalised) {
     EXPECT_EQ(output.empty() ? "" : args.pieces[2], output);
   }
   EXPECT_TRUE(world.Has("out"));
+  // Where the program's folder cannot be written, an empty OUTPUT is the user's state folder.
+  world.env.SetVariable("XDG_STATE_HOME", world.Native("state"));
+  world.env.FailAlways("CanWriteFolder");
+  ASSERT_EQ(Refusal("x.exe/" + data + "//5"), "<accepted>");
+  EXPECT_EQ(args.pieces[2], P("state") + "\\ingestor\\");
+  EXPECT_TRUE(world.Has("state/ingestor") &&
+              args.outputNote.find("cannot be written") != std::string::npos);
 }
 
 TEST_F(ParseCommandLine, EveryRefusalHasItsMessage) {
