@@ -62,7 +62,7 @@ class FaultyEnv final : public platform::Env {
     return real_.OpenOrCreate(p, r);
   }
   bool CanEnterFolder(const std::string& p, std::string& r) override {
-    return real_.CanEnterFolder(p, r);
+    return !Injected("CanEnterFolder", r) && real_.CanEnterFolder(p, r);
   }
   bool CanWriteFolder(const std::string& p, std::string& r) override {
     return !Injected("CanWriteFolder", r) && real_.CanWriteFolder(p, r);

@@ -140,6 +140,7 @@ TEST(RegStore, ValueTypes) {
            {"dword:xyz", {}, {}}, {"\"5\"", {}, "5"}, {"\"a\\\\b \\\"c\\\"\"", {}, "a\\b \"c\""},
            {"hex(2):25,00,41,00,25,00,00,00", {}, "%A%"},
            {"hex(1):3d,d8,00,de,00,00", {}, "\U0001F600"},  // surrogate pair
+           {"hex(1):ff,db,ff,df,00,00", {}, "\U0010FFFF"},  // the last pair there is
            {"hex(1):41,00,42,00", {}, "AB"},                // no terminator: all of it
            {"hex(1):41,00,00,00,42,00,00,00", {}, "A\0B"s},
            {"hex(1):", {}, ""}, {"hex(1):41", {}, {}}}) {  // no bytes at all; half a character

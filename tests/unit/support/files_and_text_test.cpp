@@ -124,6 +124,8 @@ TEST_F(FileSystemHelpersTest, EscapedFailuresAreTheRoutinesBox) {
                          [&](Errors e) { return !modFileIO::ResolvePath(ctx, "x", e).empty(); }},
                         {"DeleteFile", "Remove",
                          [&](Errors e) { return modFileIO::Remove(ctx, P("Out\\*.tmp"), e); }},
+                        {"CanEnterFolder", "FolderExists",
+                         [&](Errors e) { return modFileIO::FolderExists(ctx, P("Out"), e); }},
                         {"CreateFolder", "CreateDirectoryStructure", [&](Errors e) {
                            return modFileIO::CreateDirectoryStructure(ctx, "n\\m", e);
                          }}};
