@@ -155,6 +155,9 @@ class CSImportEngine final : public ImportSession {
   // A problem that let the run complete, but not cleanly (status 3 at best).
   // Reset by Import.
   void CountRunProblem() override { ++runProblems_; }
+  void NoteFileSummary(const FileSummary& summary) override { fileSummaries_.push_back(summary); }
+  // The files of the last import stage, in the order they were imported.
+  const std::vector<FileSummary>& FileSummaries() const { return fileSummaries_; }
   std::int64_t RunProblems() const { return runProblems_; }
   // Why the last run ended without completing, as one line for the terminal;
   // "" when nothing beyond the log says why. Reset by Import.
@@ -244,6 +247,7 @@ class CSImportEngine final : public ImportSession {
   bool keepAllExisting_ = false;
   ConflictPolicy conflictPolicy_ = ConflictPolicy::Ask;
   std::int64_t recordsRejected_ = 0;
+  std::vector<FileSummary> fileSummaries_;
   std::int16_t logfile_ = 0;
   std::vector<std::string> sourceFiles_;  // empty means unsized
   std::vector<std::string> outputFiles_;

@@ -24,6 +24,12 @@ struct ConflictAnswer {
   bool unanswered = false;  // a question was due but nobody could answer it
 };
 
+// What one output file came to (the counts of its summary line).
+struct FileSummary {
+  std::string file;
+  std::int64_t read = 0, added = 0, overwritten = 0, kept = 0, rejected = 0;
+};
+
 class ImportSession {
  public:
   virtual ~ImportSession() = default;
@@ -63,6 +69,9 @@ class ImportSession {
   virtual void CountRejectedRecord() = 0;
   // A problem that let the run complete, but not cleanly.
   virtual void CountRunProblem() = 0;
+  // The counts of a file that has been imported (or rolled back), for the
+  // run's summary.
+  virtual void NoteFileSummary(const FileSummary& summary) = 0;
 };
 
 // An importer reads the session's output files of its data type; false when

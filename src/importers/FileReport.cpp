@@ -69,6 +69,7 @@ void FileReport::Summary() {
   Log("File '" + file_ + "': " + std::to_string(read_) + " read, " + std::to_string(added_) +
       " added, " + std::to_string(overwritten_) + " overwritten, " + std::to_string(kept_) +
       " kept, " + std::to_string(rejected_) + " rejected.");
+  engine_.NoteFileSummary({file_, read_, added_, overwritten_, kept_, rejected_});
 }
 
 void ReportBeginFailure(FileReport& report, const FileTransaction& transaction) {

@@ -162,19 +162,36 @@ std::string Report(const platform::Context& ctx, Summary summary, const ImportSe
                                                                      : "not completed";
   const std::string type(kTypeNames.at(static_cast<std::size_t>(Number(s.dataType))));
   const std::string log = outcome.logPath.empty() ? "" : Native(ctx, outcome.logPath);
-  if (summary == Summary::Json)
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%.3f", outcome.seconds);
+  if (summary == Summary::Json) {
+    std::string files;
+    for (const FileSummary& f : outcome.files)
+      files += std::string(files.empty() ? "" : ",") + "{\"name\":" + JsonText(f.file) +
+               ",\"read\":" + std::to_string(f.read) + ",\"added\":" + std::to_string(f.added) +
+               ",\"overwritten\":" + std::to_string(f.overwritten) +
+               ",\"kept\":" + std::to_string(f.kept) +
+               ",\"rejected\":" + std::to_string(f.rejected) + "}";
     return "{\"status\":" + std::to_string(status) + ",\"result\":" + JsonText(result) +
            ",\"type\":" + JsonText(type) + ",\"database\":" + JsonText(Native(ctx, s.database)) +
            ",\"log\":" + JsonText(log) +
            ",\"recordsRejected\":" + std::to_string(outcome.recordsRejected) +
            ",\"otherProblems\":" + std::to_string(outcome.runProblems) +
-           ",\"failure\":" + JsonText(outcome.failure) + "}\n";
+           ",\"failure\":" + JsonText(outcome.failure) + ",\"seconds\":" + seconds +
+           ",\"files\":[" + files + "]}\n";
+  }
   std::string text = "status: " + std::to_string(status) + "\nresult: " + result +
                      "\ntype: " + type + "\ndatabase: " + Native(ctx, s.database) +
                      "\nlog: " + log +
                      "\nrecords rejected: " + std::to_string(outcome.recordsRejected) +
                      "\nother problems: " + std::to_string(outcome.runProblems) + "\n";
   if (!outcome.failure.empty()) text += "failure: " + outcome.failure + "\n";
+  text += "seconds: " + std::string(seconds) + "\n";
+  // The same words as the file's summary line in the log.
+  for (const FileSummary& f : outcome.files)
+    text += "file " + f.file + ": " + std::to_string(f.read) + " read, " + std::to_string(f.added) +
+            " added, " + std::to_string(f.overwritten) + " overwritten, " + std::to_string(f.kept) +
+            " kept, " + std::to_string(f.rejected) + " rejected\n";
   return text;
 }
 

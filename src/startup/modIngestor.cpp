@@ -283,7 +283,10 @@ bool ImportWith(const platform::Context& ctx, SettingsOf settingsOf,
                                                     Number(settings.dataType))));
           runProgress->Show();
           engine->SetProgress(&runProgress->Bar());
+          const double started = ctx.env.MonotonicSeconds();
           outcome.completed = engine->Import();
+          outcome.seconds = ctx.env.MonotonicSeconds() - started;
+          outcome.files = engine->FileSummaries();
           engine->SetProgress(nullptr);
         }
         outcome.recordsRejected = engine->RecordsRejected();

@@ -59,6 +59,8 @@ struct ImportOutcome {
   std::int64_t runProblems = 0;      // other problems of a completed run
   std::string failure;               // why the run did not complete, when known
   std::string logPath;               // the log the run wrote, "" when none
+  std::vector<FileSummary> files;    // each output file's counts, in import order
+  double seconds = 0;                // the import's elapsed time
 };
 
 // The main window of INI mode, provided by the user interface when a display

@@ -103,6 +103,7 @@ TEST_F(OptionForm, RunsSettleConflictsByPolicy) {
     std::string rows;                 // Lenders rows afterwards
     std::vector<std::string> logged;  // "!text": nowhere in the log
     std::string out;                  // on stdout ("" for nothing)
+    std::string files = "";           // the summary's per-file part, when one is asked for
   };
   const std::string conflict = "Do you wish to overwrite";
   const std::string lenders = "--type lenders --database {root}/L.mdb ";
@@ -111,7 +112,10 @@ TEST_F(OptionForm, RunsSettleConflictsByPolicy) {
        0,
        "3",
        {"Data type:          Lender information", "3 read, 3 added, 0 overwritten"},
-       "{\"status\":0,\"result\":\"completed\",\"type\":\"lenders\",\"database\":\"{root}/L.mdb\""},
+       "{\"status\":0,\"result\":\"completed\",\"type\":\"lenders\",\"database\":\"{root}/L.mdb\"",
+       ",\"files\":[{\"name\":\"lender.dta.tmp\",\"read\":3,\"added\":3,\"overwritten\":0,\"kept\":"
+       "0,"
+       "\"rejected\":0}]}\n"},
       // Asked where nobody can answer: the existing rows stay.
       {lenders + "--on-conflict=ask",
        0,
@@ -130,7 +134,8 @@ TEST_F(OptionForm, RunsSettleConflictsByPolicy) {
        "3",
        {"answered 'No to all' (--on-conflict keep)", "3 read, 0 added, 0 overwritten, 3 kept",
         "!nobody could answer"},
-       "status: 0\nresult: completed\ntype: lenders\n"},
+       "status: 0\nresult: completed\ntype: lenders\n",
+       "\nfile lender.dta.tmp: 3 read, 0 added, 0 overwritten, 3 kept, 0 rejected\n"},
       {lenders + "--no-compare --keep-extracted", 0, "6", {"3 read, 3 added, 0 overwritten"}, ""},
       // A type that never compares says so instead of dropping the request.
       {"--type 4 --database {root}/F.mdb",
@@ -159,6 +164,7 @@ TEST_F(OptionForm, RunsSettleConflictsByPolicy) {
           << log;
     EXPECT_EQ(r.out.rfind(Expand(world.Native(), step.out), 0), 0u) << r.out;
     EXPECT_EQ(r.out.empty(), step.out.empty()) << r.out;
+    EXPECT_TRUE(r.out.ends_with(step.files)) << r.out;
     EXPECT_EQ(r.err.find(conflict) == std::string::npos,
               step.options.find("=ask") == std::string::npos)
         << r.err;
