@@ -295,7 +295,7 @@ class WindowTest : public QObject {
   }
 
   // The file progress window: texts shown as given, a bar that fills to its
-  // value, above the main window without blocking it.
+  // value and only moves forward, above the main window without blocking it.
   void fileProgressShowsItsTextsAndBarWithoutBlocking() {
     testing_doubles::RecordingUi ui;
     QWidget main;
@@ -313,6 +313,9 @@ class WindowTest : public QObject {
     const QImage image = form->picProgress()->Image().toImage();
     QVERIFY(image.pixelColor(99, 8) != image.pixelColor(101, 8));
     QCOMPARE(image.pixelColor(101, 8), image.pixelColor(399, 8));
+    form->Bar().SetValue(40);  // never backwards but to 0, never past the maximum
+    form->Bar().SetValue(201);
+    QCOMPARE(form->Bar().Value(), 50);
     form->Show();
     QVERIFY(form->isVisible() && QApplication::activeModalWidget() == nullptr);
     QCOMPARE(form->windowHandle()->transientParent(), main.windowHandle());

@@ -3,7 +3,6 @@
 // records before the bad one must land. And INI files far outside what the
 // host writes, where lookups must stay correct and a parse linear.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -35,7 +34,6 @@ namespace comps = layouts::comparables;
 namespace supp = layouts::supplement;
 using platform::MsgAnswer;
 using namespace robustness;
-using samplehost::LengthPrefix;
 using samplehost::ResponseRecord;
 using std::string_literals::operator""s;
 
@@ -285,35 +283,6 @@ TEST_F(BadInput, KeysOfApostrophesAreLookedUpNotSpliced) {
              {MsgAnswer::Yes, MsgAnswer::No});
   EXPECT_TRUE(o.result && o.With(quotes) == 1 && o.With(quotes + "x") == 1) << o.log;
   EXPECT_EQ(o.With("old"), 0) << "the existing row was not overwritten\n" << o.log;
-}
-
-TEST_F(BadInput, TenMegabytesWithoutABreak) {
-  rusage before{}, after{};
-  ::getrusage(RUSAGE_SELF, &before);
-  const std::string huge(10 << 20, 'x');
-  // A response text of 10 MB without its NUL: the record before lands, the
-  // long one is read to the end of the file and the run ends.
-  const Kind& responses = kKinds[0];
-  Outcome o = Import(responses, {{responses.file, responses.record("FIRSTREC") + LengthPrefix(40) +
-                                                      std::string(30, '\0') + huge}});
-  EXPECT_TRUE(o.result && o.With("FIRSTREC") == 1) << o.log;
-  ExpectSummary(o.log, responses.file);
-  // A lender file that is one 10 MB line: every 248 bytes are read as a
-  // record, the remainder reported as a fragment.
-  const Kind& lenders = kKinds[2];
-  o = Import(lenders, {{lenders.file, lenders.record("FIRSTREC") + huge}});
-  EXPECT_TRUE(o.result && o.With("FIRSTREC") == 1);
-  const std::size_t pitch = layouts::lender::kRecordPitch;
-  EXPECT_NE(o.log.find("File '" + std::string(lenders.file) +
-                       "': " + std::to_string(1 + huge.size() / pitch) + " read"),
-            std::string::npos)
-      << o.log.substr(o.log.size() - std::min<std::size_t>(o.log.size(), 2000));
-  EXPECT_NE(o.log.find("ends with " + std::to_string(huge.size() % pitch) + " byte(s)"),
-            std::string::npos);
-  ::getrusage(RUSAGE_SELF, &after);
-  // Memory stays within a small multiple of the input, not growing with it
-  // quadratically (ru_maxrss is in kilobytes).
-  EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 400L * 1024);
 }
 
 TEST(BadSettings, AHundredThousandSectionsAndTenMegabyteLines) {

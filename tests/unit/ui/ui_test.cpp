@@ -2,16 +2,11 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
-#include <numeric>
 #include <string>
 #include <vector>
 
-#include "doubles/RecordingPictureBox.h"
-#include "ui/CProgressBar.h"
 #include "ui/ConsoleFileProgress.h"
 #include "ui/ConsoleUi.h"
-#include "ui/Twips.h"
-#include "ui/modProject.h"
 
 namespace {
 
@@ -117,72 +112,6 @@ TEST(ConsoleProgressTest, OneRewrittenLineOnATerminalNothingElsewhere) {
             "\rFile: x?]0;y.tmp [..........]\x1b[K\rFile: x?]0;y.tmp [#####.....]\x1b[K"
             "\rFile: x?]0;y.tmp [##########]\x1b[K"
             "\rFile: x?]0;y.tmp [##########] 4 of 4 records imported.\x1b[K\n");
-}
-
-using testing_doubles::RecordingPictureBox;
-
-std::vector<int> Range(int from, int to) {
-  std::vector<int> out(static_cast<std::size_t>(to - from + 1));
-  std::iota(out.begin(), out.end(), from);
-  return out;
-}
-
-// What the user sees: the bar only moves forward, draws only its new columns
-// (one refresh per advance), fills the width at the maximum, and a surface
-// that fails mid-drawing neither stops the count nor escapes.
-TEST(ProgressBarTest, AdvancesDrawOnlyTheNewColumns) {
-  RecordingPictureBox pic(400.0f, 1.0f, 17.0f);
-  ui::CProgressBar bar;
-  bar.SetValue(1);  // the maximum starts at 0
-  EXPECT_EQ(bar.Value(), 0);
-  bar.Attach(&pic);
-  bar.SetMax(200);
-  pic.Forget();
-  bar.SetValue(50);
-  EXPECT_EQ(pic.Columns(), Range(0, 100));
-  EXPECT_EQ(pic.refreshes, 1);
-  pic.Forget();
-  bar.SetValue(40);  // never backwards but to 0, never past the maximum
-  bar.SetValue(201);
-  EXPECT_EQ(bar.Value(), 50);
-  EXPECT_TRUE(pic.lines.empty());
-  bar.SetValue(60);  // from the last column drawn, which is drawn again
-  EXPECT_EQ(pic.Columns(), Range(100, 120));
-  bar.SetValue(0);
-  EXPECT_EQ(pic.clears, 1);
-  pic.Forget();
-  bar.SetValue(200);
-  EXPECT_EQ(pic.Columns(), Range(0, 400));
-
-  RecordingPictureBox failing(400.0f);
-  failing.throwAtLine = 3;
-  bar.Attach(&failing);
-  bar.SetMax(100);
-  EXPECT_NO_THROW(bar.SetValue(10));
-  EXPECT_EQ(bar.Value(), 10);
-  EXPECT_EQ(failing.Columns(), Range(0, 2));
-  bar.SetValue(11);
-  EXPECT_EQ(failing.Columns().back(), 44);
-}
-
-using modProject::MainWindowGeometry;
-using modProject::Position;
-using modProject::Rect;
-
-TEST(WindowPlacementTest, TwipsAndCentringOnTheScreen) {
-  EXPECT_EQ(ui::TwipsToPixels(7215, 144.0) + ui::PixelsToTwips(1, 120.0), 722 + 12);
-  const Rect screen{0, 0, 1024, 768};
-  EXPECT_EQ(modProject::CenterForm(screen, {101, 99}), (Position{461, 334}));  // halves dropped
-  // Over the main window, kept on its screen; a document container centres
-  // in its client area.
-  const MainWindowGeometry mdi{{300, 200, 800, 600}, true, {780, 520}};
-  EXPECT_EQ(modProject::CenterFormOnMainWindow({{100, 50, 489, 559}, false, {}}, {481, 66}, screen),
-            (Position{104, 296}));
-  EXPECT_EQ(
-      modProject::CenterFormOnMainWindow({{900, 700, 300, 200}, false, {}}, {481, 66}, screen),
-      (Position{543, 702}));
-  EXPECT_EQ(modProject::CenterFormOnMainWindow(mdi, {480, 220}, {0, 0, 100, 100}),
-            (Position{150, 150}));
 }
 
 }  // namespace
