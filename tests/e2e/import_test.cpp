@@ -89,12 +89,7 @@ const std::vector<Case> kCases = {
         "File 'lender.dta.tmp' ends with 105 byte(s) at byte 744, too few for a record; they "
         "were not read.",
         "File 'lender.dta.tmp': 3 read, 3 added, 0 overwritten, 0 kept, 0 rejected.",
-        "Import finished successfully!"}},
-      {5, "data", "/False/False", 0, {{"SELECT COUNT(*) FROM Lenders", {"3"}}},
-       {"File 'lender.dta.tmp': 3 read, 0 added, 0 overwritten, 3 kept, 0 rejected."},
-       "Do you wish to overwrite the information for this lender?"},
-      // Without comparisons every lender is added beside the existing one.
-      {5, "data", "/False/True", 0, {{"SELECT COUNT(*) FROM Lenders", {"6"}}}, {}}}},
+        "Import finished successfully!"}}}},
     // The conversion file is found through the host configuration; without
     // one the run says so and is no success.
     {"neighborhoods", "Neighborhoods.mdb", "",

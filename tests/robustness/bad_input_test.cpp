@@ -244,26 +244,6 @@ TEST_F(BadInput, NulAndCodePageBytesInEveryTextField) {
   }
 }
 
-TEST_F(BadInput, NeighborhoodFieldTextLengthsOutOfRange) {
-  const Kind& kind = kKinds[3];
-  // A negative length reads no text: the next record follows the head. A
-  // length past the end of the file: the record is saved and reported cut short.
-  for (int count : {-1, -2, -32768, 40, 32767}) {
-    SCOPED_TRACE("field-text length " + std::to_string(count));
-    const std::string first =
-        count < 0 ? Neighborhood("FIRSTREC", count, "") : Neighborhood("FIRSTREC");
-    const Outcome o = Import(
-        kind, {{kind.file, first + (count < 0 ? Neighborhood("SECONDREC")
-                                              : Neighborhood("SECONDREC", count, "N0Urban\x02"))}});
-    EXPECT_TRUE(o.result && o.With("FIRSTREC") == 1 && o.With("SECONDREC") == 1) << o.log;
-    if (count < 0) ExpectSummary(o.log, kind.file);
-    EXPECT_EQ(Count(o.log, "Warning: record 2 of file '" + std::string(kind.file) + "' at byte " +
-                               std::to_string(first.size()) + " is cut short"),
-              count > 0 ? 1u : 0u)
-        << o.log;
-  }
-}
-
 // Lenders (by ID) and neighborhoods (by name) find the existing row of a key
 // of apostrophes and overwrite it, not duplicate it.
 TEST_F(BadInput, KeysOfApostrophesAreLookedUpNotSpliced) {

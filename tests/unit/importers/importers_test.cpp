@@ -190,6 +190,8 @@ TEST(FramedRecords, EveryFramingRule) {
   const Framing padded{
       .headSize = 4, .minRemaining = 4, .body = B::NulText, .next = N::SkipPadding};
   const Framing fixed{.headSize = 4, .next = N::StartPlusLength};
+  const Framing counted{
+      .headSize = 4, .body = B::CountedText, .countField = {2, 2, layouts::FieldKind::Int16}};
   struct Case {
     Framing framing;
     std::string bytes;
@@ -205,7 +207,10 @@ TEST(FramedRecords, EveryFramingRule) {
       {padded, "00099HEADab\0"s + "00007HD02c\0"s, {"0:99:HEAD/ab"}, 0, 11},
       {fixed, "00006AAAAxx0000200004BBBB-0007CCCC",
        {"0:6:AAAA/", "11:2:0000/", "18:4:BB-0/", "27:7:CC\0\0/*"s}, 0, 0},
-      {fixed, "00099AAAA00004BBBB", {"0:99:AAAA/"}, 0, 9}};
+      {fixed, "00099AAAA00004BBBB", {"0:99:AAAA/"}, 0, 9},
+      // The head's count says how much text follows; a negative one reads none.
+      {counted, "00000AA\x02\0xy"s + "00000BB\xFF\xFF" + "00000DD\0\x80"s + "00000CC\x05\0abc"s,
+       {"0:0:AA\x02\0/xy"s, "11:0:BB\xFF\xFF/", "20:0:DD\0\x80/"s, "29:0:CC\x05\0/abc*"s}, 0, 0}};
   // clang-format on
   TestWorld world;
   for (const Case& c : cases) {
