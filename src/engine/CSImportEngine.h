@@ -43,6 +43,8 @@ class CSImportEngine final : public ImportSession {
   bool LeaveOutputFiles() const { return leaveOutputFiles_; }
   void SetLogfile(std::int16_t value) { logfile_ = value; }
   std::int16_t Logfile() const { return logfile_; }
+  void SetLogPath(const std::string& value) { logPath_ = value; }
+  const std::string& LogPath() const override { return logPath_; }
   void SetTerminateRecords(bool value) { terminateRecords_ = value; }
   bool TerminateRecords() const { return terminateRecords_; }
   void SetNoComparisons(bool value) { noComparisons_ = value; }
@@ -131,6 +133,8 @@ class CSImportEngine final : public ImportSession {
   // --- Records that did not land exactly in this run (reset by ImportSourceFiles).
   void CountRejectedRecord() override { ++recordsRejected_; }
   std::int64_t RecordsRejected() const { return recordsRejected_; }
+  // Conflict questions of the last run nobody could answer (no terminal).
+  std::int64_t UnansweredConflicts() const { return unansweredConflicts_; }
 
   // How a run settles conflicts: by asking (where nobody can answer, the
   // existing row stays), or with every question answered "No to all" or
@@ -247,8 +251,10 @@ class CSImportEngine final : public ImportSession {
   bool keepAllExisting_ = false;
   ConflictPolicy conflictPolicy_ = ConflictPolicy::Ask;
   std::int64_t recordsRejected_ = 0;
+  std::int64_t unansweredConflicts_ = 0;
   std::vector<FileSummary> fileSummaries_;
   std::int16_t logfile_ = 0;
+  std::string logPath_;
   std::vector<std::string> sourceFiles_;  // empty means unsized
   std::vector<std::string> outputFiles_;
   std::string outputDatabase_;

@@ -14,7 +14,10 @@ ConflictAnswer CSImportEngine::AskConflict(const std::string& question,
     return ui.MessageBox(text, title, platform::MsgButtons::YesNo, platform::MsgIcon::Question);
   };
   // Without anyone to answer, the boxes answer No: the existing row stays.
+  // Only the first such question is shown, so the reader learns what was
+  // asked; the rest are counted for the run's closing line.
   const bool unanswered = !ui.CanAsk();
+  if (unanswered && unansweredConflicts_++ > 0) return {false, true};
   if (ask(question) == platform::MsgAnswer::No) {
     if (ask(std::string(keepAllQuestion)) == platform::MsgAnswer::Yes) keepAllExisting_ = true;
     return {false, unanswered};

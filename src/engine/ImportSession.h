@@ -30,6 +30,13 @@ struct FileSummary {
   std::int64_t read = 0, added = 0, overwritten = 0, kept = 0, rejected = 0;
 };
 
+// The file's summary line, as the log and the terminal give it.
+inline std::string SummaryLine(const FileSummary& s) {
+  return "File '" + s.file + "': " + std::to_string(s.read) + " read, " + std::to_string(s.added) +
+         " added, " + std::to_string(s.overwritten) + " overwritten, " + std::to_string(s.kept) +
+         " kept, " + std::to_string(s.rejected) + " rejected.";
+}
+
 class ImportSession {
  public:
   virtual ~ImportSession() = default;
@@ -43,6 +50,9 @@ class ImportSession {
   virtual const std::string& AdditionalFile() const = 0;
   virtual bool NoComparisons() const = 0;
 
+  // The log file's path, "" when the run has none. What is kept for the
+  // log's reader (rejected records) goes beside it, named after it.
+  virtual const std::string& LogPath() const = 0;
   // One log line (see CSImportEngine::WriteToLog).
   virtual void WriteToLog(const std::string& text, const std::string& source,
                           std::int16_t index) = 0;

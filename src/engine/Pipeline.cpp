@@ -349,6 +349,7 @@ bool CSImportEngine::ImportSourceFiles() {
   return Trapped("ImportSourceFiles::CSImportEngine", false, [&] {
     SetConflictPolicy(conflictPolicy_);
     recordsRejected_ = 0;
+    unansweredConflicts_ = 0;
     fileSummaries_.clear();
     databaseFailureLogged_ = false;
     if (progress_ != nullptr) {

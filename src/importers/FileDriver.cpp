@@ -72,6 +72,7 @@ FileResult ImportFileRows(ImportSession& session, std::string_view source, const
   FileReport report(session, std::string(source), entry);
   reached(FileStep::Open);
   RecordReader reader(session.Context().env, path);
+  report.KeepRejectedFrom(reader);
   endIfFailed(reader, "The file '" + entry + "' could not be opened");
   FramedRecords records(reader, rows.framing);
   std::int64_t total = 0;

@@ -13,14 +13,28 @@
 // added (or overwritten), with a warning line; it marks the run too. When the
 // file is rolled back every record read counts as rejected, with one line
 // for the file.
+//
+// A run with a log also keeps each rejected record's bytes, exactly as framed
+// in the extracted file, in "<log file>.rejects.<output file less .tmp>" beside the log
+// (created at the file's first rejection, never through an existing name), so
+// they can be looked at and imported again; the rejection line says where.
+// A file rolled back whole has every record it read kept there. Failing to
+// keep them is logged and marks the run; the import goes on.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 class ImportSession;
 class FileTransaction;
+
+namespace platform {
+class WritableFile;
+}
 
 namespace importers {
 
@@ -32,8 +46,13 @@ class FileReport {
  public:
   // `source` is the importer's log source; `file` the output file's name.
   FileReport(ImportSession& engine, std::string source, std::string file);
+  ~FileReport();
 
-  void Read() { ++read_; }
+  // Rejected records are kept from now on, read again from `reader` (which
+  // must outlive this report).
+  void KeepRejectedFrom(RecordReader& reader) { reader_ = &reader; }
+
+  void Read(const Record& record);
   void Added() { ++added_; }
   void Overwritten() { ++overwritten_; }
   void Kept() { ++kept_; }
@@ -64,11 +83,24 @@ class FileReport {
 
  private:
   void Log(const std::string& text);
+  // Appends bytes [from, to) of the file to its rejects file: where in that
+  // file they start, or -1 when they were not kept.
+  std::int64_t Keep(std::int64_t from, std::int64_t to);
+  // " (kept at byte N of 'name')" for bytes kept at `at`; "" for -1.
+  std::string KeptAt(std::int64_t at, const char* how) const;
+  std::int64_t StopKeeping(const std::string& what, const std::string& why);
 
   ImportSession& engine_;
   std::string source_;
   std::string file_;
   std::int64_t read_ = 0, added_ = 0, overwritten_ = 0, kept_ = 0, rejected_ = 0;
+  RecordReader* reader_ = nullptr;
+  std::int64_t readEnd_ = 0;  // just past the last record read
+  std::string rejectsName_;
+  std::unique_ptr<platform::WritableFile> rejects_;
+  std::int64_t rejectsSize_ = 0;
+  bool keepFailed_ = false;
+  std::vector<std::pair<std::int64_t, std::int64_t>> keptSpans_;  // of the file, in order
 };
 
 // Reports a file whose transaction could not start: nothing of it was

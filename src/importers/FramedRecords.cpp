@@ -61,6 +61,7 @@ bool FramedRecords::Next(Record& record) {
     }
   }
   record.body = body_;
+  const std::int64_t bodyEnd = reader_.Position();
 
   switch (framing_.next) {
     case Framing::Next::AfterRecord:
@@ -85,6 +86,7 @@ bool FramedRecords::Next(Record& record) {
       }
       break;
   }
+  record.end = std::max(bodyEnd, reader_.Position());
   // A record a read failure cut into is no record: the file is given up.
   return !reader_.Failed();
 }

@@ -51,8 +51,12 @@ struct Record {
   std::int64_t number = 0;  // 1-based within the file
   std::int64_t offset = 0;  // byte offset of the length prefix
   std::int32_t length = 0;  // the length the prefix states
-  std::string_view head;    // headSize bytes
-  std::string_view body;    // the text or tail, raw bytes
+  // Just past the record's bytes in the file: the furthest of what was read
+  // for it and where the next record starts (padding it skips included). So
+  // [offset, end) is the record exactly as framed, ready to be read again.
+  std::int64_t end = 0;
+  std::string_view head;  // headSize bytes
+  std::string_view body;  // the text or tail, raw bytes
   // The file ended inside the length prefix, the head, or the text the
   // record announces; the missing head bytes read as zero.
   bool cutShort = false;

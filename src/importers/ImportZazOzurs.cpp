@@ -295,7 +295,7 @@ std::int64_t ImportSupplementFile(PassState& pass, const std::string& name, cons
              pass.step = ZazStage::WriteSupplementRow;
              const bool ok = match.found ? statements->Update(match.spellings, problem)
                                          : statements->Insert(problem);
-             report.Read();
+             report.Read(record);
              bool saved = false;
              if (!ok) {
                // A failure of the whole file is reported once, by FinishFile.

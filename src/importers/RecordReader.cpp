@@ -60,6 +60,18 @@ bool RecordReader::Fill(std::size_t n) {
   return true;
 }
 
+std::int64_t RecordReader::ReadAt(std::int64_t offset, char* buffer, std::size_t n,
+                                  std::string& reason) {
+  if (!file_) {
+    reason = error_;
+    return -1;
+  }
+  if (offset < 0 || offset >= size_) return 0;
+  n = static_cast<std::size_t>(
+      std::min<std::int64_t>(static_cast<std::int64_t>(n), size_ - offset));
+  return file_->ReadAt(static_cast<std::uint64_t>(offset), buffer, n, reason);
+}
+
 std::string_view RecordReader::Read(std::size_t n) {
   if (n == 0 || AtEnd() || !Fill(n)) return {};
   const std::size_t available =

@@ -42,6 +42,10 @@ class RecordReader {
   // consumed but not returned) or to end of file. Returns the bytes consumed,
   // NUL included; `text` receives the text.
   std::size_t ReadNulTerminated(std::string& text);
+  // Reads up to `n` bytes at `offset` straight from the file into `buffer`,
+  // leaving the position and the window as they are: the number read (fewer
+  // only at end of file), or -1 with the system's reason.
+  std::int64_t ReadAt(std::int64_t offset, char* buffer, std::size_t n, std::string& reason);
 
  private:
   // Makes bytes [position_, position_ + n) (or up to the end) resident.

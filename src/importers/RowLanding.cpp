@@ -35,7 +35,7 @@ void RowWrite::Set(std::string_view name, db::Value value) {
 }
 
 bool RowWrite::Finish(Landing landing, FileReport& report, const Record& record) {
-  report.Read();
+  report.Read(record);
   // Once the database ended the file's transaction or failed as a whole, a
   // failure is the file's, not this record's: the file is rolled back and
   // reported with one line (FinishFile), not one line per record.

@@ -56,6 +56,8 @@ class WritableFile {
   virtual bool Append(std::string_view bytes) = 0;
   virtual bool Flush() = 0;
   virtual bool Close() = 0;
+  // Why the last failed call failed: the system's text ("" when not known).
+  virtual std::string Error() const { return ""; }
 };
 
 // A file opened for reading at any offset. Closing happens on destruction.

@@ -88,16 +88,24 @@ class PosixWritableFile final : public WritableFile {
   explicit PosixWritableFile(int fd) : fd_(fd) {}
   ~PosixWritableFile() override { Close(); }
   bool Append(std::string_view bytes) override {
-    return fd_.ok() && WriteAll(fd_.get(), bytes.data(), bytes.size());
+    if (!fd_.ok()) return Failed("the file is closed");
+    return WriteAll(fd_.get(), bytes.data(), bytes.size()) || Failed(std::strerror(errno));
   }
   bool Flush() override { return fd_.ok(); }  // writes go straight to the kernel
   bool Close() override {
     if (!fd_.ok()) return false;
-    return ::close(fd_.release()) == 0;
+    return ::close(fd_.release()) == 0 || Failed(std::strerror(errno));
   }
+  std::string Error() const override { return error_; }
 
  private:
+  bool Failed(const char* why) {
+    error_ = why;
+    return false;
+  }
+
   Fd fd_;
+  std::string error_;
 };
 
 class PosixReadableFile final : public ReadableFile {

@@ -57,6 +57,9 @@ class UserInterface {
   // True when a person can answer questions; false means every question gets
   // the default answer of MessageBox, which callers report in the log.
   virtual bool CanAsk() const = 0;
+  // True when stderr is a terminal whose reader wants the run's closing lines
+  // (each file's counts): a console on a terminal that was not asked to be quiet.
+  virtual bool TerminalListens() const { return false; }
   // Loads the per-file progress window (a status line, a bar and a count
   // line); destroying it unloads it. Never nullptr.
   virtual std::unique_ptr<FileProgressWindow> LoadFileProgress() = 0;

@@ -261,6 +261,7 @@ bool ImportWith(const platform::Context& ctx, SettingsOf settingsOf,
           outcome.failure = "Cannot create the log file '" + logPath + "': " + reason + ".";
           return false;
         }
+        engine->SetLogPath(outcome.logPath);
 
         step = ImportStep::Configure;
         engine->Configure(settings.dataType, settings.database, settings.outputFolder,
@@ -291,6 +292,7 @@ bool ImportWith(const platform::Context& ctx, SettingsOf settingsOf,
         }
         outcome.recordsRejected = engine->RecordsRejected();
         outcome.runProblems = engine->RunProblems();
+        outcome.unansweredConflicts = engine->UnansweredConflicts();
         outcome.failure = engine->Failure();
 
         step = ImportStep::Release;
@@ -321,6 +323,15 @@ int ConcludeImport(const platform::Context& ctx, bool ran, const ImportOutcome& 
     status = kExitIncomplete;
   else if (outcome.recordsRejected > 0 || outcome.runProblems > 0)
     status = kExitRecordsRejected;
+  // A terminal hears what each file came to, in the log's words.
+  if (ctx.ui.TerminalListens())
+    for (const FileSummary& file : outcome.files)
+      ctx.env.PrintError("ingestor: " + support::EscapeControls(SummaryLine(file)));
+  // Only the first unanswerable question was shown; the rest are counted here.
+  if (outcome.unansweredConflicts > 1)
+    ctx.env.PrintError("ingestor: " + std::to_string(outcome.unansweredConflicts - 1) +
+                       " more conflict question(s) could not be asked (no terminal); the "
+                       "existing rows were kept.");
   ReportOutcome(ctx, status, outcome);
   return status;
 }

@@ -55,12 +55,13 @@ ImportSettings ReadImportSettings(const Arguments& args);
 // What an unattended import ended with, for the exit status.
 struct ImportOutcome {
   bool completed = false;
-  std::int64_t recordsRejected = 0;  // records that did not land exactly
-  std::int64_t runProblems = 0;      // other problems of a completed run
-  std::string failure;               // why the run did not complete, when known
-  std::string logPath;               // the log the run wrote, "" when none
-  std::vector<FileSummary> files;    // each output file's counts, in import order
-  double seconds = 0;                // the import's elapsed time
+  std::int64_t recordsRejected = 0;      // records that did not land exactly
+  std::int64_t runProblems = 0;          // other problems of a completed run
+  std::int64_t unansweredConflicts = 0;  // conflict questions nobody could answer
+  std::string failure;                   // why the run did not complete, when known
+  std::string logPath;                   // the log the run wrote, "" when none
+  std::vector<FileSummary> files;        // each output file's counts, in import order
+  double seconds = 0;                    // the import's elapsed time
 };
 
 // The main window of INI mode, provided by the user interface when a display
@@ -94,7 +95,9 @@ bool ImportData(const platform::Context& ctx, const ImportSettings& settings,
                 std::unique_ptr<CSImportEngine>& engine, ImportOutcome& outcome);
 
 // The exit status of an unattended import that ImportData ran (`ran`: what
-// it returned). Status 1 or 3 also prints its one line on stderr.
+// it returned). Status 1 or 3 also prints its one line on stderr, after each
+// file's summary line when a terminal listens and the count of conflict
+// questions beyond the first that nobody could answer.
 int ConcludeImport(const platform::Context& ctx, bool ran, const ImportOutcome& outcome);
 
 // The text printed for --help.

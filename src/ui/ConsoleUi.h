@@ -21,6 +21,7 @@ class ConsoleUi final : public platform::UserInterface {
                                  platform::MsgButtons buttons, platform::MsgIcon icon) override;
   void PumpEvents() override {}
   bool CanAsk() const override { return interactive_; }
+  bool TerminalListens() const override { return errIsTerminal_; }
   std::unique_ptr<platform::FileProgressWindow> LoadFileProgress() override;
 
  private:

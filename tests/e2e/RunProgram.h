@@ -4,7 +4,11 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pty.h>
+#include <signal.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -39,6 +43,44 @@ inline RunResult Run(const std::string& program, const Rows& args, const Rows& e
   const RunResult result{WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
                          Slurp(io + "/out"), Slurp(io + "/err")};
   fs::remove_all(io);
+  return result;
+}
+
+// Runs `program` as Run does, but with a new pseudo-terminal as its stdin,
+// stdout and stderr, on which `typed` is typed at once ("\x04" at the start of
+// a line ends the input). `err` receives everything the terminal showed; a
+// run still going after a minute is killed.
+inline RunResult RunOnTerminal(const std::string& program, const Rows& args, const Rows& extraEnv,
+                               const std::string& typed) {
+  Rows words{"env", "-u", "DISPLAY", "-u", "WAYLAND_DISPLAY", "-u", "QT_QPA_PLATFORM"};
+  for (const Rows& more : {extraEnv, Rows{program}, args})
+    words.insert(words.end(), more.begin(), more.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+  int terminal = -1;
+  winsize size{24, 200, 0, 0};
+  const pid_t pid = ::forkpty(&terminal, nullptr, nullptr, &size);
+  if (pid == 0) {
+    ::execvp("env", argv.data());
+    ::_exit(127);
+  }
+  RunResult result;
+  if (pid < 0) return result;
+  EXPECT_EQ(::write(terminal, typed.data(), typed.size()), static_cast<ssize_t>(typed.size()));
+  char buffer[4096];
+  pollfd wait{terminal, POLLIN, 0};
+  bool ended = false;  // the terminal closed: the program is gone
+  while (!ended && ::poll(&wait, 1, 60000) > 0) {
+    const ssize_t got = ::read(terminal, buffer, sizeof buffer);
+    ended = got <= 0;
+    if (!ended) result.err.append(buffer, static_cast<std::size_t>(got));
+  }
+  if (!ended) ::kill(pid, SIGKILL);
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ::close(terminal);
+  result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   return result;
 }
 
@@ -81,11 +123,12 @@ struct Scene {
     args.insert(args.end(), {INGESTOR_BINARY, Tail()});
     return Run(args[0], {args.begin() + 1, args.end()}, env);
   }
-  // Every log of the output folder, concatenated.
+  // Every log of the output folder, concatenated (not the rejects kept beside them).
   std::string Log() const {
     std::string text;
     for (const auto& e : fs::directory_iterator(world.Native(output)))
-      if (e.path().filename().string().find("-logfile") != std::string::npos)
+      if (const std::string name = e.path().filename().string();
+          name.find("-logfile") != std::string::npos && name.ends_with(".txt"))
         text += Slurp(e.path());
     return text;
   }

@@ -34,12 +34,14 @@ std::vector<std::string> Line(const std::string& root, const std::string& text) 
 class OptionForm : public ::testing::Test {
  protected:
   OptionForm() { world.MakeFolder("data"); }
-  std::string Lenders() {
+  // The first value `sql` gives on L.mdb ("<none>": no row, as for a statement).
+  std::string Lenders(const std::string& sql = "SELECT COUNT(*) FROM Lenders") {
     std::vector<std::string> errors;
     auto db = env.OpenDatabase(
         "DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" + world.Native("L.mdb") + ";", errors);
     std::string error;
-    auto st = db ? db->Prepare("SELECT COUNT(*) FROM Lenders", error) : nullptr;
+    auto st = db ? db->Prepare(sql, error) : nullptr;
+    EXPECT_TRUE(st) << sql << ": " << error;
     return st && st->Step() == db::StepResult::Row ? st->Column(0).ToText() : "<none>";
   }
 
@@ -104,6 +106,9 @@ TEST_F(OptionForm, RunsSettleConflictsByPolicy) {
     std::vector<std::string> logged;  // "!text": nowhere in the log
     std::string out;                  // on stdout ("" for nothing)
     std::string files = "";           // the summary's per-file part, when one is asked for
+    std::string said = "";            // on stderr
+    std::string setup = "";           // run on L.mdb first
+    std::string rejects = "";         // the lender records kept as rejected ("2": the second)
   };
   const std::string conflict = "Do you wish to overwrite";
   const std::string lenders = "--type lenders --database {root}/L.mdb ";
@@ -116,13 +121,17 @@ TEST_F(OptionForm, RunsSettleConflictsByPolicy) {
        ",\"files\":[{\"name\":\"lender.dta.tmp\",\"read\":3,\"added\":3,\"overwritten\":0,\"kept\":"
        "0,"
        "\"rejected\":0}]}\n"},
-      // Asked where nobody can answer: the existing rows stay.
+      // Asked where nobody can answer: the existing rows stay. Only the first
+      // question is shown; the others are counted.
       {lenders + "--on-conflict=ask",
        0,
        "3",
        {"nobody could answer the question (no terminal), so the existing row was kept.",
         "3 read, 0 added, 0 overwritten, 3 kept"},
-       ""},
+       "",
+       "",
+       "\ningestor: 2 more conflict question(s) could not be asked (no terminal); the existing "
+       "rows were kept.\n"},
       {lenders + "--on-conflict overwrite --quiet",
        0,
        "3",
@@ -143,11 +152,30 @@ TEST_F(OptionForm, RunsSettleConflictsByPolicy) {
        "6",
        {"Comparisons were asked for, but file-index imports never compare"},
        ""},
+      // A row the database refuses: its record is kept byte for byte beside
+      // the log, and the summary counts what the table holds.
+      {lenders + "--no-compare --summary json",
+       3,
+       "8",
+       {"Rejected record 2 of file 'lender.dta.tmp' at byte 248: the database refused the row: ",
+        "refused (kept at byte 0 of '", "-logfile.txt.rejects.lender.dta')",
+        "3 read, 2 added, 0 overwritten, 0 kept, 1 rejected."},
+       "{\"status\":3,\"result\":\"completed with problems\",\"type\":\"lenders\"",
+       "\"files\":[{\"name\":\"lender.dta.tmp\",\"read\":3,\"added\":2,\"overwritten\":0,"
+       "\"kept\":0,\"rejected\":1}]}\n",
+       "ingestor: The import completed, but not cleanly: 1 record(s) rejected",
+       "CREATE TRIGGER refuse BEFORE INSERT ON Lenders WHEN NEW.LenderDBID = "
+       "(SELECT LenderDBID FROM Lenders ORDER BY ID LIMIT 1 OFFSET 1) "
+       "BEGIN SELECT RAISE(ABORT, 'refused'); END",
+       "2"},
   };
   for (std::size_t i = 0; i < steps.size(); ++i) {
     const Step& step = steps[i];
     SCOPED_TRACE(step.options);
     const std::string out = "run" + std::to_string(i) + "/out";  // created by the run
+    if (!step.setup.empty()) {
+      EXPECT_EQ(Lenders(step.setup), "<none>");
+    }
     const e2e::RunResult r =
         e2e::Run(INGESTOR_BINARY,
                  Line(world.Native(), "--extractor {x} --source {root}/host/data --output {root}/" +
@@ -168,8 +196,60 @@ TEST_F(OptionForm, RunsSettleConflictsByPolicy) {
     EXPECT_EQ(r.err.find(conflict) == std::string::npos,
               step.options.find("=ask") == std::string::npos)
         << r.err;
+    EXPECT_EQ(r.err.find(conflict, r.err.find(conflict) + 1), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find(step.said), std::string::npos) << r.err;
+    // The kept records are the extracted file's bytes, 248 a record.
+    std::string kept, rejects;
+    for (char n : step.rejects)
+      kept += world.Read("host/data/lender.dta").substr((n - '1') * 248, 248);
+    for (const auto& e : std::filesystem::directory_iterator(world.Native(out)))
+      if (e.path().string().find("-logfile.txt.rejects.") != std::string::npos)
+        rejects += e2e::Slurp(e.path());
+    EXPECT_EQ(rejects, kept);
     EXPECT_EQ(world.Has(out + "/lender.dta.tmp"), step.options.find("--keep") != std::string::npos);
   }
+}
+
+// On a terminal both forms tell each file's counts at the end, and the
+// conflict question is asked there: answered Yes, and Yes to all, the second
+// run overwrites the rows the first one added.
+TEST_F(OptionForm, AsksAndTellsOnATerminal) {
+  ASSERT_EQ(e2e::Run(INGESTOR_SAMPLE_HOST, {world.Native("host")}).status, 0);
+  struct Turn {
+    std::vector<std::string> args;
+    std::string typed;
+    std::vector<std::string> shown;  // in this order
+  };
+  const std::string tell = "ingestor: File 'lender.dta.tmp': 3 read, ";
+  const std::vector<Turn> turns = {
+      {{e2e::TailPath(INGESTOR_SAMPLE_EXTRACTOR) + "/" + world.Program("host/data") + "\\/" +
+        world.Program("one") + "\\/5/" + world.Program("L.mdb")},
+       "\x04",
+       {tell + "3 added, 0 overwritten, 0 kept, 0 rejected."}},
+      {Line(world.Native(),
+            "--type lenders --extractor {x} --source {root}/host/data --output {root}/two "
+            "--database {root}/L.mdb"),
+       "y\ny\n\x04",
+       {"Do you wish to overwrite", "[y]es / [n]o? ", "[y]es / [n]o? ",
+        tell + "0 added, 3 overwritten, 0 kept, 0 rejected."}},
+  };
+  for (const Turn& turn : turns) {
+    SCOPED_TRACE(turn.args.back());
+    const e2e::RunResult r = e2e::RunOnTerminal(INGESTOR_BINARY, turn.args,
+                                                {"WINDIR=" + world.Native("host")}, turn.typed);
+    EXPECT_EQ(r.status, 0) << r.err;
+    std::size_t at = 0;
+    for (const std::string& text : turn.shown) {
+      ASSERT_NE(at = r.err.find(text, at), std::string::npos) << text << "\n" << r.err;
+      at += text.size();
+    }
+    EXPECT_EQ(r.err.find("could not be asked"), std::string::npos) << r.err;
+    if (&turn == &turns[0]) {
+      EXPECT_EQ(Lenders("UPDATE Lenders SET LenderName = 'changed'"), "<none>");
+    }
+  }
+  EXPECT_EQ(Lenders("SELECT COUNT(*) FROM Lenders WHERE LenderName = 'changed'"), "0");
+  EXPECT_EQ(Lenders(), "3");
 }
 
 }  // namespace

@@ -32,6 +32,8 @@ class QtUserInterface : public platform::UserInterface {
                                  platform::MsgButtons buttons, platform::MsgIcon icon) override;
   void PumpEvents() override;
   bool CanAsk() const override { return interactive_; }
+  // Unattended imports in the tail form still tell a terminal their counts.
+  bool TerminalListens() const override { return fallback_.TerminalListens(); }
   std::unique_ptr<platform::FileProgressWindow> LoadFileProgress() override;
   // A Qt file dialog (the same non-native one on every desktop). Filters
   // match names without regard to case; the combo shows their descriptions.

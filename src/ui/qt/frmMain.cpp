@@ -375,9 +375,11 @@ bool frmMain::ImportData() {
         std::string logPath =
             engine_->OutputFolder() +
             support::FormatDateTime(ResourceString(res::kLogFilePattern), ctx_.env.LocalNow());
-        logfile = ctx_.files.Open(ctx_.env, logPath);
+        std::string opened;
+        logfile = ctx_.files.Open(ctx_.env, logPath, &opened);
         if (logfile == 0) throw std::runtime_error("Cannot create the log file '" + logPath + "'.");
         engine_->SetLogfile(logfile);
+        engine_->SetLogPath(opened);
 
         // The long imports; 8 has no name but has always been warned about.
         const DataType type = engine_->DataType();
