@@ -58,7 +58,7 @@ TEST_F(OptionForm, RefusedLinesChangeNothing) {
                            e2e::TailPath(world.Native("out")) + "\\/5/" +
                            e2e::TailPath(world.Native("L.mdb"));
   const std::string hint = " Try 'ingestor --help'.";
-  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+  std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"--halp"}, "ingestor: unknown option '--halp'." + hint},
       {{"--type"}, "option '--type' needs a value"},
       {Line("", "--type --extractor x"), "option '--type' needs a value"},
@@ -85,6 +85,13 @@ TEST_F(OptionForm, RefusedLinesChangeNothing) {
       {{tail + "/0/no"}, "Expected True, False or a number for NOCOMPARE"},
       {{tail + "/0/1/2x"}, "Expected True, False or a number for TERMINATE"},
   };
+  // Every type's name is taken: the line is refused for its missing source only.
+  for (const char* type :
+       {"responses", "private-responses", "global-responses", "private-global-responses",
+        "file-index", "neighborhoods", "comparables", "0", "7"})
+    cases.push_back({Line(world.Native(), "--type " + std::string(type) +
+                                              " --extractor {x} --source {root}/gone --output out"),
+                     "the source '" + world.Native("gone") + "' does not exist"});
   for (const auto& [args, said] : cases) {
     const std::string what = args.empty() ? "" : args.back();
     const e2e::RunResult r = e2e::Run(INGESTOR_BINARY, args);
@@ -110,6 +117,10 @@ TEST_F(OptionForm, RunsSettleConflictsByPolicy) {
     std::string setup = "";           // run on L.mdb first
     std::string rejects = "";         // the lender records kept as rejected ("2": the second)
   };
+  // The extraction program notes the record-termination flag it was given.
+  world.Write("x.sh", "#!/bin/sh\nprintf '%s' \"$2\" >'" + world.Native("flag") + "'\nexec '" +
+                          INGESTOR_SAMPLE_EXTRACTOR + "' \"$@\"\n");
+  std::filesystem::permissions(world.Native("x.sh"), std::filesystem::perms(0755));
   const std::string conflict = "Do you wish to overwrite";
   const std::string lenders = "--type lenders --database {root}/L.mdb ";
   const std::vector<Step> steps = {
@@ -145,7 +156,11 @@ TEST_F(OptionForm, RunsSettleConflictsByPolicy) {
         "!nobody could answer"},
        "status: 0\nresult: completed\ntype: lenders\n",
        "\nfile lender.dta.tmp: 3 read, 0 added, 0 overwritten, 3 kept, 0 rejected\n"},
-      {lenders + "--no-compare --keep-extracted", 0, "6", {"3 read, 3 added, 0 overwritten"}, ""},
+      {lenders + "--no-compare --keep-extracted --terminate-records",
+       0,
+       "6",
+       {"3 read, 3 added, 0 overwritten"},
+       ""},
       // A type that never compares says so instead of dropping the request.
       {"--type 4 --database {root}/F.mdb",
        3,
@@ -176,11 +191,11 @@ TEST_F(OptionForm, RunsSettleConflictsByPolicy) {
     if (!step.setup.empty()) {
       EXPECT_EQ(Lenders(step.setup), "<none>");
     }
-    const e2e::RunResult r =
-        e2e::Run(INGESTOR_BINARY,
-                 Line(world.Native(), "--extractor {x} --source {root}/host/data --output {root}/" +
-                                          out + " " + step.options),
-                 {"WINDIR=" + world.Native("host")});
+    const e2e::RunResult r = e2e::Run(
+        INGESTOR_BINARY,
+        Line(world.Native(), "--extractor {root}/x.sh --source {root}/host/data --output {root}/" +
+                                 out + " " + step.options),
+        {"WINDIR=" + world.Native("host")});
     ASSERT_TRUE(world.Has(out)) << r.err;
     const std::string log = e2e::LogIn(world.Native(out));
     EXPECT_EQ(r.status, step.status) << r.err << log;
@@ -207,6 +222,8 @@ TEST_F(OptionForm, RunsSettleConflictsByPolicy) {
         rejects += e2e::Slurp(e.path());
     EXPECT_EQ(rejects, kept);
     EXPECT_EQ(world.Has(out + "/lender.dta.tmp"), step.options.find("--keep") != std::string::npos);
+    EXPECT_EQ(world.Read("flag"),
+              step.options.find("--terminate") == std::string::npos ? "n" : "y");
   }
 }
 
