@@ -123,10 +123,25 @@ bool ParseCommandLineUntrapped(const platform::Context& ctx, const std::string& 
 
   std::string& source = args.pieces[1];
   if (source.empty()) return Refuse(ctx, "Missing source.");
-  if (support::ContainsIgnoringCase(source, ".ini")) {
-    if (args.count >= 4)
-      return Refuse(ctx, "Expected source file / folder but found INI file instead.");
-    args.iniMode = true;
+  args.iniMode = support::ContainsIgnoringCase(source, ".ini");
+  if (args.iniMode && args.count >= 4)
+    return Refuse(ctx, "Expected source file / folder but found INI file instead.");
+
+  // The data type too is checked before a folder is created: a refused line
+  // leaves nothing behind.
+  if (args.count >= 4) {
+    auto number = support::ParseNumber(args.pieces[3]);
+    if (!number)
+      return Refuse(ctx, "Expected data type to be numeric, but found a string instead.");
+    auto type = support::RoundToLong(*number);
+    if (!type || *type < 0 || *type > LastCommandLineDataType(ctx))
+      return Refuse(ctx, "Import data type is invalid.");
+  } else if (!args.iniMode) {
+    return Refuse(ctx, "Expected data type to import but found no more parameters.");
+  }
+
+  if (args.iniMode) {
+    // The INI file is neither examined nor normalised.
   } else if (modFileIO::FolderExists(ctx, source)) {
     AppendBackslash(source);
   } else if (source.find('.') != std::string::npos) {
@@ -148,17 +163,6 @@ bool ParseCommandLineUntrapped(const platform::Context& ctx, const std::string& 
     AppendBackslash(output);
   } else if (!DefaultOutputFolder(ctx, args)) {
     return Refuse(ctx, "Output folder DOES NOT exist and COULD NOT be created.");
-  }
-
-  if (args.count >= 4) {
-    auto number = support::ParseNumber(args.pieces[3]);
-    if (!number)
-      return Refuse(ctx, "Expected data type to be numeric, but found a string instead.");
-    auto type = support::RoundToLong(*number);
-    if (!type || *type < 0 || *type > LastCommandLineDataType(ctx))
-      return Refuse(ctx, "Import data type is invalid.");
-  } else if (!args.iniMode) {
-    return Refuse(ctx, "Expected data type to import but found no more parameters.");
   }
   return true;
 }

@@ -78,6 +78,9 @@ TEST_F(ParseCommandLine, EveryRefusalHasItsMessage) {
       {"x.exe/" + data + "/" + P("taken") + "/5",
        "Output folder DOES NOT exist and COULD NOT be created."}};
   for (const auto& [tail, message] : cases) EXPECT_EQ(Refusal(tail), message) << tail;
+  // A refused type creates neither the missing source folder nor the output folder.
+  EXPECT_EQ(Refusal("x.exe/" + P("new") + "/" + P("out2") + "/out 5"), cases[3].second);
+  EXPECT_FALSE(world.Has("new") || world.Has("out2"));
   world.env.SetVariable("INGESTOR_ALLOW_COMPARABLES", "1");
   EXPECT_EQ(Refusal("x.exe/" + data + "//7"), "<accepted>");
   EXPECT_EQ(Refusal("x.exe/" + data + "//8"), "Import data type is invalid.");
