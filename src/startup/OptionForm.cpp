@@ -239,11 +239,7 @@ std::string ParseUntrapped(const platform::Context& ctx, const std::vector<std::
   if (std::string refusal = CheckPaths(ctx, given, s); !refusal.empty()) return refusal;
 
   // What the log states about comparisons and conflicts.
-  if (!s.noComparisons &&
-      (s.dataType == DataType::FileIndex || s.dataType == DataType::Comparables))
-    s.notes.push_back("Comparisons were asked for, but " +
-                      std::string(kTypeNames[static_cast<std::size_t>(Number(s.dataType))]) +
-                      " imports never compare: every record is added as a new row.");
+  modIngestor::NoteComparisonsNeverMade(s);
   if (s.conflictPolicy == Policy::KeepAll)
     s.notes.push_back(
         "Every conflict of this run is answered 'No to all' "

@@ -189,7 +189,18 @@ ImportSettings ReadImportSettings(const Arguments& args) {
   s.leaveOutputFiles = TruthPiece(args, 5, false);
   s.noComparisons = TruthPiece(args, 6, true);
   s.terminateRecords = TruthPiece(args, 7, false);
+  NoteComparisonsNeverMade(s);
   return s;
+}
+
+void NoteComparisonsNeverMade(ImportSettings& s) {
+  if (s.noComparisons) return;
+  const char* type = s.dataType == DataType::FileIndex     ? "file-index"
+                     : s.dataType == DataType::Comparables ? "comparables"
+                                                           : nullptr;
+  if (type != nullptr)
+    s.notes.push_back("Comparisons were asked for, but " + std::string(type) +
+                      " imports never compare: every record is added as a new row.");
 }
 
 namespace {

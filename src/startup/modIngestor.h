@@ -52,6 +52,10 @@ struct ImportSettings {
 // True/False.
 ImportSettings ReadImportSettings(const Arguments& args);
 
+// Adds the log's note that comparisons were asked for when `s`'s data type
+// never compares (file index, comparables): the request is said, not dropped.
+void NoteComparisonsNeverMade(ImportSettings& s);
+
 // What an unattended import ended with, for the exit status.
 struct ImportOutcome {
   bool completed = false;

@@ -66,7 +66,8 @@ const std::vector<Case> kCases = {
           // Past the end of the file.
           "C7|C7.rpt||Jos\xC3\xA9 Garc\xC3\xAD" "a|Lowell||<null>|<null>|<null>|<null>|"
           "Rush - call before visit"}}},
-       {"Data type:          Appraisal index data",
+       {"Comparisons were asked for, but file-index imports never compare",
+        "Data type:          Appraisal index data",
         "Attempting to import file: 'didovuro.dta.tmp'.",
         "Warning: record 3 of file 'didovuro.dta.tmp'",
         "File 'didovuro.dta.tmp': 3 read, 3 added, 0 overwritten, 0 kept, 0 rejected.",
