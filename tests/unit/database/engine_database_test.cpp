@@ -92,6 +92,7 @@ TEST_F(EngineDatabaseTest,
     bool runs = true;
   } const cases[] = {
       {"Ignored", "INSERT INTO Resp (Line, Title) VALUES (2, 'second')", ""},
+      {"T", "/* nothing to run */", ""},  // runs nothing and fails nothing
       // "%S" is not one; a table name holding "%s" is not searched again.
       {"Resp", "INSERT INTO [%s] (Line, Title, Data) VALUES (1, '%s', '%S')",
        "INSERT INTO [Resp] (Line, Title, Data) VALUES (1, 'Resp', '%S')"},

@@ -745,9 +745,11 @@ TEST(WcidSet, GrowsSettlesByFileAndFoldsLettersOnly) {
   for (const char* id : {"R-1", "ID-4999"}) set.Add(id, true);
   set.SettleFile(false);
   set.Add("\xD7", true);
-  EXPECT_EQ(state("r-1") + state("ID-4999") + state("ID-4998") + state("ID-5000") + state("\xF7"),
-            "foundfoundsavednonenone");
-  EXPECT_EQ(set.size(), 5002u);
+  set.Add("ZZ", false);
+  EXPECT_EQ(state("r-1") + state("ID-4999") + state("ID-4998") + state("ID-5000") + state("\xF7") +
+                state("zz"),
+            "foundfoundsavednonenonefound");
+  EXPECT_EQ(set.size(), 5003u);
 }
 
 TEST(LenderContact, SplitsAConfigurationValueIntoAddressAndNote) {
@@ -757,7 +759,7 @@ TEST(LenderContact, SplitsAConfigurationValueIntoAddressAndNote) {
       {"Loans ann@bank.example desk", "ann@bank.example", "Loans"}, {"", "", ""},
       {"Call Ann on Mondays", "", "Call Ann on Mondays"}, {"\tAnn\t", "", "\tAnn\t"},
       {"ann@bank.example main office", "ann@bank.example", "main office"},
-      {"Loans, ann@bank.example", "ann@bank.example", "Loans,"},
+      {"Loans, ann@bank.example", "ann@bank.example", "Loans,"}, {"Z Zed@b.example", "Zed@b.example", "Z"},
       {"ann@bank.example, desk", "ann@bank.example,", "desk"},
       {"x a.b-c_d&e!f@g.example y", "a.b-c_d&e!f@g.example", "x"},
       // Slashes go from both parts; only spaces are trimmed.
