@@ -65,7 +65,10 @@ using std::string_view;
 class Database {
  public:
   explicit Database(const std::string& path) {
-    if (sqlite3_open(path.c_str(), &db_) != SQLITE_OK) Die("cannot open " + path);
+    // Opened as the import opens its database (one thread uses the connection).
+    if (sqlite3_open_v2(path.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) !=
+        SQLITE_OK)
+      Die("cannot open " + path);
   }
   ~Database() { sqlite3_close(db_); }
   void Run(const std::string& sql) {
