@@ -123,6 +123,11 @@ void FileProgress::Count(std::int64_t k) {
 
 void FileProgress::Step() {
   window_->Bar().SetValue(window_->Bar().Value() + 1);
+  // Events are pumped a few dozen times a second, not for every record: the
+  // window cannot show more, and the log's next line pumps them again.
+  const double now = ctx_.env.MonotonicSeconds();
+  if (now - pumped_ < kPumpSeconds) return;
+  pumped_ = now;
   ctx_.ui.PumpEvents();
 }
 

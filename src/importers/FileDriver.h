@@ -108,8 +108,11 @@ class FileProgress {
   const platform::Context& ctx_;
   Plural plural_;
   std::unique_ptr<platform::FileProgressWindow> window_;
+  static constexpr double kPumpSeconds = 0.02;
+
   std::int64_t total_ = 0;
   std::string line_;
+  double pumped_ = -kPumpSeconds;  // when Step last pumped events
 };
 
 }  // namespace importers
