@@ -115,7 +115,8 @@ void FileProgress::Show(const std::string& status, std::int64_t total) {
 void FileProgress::Count(std::int64_t k) {
   char digits[24];
   line_.assign(digits, std::to_chars(digits, digits + sizeof digits, k).ptr);
-  line_ += " of " + std::to_string(total_);
+  line_ += " of ";
+  line_.append(digits, std::to_chars(digits, digits + sizeof digits, total_).ptr);
   const std::int64_t agreesWith = plural_ == Plural::ByTotal ? total_ : k;
   line_ += agreesWith == 1 ? " record imported." : " records imported.";
   window_->SetProgressText(line_);
@@ -124,7 +125,9 @@ void FileProgress::Count(std::int64_t k) {
 void FileProgress::Step() {
   window_->Bar().SetValue(window_->Bar().Value() + 1);
   // Events are pumped a few dozen times a second, not for every record: the
-  // window cannot show more, and the log's next line pumps them again.
+  // window cannot show more, and the log's next line pumps them again. The
+  // clock is read every kStepsPerClockReading steps.
+  if (++steps_ % kStepsPerClockReading != 0) return;
   const double now = ctx_.env.MonotonicSeconds();
   if (now - pumped_ < kPumpSeconds) return;
   pumped_ = now;

@@ -109,10 +109,12 @@ class FileProgress {
   Plural plural_;
   std::unique_ptr<platform::FileProgressWindow> window_;
   static constexpr double kPumpSeconds = 0.02;
+  static constexpr std::int64_t kStepsPerClockReading = 16;
 
   std::int64_t total_ = 0;
   std::string line_;
   double pumped_ = -kPumpSeconds;  // when Step last pumped events
+  std::int64_t steps_ = -1;        // so that the first step reads the clock
 };
 
 }  // namespace importers

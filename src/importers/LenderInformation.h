@@ -33,6 +33,8 @@ class LenderConfiguration {
   LenderConfiguration(const platform::Context& ctx, std::string file, std::string section);
   // The value of `key`; "" when the file, the section or the key is missing.
   std::string Value(std::string_view key);
+  // A failure to read the file since the last call, for the log; "" when none.
+  std::string TakeFailure() { return index_.TakeFailure(); }
 
  private:
   const platform::Context& ctx_;

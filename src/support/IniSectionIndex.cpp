@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <limits>
+#include <utility>
 
 #include "support/IniFile.h"
 #include "support/Windows1252.h"
@@ -66,9 +67,10 @@ bool SameFile(const platform::FileInfo& a, const platform::FileInfo& b) {
 }
 
 // Calls `line(offset, text)` for every line of `file`, without its LF, the
-// first without a byte-order mark; false when a read fails.
+// first without a byte-order mark; false with the system's reason when a
+// read fails.
 template <typename Line>
-bool ForEachLine(platform::ReadableFile& file, Line&& line) {
+bool ForEachLine(platform::ReadableFile& file, std::string& reason, Line&& line) {
   std::string chunk(kChunk, '\0'), pending;
   std::uint64_t read = 0, start = 0;
   bool first = true;
@@ -82,9 +84,9 @@ bool ForEachLine(platform::ReadableFile& file, Line&& line) {
     line(at, text);
   };
   while (read < file.Size()) {
-    const std::int64_t n =
-        file.ReadAt(read, chunk.data(),
-                    static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, file.Size() - read)));
+    const std::int64_t n = file.ReadAt(
+        read, chunk.data(),
+        static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, file.Size() - read)), reason);
     if (n < 0) return false;
     if (n == 0) break;  // shorter than when opened
     const std::string_view data(chunk.data(), static_cast<std::size_t>(n));
@@ -130,23 +132,41 @@ void IniSectionIndex::Refresh() {
   file_.reset();
   keys_.clear();
   keys_.shrink_to_fit();
-  if (info && !info->isFolder && Build(located, *info)) info_ = info;
+  if (!info || info->isFolder) return;
+  // A read that fails is tried once more before the file counts as
+  // unreadable: one transient failure must not cost every lookup its value.
+  const std::size_t told = failure_.size();
+  const bool built = Build(located, *info) || Build(located, *info);
+  if (built) info_ = info;
+  if (failure_.size() != told) failure_ += built ? "; it was read again." : ".";
 }
 
 bool IniSectionIndex::Build(const std::string& located, const platform::FileInfo& info) {
   // Offsets are kept in 32 bits: a larger file is not read.
   if (info.size > std::numeric_limits<std::uint32_t>::max()) return false;
-  file_ = env_.OpenForReading(located);
-  if (!file_ || file_->Size() > std::numeric_limits<std::uint32_t>::max()) return false;
-  // The code page is the whole file's: UTF-8 only when every line is.
-  utf8_ = true;
-  if (!ForEachLine(*file_, [&](std::uint64_t, std::string_view line) {
-        utf8_ = utf8_ && IsValidUtf8(line);
-      }))
+  keys_.clear();
+  located_ = located;
+  std::string reason;
+  auto failed = [&] {
+    if (failure_.empty()) failure_ = "'" + located_ + "' could not be read: " + reason;
     return false;
+  };
+  file_ = env_.OpenForReading(located, reason);
+  if (!file_) return failed();
+  if (file_->Size() > std::numeric_limits<std::uint32_t>::max()) return false;
+  // The code page is the whole file's: UTF-8 only when every line is. The
+  // keys of every section are counted, so the index is allocated once.
+  utf8_ = true;
+  std::size_t lines = 0;
+  if (!ForEachLine(*file_, reason, [&](std::uint64_t, std::string_view line) {
+        utf8_ = utf8_ && IsValidUtf8(line);
+        if (!KeyName(Cleaned(line)).empty()) ++lines;
+      }))
+    return failed();
+  keys_.reserve(lines);
   // The keys of the first section of the name, up to the next section.
   enum { Before, Inside, After } where = Before;
-  const bool read = ForEachLine(*file_, [&](std::uint64_t offset, std::string_view raw) {
+  const bool read = ForEachLine(*file_, reason, [&](std::uint64_t offset, std::string_view raw) {
     if (where == After) return;
     const std::string_view line = Cleaned(raw);
     if (const std::optional<std::string_view> name = SectionName(line)) {
@@ -160,20 +180,26 @@ bool IniSectionIndex::Build(const std::string& located, const platform::FileInfo
     if (where == Inside && !key.empty())
       keys_.push_back({NameHash(key), static_cast<std::uint32_t>(offset)});
   });
-  if (!read) return false;
-  // Stable: among keys of one hash, the first in the file is tried first.
-  std::stable_sort(keys_.begin(), keys_.end(),
-                   [](const Entry& a, const Entry& b) { return a.hash < b.hash; });
-  keys_.shrink_to_fit();
+  if (!read) return failed();
+  // Among keys of one hash, the first in the file is tried first. Sorted in
+  // place: a stable sort would take a buffer as large as the index.
+  std::sort(keys_.begin(), keys_.end(), [](const Entry& a, const Entry& b) {
+    return a.hash != b.hash ? a.hash < b.hash : a.offset < b.offset;
+  });
+  if (keys_.capacity() > 2 * keys_.size()) keys_.shrink_to_fit();
   return true;
 }
 
 bool IniSectionIndex::LineAt(std::uint32_t offset, std::string& line) {
   line.clear();
   char buffer[512];
+  std::string reason;
   for (std::uint64_t at = offset; at < file_->Size();) {
-    const std::int64_t n = file_->ReadAt(at, buffer, sizeof buffer);
-    if (n < 0) return false;
+    const std::int64_t n = file_->ReadAt(at, buffer, sizeof buffer, reason);
+    if (n < 0) {
+      if (failure_.empty()) failure_ = "'" + located_ + "' could not be read: " + reason;
+      return false;
+    }
     if (n == 0) break;
     const std::string_view data(buffer, static_cast<std::size_t>(n));
     const std::size_t lf = data.find('\n');
@@ -191,7 +217,10 @@ std::optional<std::string> IniSectionIndex::Find(std::string_view key) {
   auto at = std::lower_bound(keys_.begin(), keys_.end(), hash,
                              [](const Entry& e, std::uint32_t h) { return e.hash < h; });
   for (; at != keys_.end() && at->hash == hash; ++at) {
-    if (!LineAt(at->offset, line_)) return std::nullopt;
+    const std::size_t told = failure_.size();
+    const bool read = LineAt(at->offset, line_) || LineAt(at->offset, line_);
+    if (failure_.size() != told) failure_ += read ? "; it was read again." : ".";
+    if (!read) return std::nullopt;
     const std::string_view line = Cleaned(line_);
     const std::string_view name = KeyName(line);
     const std::string_view value = Unquote(Trim(line.substr(line.find('=') + 1)));
@@ -199,6 +228,10 @@ std::optional<std::string> IniSectionIndex::Find(std::string_view key) {
       return utf8_ ? std::string(value) : Windows1252ToUtf8(value);
   }
   return std::nullopt;
+}
+
+std::string IniSectionIndex::TakeFailure() {
+  return std::exchange(failure_, std::string());
 }
 
 }  // namespace support

@@ -34,6 +34,10 @@ class IniSectionIndex {
   // The value of `key` (UTF-8, trimmed, unquoted); nullopt when the file,
   // the section or the key is missing, or the file cannot be read.
   std::optional<std::string> Find(std::string_view key);
+  // What failed since the last call, with the system's reason and whether
+  // the read that was tried again worked; "" when nothing failed. A file
+  // that cannot be read answers as a missing one, so this is the only trace.
+  std::string TakeFailure();
 
  private:
   struct Entry {
@@ -52,10 +56,12 @@ class IniSectionIndex {
   bool checked_ = false;
   double checkedAt_ = 0;
   std::optional<platform::FileInfo> info_;  // of the file indexed, if any
+  std::string located_;                     // the file indexed, as opened
   std::unique_ptr<platform::ReadableFile> file_;
   bool utf8_ = false;        // the whole file is valid UTF-8 (else Windows-1252)
   std::vector<Entry> keys_;  // by hash, in file order among equal hashes
   std::string line_;         // re-used by every lookup
+  std::string failure_;
 };
 
 }  // namespace support
