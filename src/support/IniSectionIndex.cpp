@@ -130,6 +130,7 @@ void IniSectionIndex::Refresh() {
   if (info && !info->isFolder && info_ && SameFile(*info_, *info)) return;
   info_.reset();
   file_.reset();
+  block_.clear();
   keys_.clear();
   keys_.shrink_to_fit();
   if (!info || info->isFolder) return;
@@ -145,6 +146,7 @@ bool IniSectionIndex::Build(const std::string& located, const platform::FileInfo
   // Offsets are kept in 32 bits: a larger file is not read.
   if (info.size > std::numeric_limits<std::uint32_t>::max()) return false;
   keys_.clear();
+  block_.clear();
   located_ = located;
   std::string reason;
   auto failed = [&] {
@@ -192,20 +194,26 @@ bool IniSectionIndex::Build(const std::string& located, const platform::FileInfo
 
 bool IniSectionIndex::LineAt(std::uint32_t offset, std::string& line) {
   line.clear();
-  char buffer[512];
   std::string reason;
   for (std::uint64_t at = offset; at < file_->Size();) {
-    const std::int64_t n = file_->ReadAt(at, buffer, sizeof buffer, reason);
-    if (n < 0) {
-      if (failure_.empty()) failure_ = "'" + located_ + "' could not be read: " + reason;
-      return false;
+    if (at < blockAt_ || at >= blockAt_ + block_.size()) {
+      // The block around `at`: the lookups of an import in the file's order
+      // read it once for many lines.
+      blockAt_ = at - at % kBlock;
+      block_.resize(kBlock);
+      const std::int64_t n = file_->ReadAt(blockAt_, block_.data(), kBlock, reason);
+      block_.resize(n < 0 ? 0 : static_cast<std::size_t>(n));
+      if (n < 0) {
+        if (failure_.empty()) failure_ = "'" + located_ + "' could not be read: " + reason;
+        return false;
+      }
+      if (at >= blockAt_ + block_.size()) break;  // shorter than when opened
     }
-    if (n == 0) break;
-    const std::string_view data(buffer, static_cast<std::size_t>(n));
+    const std::string_view data = std::string_view(block_).substr(at - blockAt_);
     const std::size_t lf = data.find('\n');
     line.append(data.substr(0, lf));
     if (lf != std::string_view::npos) break;
-    at += static_cast<std::uint64_t>(n);
+    at = blockAt_ + block_.size();
   }
   return true;
 }

@@ -61,6 +61,9 @@ class IniSectionIndex {
   bool utf8_ = false;        // the whole file is valid UTF-8 (else Windows-1252)
   std::vector<Entry> keys_;  // by hash, in file order among equal hashes
   std::string line_;         // re-used by every lookup
+  static constexpr std::size_t kBlock = 16384;
+  std::string block_;  // the bytes of the file read last, from blockAt_
+  std::uint64_t blockAt_ = 0;
   std::string failure_;
 };
 

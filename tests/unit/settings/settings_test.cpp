@@ -225,6 +225,11 @@ TEST_F(IniFileTest, PrivateProfileRulesForNamesAndValues) {
   EXPECT_EQ(Get("S", "Nom", "utf8.ini"), "Ren\u00E9 \u20AC");
   EXPECT_EQ(support::IniSectionIndex(w.env, w.Program("utf8.ini"), "s").Find("NOM"),
             "Ren\u00E9 \u20AC");
+  // Lines across the index's read blocks.
+  w.Write("long.ini", "[S]\nPad=" + std::string(40000, 'p') + "\nK=v\n");
+  support::IniSectionIndex longLines(w.env, w.Program("long.ini"), "S");
+  EXPECT_EQ(longLines.Find("Pad"), std::string(40000, 'p'));
+  EXPECT_EQ(longLines.Find("K"), "v");
   EXPECT_EQ(Get("S", "Long", "utf8.ini"), std::string(254, 'x'));
   EXPECT_EQ(Get("S", "Accented", "utf8.ini"), accented.substr(0, 254 * 2));
   // A bare file name is looked for in the Windows folder.
