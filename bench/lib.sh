@@ -146,7 +146,8 @@ bench_same_rows() {
   local a b
   a=$(sqlite3 "$2" "SELECT * FROM \"$1\" ORDER BY ID" | md5sum) || bench_die "cannot read $1 of $2"
   b=$(sqlite3 "$3" "SELECT * FROM \"$1\" ORDER BY ID" | md5sum) || bench_die "cannot read $1 of $3"
-  [ "$a" = "$b" ] || bench_die "table $1 differs between $2 and $3: the baseline does not write what the import writes"
+  [ "$a" = "$b" ] || bench_die "table $1 differs between $2 and $3:" \
+    "the baseline does not write what the import writes"
 }
 
 # bench_best RUNS COMMAND...: runs COMMAND (which sets import_seconds,

@@ -281,7 +281,8 @@ echo "exactly the import's rows. \"x hand-written\" is the import's time over th
 echo
 echo "## 2. Comparables main records against sqlite3 .import"
 echo
-echo "| records | sqlite3 s | hand-written s | x sqlite3 | import s | x sqlite3 | end to end s | x sqlite3 |"
+echo "| records | sqlite3 s | hand-written s | x sqlite3 | import s | x sqlite3 | end to end s |" \
+  "x sqlite3 |"
 echo "|---:|---:|---:|---:|---:|---:|---:|---:|"
 for n in "${sizes[@]}"; do
   theirs=${secs["sqlite3 .import|$n"]}
@@ -352,7 +353,8 @@ printf '%s\n' "${verdicts[@]}"
 echo
 passed=0
 for line in "${verdicts[@]}"; do [[ "$line" == "- PASS"* ]] && passed=$((passed + 1)); done
-echo "Memory: $passed of ${#verdicts[@]} imports pass; growth: $flagged of ${#growth_rows[@]} ratios above 4.4."
+echo "Memory: $passed of ${#verdicts[@]} imports pass;" \
+  "growth: $flagged of ${#growth_rows[@]} ratios above 4.4."
 
 echo
 echo "## 5. Speed targets"
@@ -372,12 +374,14 @@ for n in "${sizes[@]}"; do
   x=$(calc "$theirs / ${secs["comparables main|$n"]}")
   target "comparables main $at: import $(printf '%.2f' "$x") x sqlite3 (at least 1.8)" "$x >= 1.8"
   x=$(calc "$theirs / ${total["comparables main|$n"]}")
-  target "comparables main $at: end to end $(printf '%.2f' "$x") x sqlite3 (at least 1.6)" "$x >= 1.6"
+  target "comparables main $at: end to end $(printf '%.2f' "$x") x sqlite3 (at least 1.6)" \
+    "$x >= 1.6"
   for entry in "comparables main|1.15" "comparables supplement|1.2" "common responses|1.3" \
     "file index|1.3" "lenders|1.3" "neighborhoods|1.3"; do
     label=${entry%|*} limit=${entry#*|}
     x=$(versus "$label" "$n")
-    target "$label $at: $(printf '%.2f' "$x") x its hand-written loop (at most $limit)" "$x <= $limit"
+    target "$label $at: $(printf '%.2f' "$x") x its hand-written loop (at most $limit)" \
+      "$x <= $limit"
   done
 done
 
