@@ -60,6 +60,7 @@ bench_have_sqlite() {
 # (a folder, or a file) into DATABASE, started as the host starts it. Sets
 #   import_seconds  the import pass as the log times it ("ET for import process")
 #   import_rss_kb   the process's peak resident set (GNU time)
+#   import_total_seconds  the whole process, end to end (GNU time)
 #   import_log      the log, without carriage returns
 # Dies when the run fails or either number is missing.
 bench_import() {
@@ -71,7 +72,7 @@ bench_import() {
   # Comparable sales come from the command line only through the batch route.
   [ "$type" = 7 ] && allow=1
   set +e
-  WINDIR="$host" INGESTOR_ALLOW_COMPARABLES=$allow /usr/bin/time -f '%M' -o "$work/rss" \
+  WINDIR="$host" INGESTOR_ALLOW_COMPARABLES=$allow /usr/bin/time -f '%M %e' -o "$work/rss" \
     "$bin" "$tail_text" </dev/null >"$work/stdout" 2>"$work/stderr"
   status=$?
   set -e
@@ -83,7 +84,7 @@ bench_import() {
     bench_die "ingestor '$tail_text' ended with status $status; its log ends:
 $(tail -n 8 "$import_log")"
   import_seconds=$(sed -n 's/.*ET for import process was: \([0-9.]*\)s\..*/\1/p' "$import_log" | tail -n 1)
-  import_rss_kb=$(tail -n 1 "$work/rss")
+  read -r import_rss_kb import_total_seconds < <(tail -n 1 "$work/rss")
   if ! [[ "$import_seconds" =~ ^[0-9.]+$ ]] || ! calc_true "$import_seconds > 0"; then
     bench_die "no import time in the log of '$tail_text'"
   fi
@@ -127,18 +128,47 @@ bench_sqlite_import() {
   import_rss_kb=$(tail -n 1 "$work/rss")
 }
 
-# bench_best RUNS COMMAND...: runs COMMAND (which sets import_seconds and
-# import_rss_kb) RUNS times. Sets best_seconds, the least time (the least
-# disturbed run on a shared machine), and best_rss_kb, the largest peak.
+# bench_handwritten KIND DATABASE SOURCE...: the hand-written loop of KIND
+# (bench/handwritten_bench.cpp) into DATABASE, made beforehand. Sets
+# import_seconds (the loop, for comparables the main file's) and
+# import_total_seconds (comparables: the supplement file's, else the same).
+bench_handwritten() {
+  local out
+  out=$("$build/bench/handwritten_bench" "$@" 2>"$work/stderr") ||
+    bench_die "handwritten_bench $1 failed: $(tail -n 3 "$work/stderr")"
+  read -r import_seconds import_total_seconds <<<"$out"
+  import_total_seconds=${import_total_seconds:-$import_seconds}
+  import_rss_kb=0
+}
+
+# bench_same_rows TABLE DATABASE DATABASE: both hold the same rows, in ID order.
+bench_same_rows() {
+  local a b
+  a=$(sqlite3 "$2" "SELECT * FROM \"$1\" ORDER BY ID" | md5sum) || bench_die "cannot read $1 of $2"
+  b=$(sqlite3 "$3" "SELECT * FROM \"$1\" ORDER BY ID" | md5sum) || bench_die "cannot read $1 of $3"
+  [ "$a" = "$b" ] || bench_die "table $1 differs between $2 and $3:" \
+    "the baseline does not write what the import writes"
+}
+
+# bench_best RUNS COMMAND...: runs COMMAND (which sets import_seconds,
+# import_total_seconds and import_rss_kb) RUNS times. Sets best_seconds and
+# best_total_seconds, the least times (the least disturbed run on a shared
+# machine), and best_rss_kb, the largest peak.
 bench_best() {
   local runs=$1 i
   shift
   best_seconds=
+  best_total_seconds=
   best_rss_kb=0
   for ((i = 1; i <= runs; i++)); do
+    import_total_seconds=
     "$@"
+    import_total_seconds=${import_total_seconds:-$import_seconds}
     if [ -z "$best_seconds" ] || calc_true "$import_seconds < $best_seconds"; then
       best_seconds=$import_seconds
+    fi
+    if [ -z "$best_total_seconds" ] || calc_true "$import_total_seconds < $best_total_seconds"; then
+      best_total_seconds=$import_total_seconds
     fi
     [ "$import_rss_kb" -le "$best_rss_kb" ] || best_rss_kb=$import_rss_kb
   done

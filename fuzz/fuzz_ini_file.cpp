@@ -1,6 +1,7 @@
 // The INI reader: the input is a whole file. Every section and key the parse
-// gives must be found again by name, and the file read through the cached
-// loader must parse to the same sections.
+// gives must be found again by name, the file read through the cached loader
+// must parse to the same sections, and the raw-file index of a section must
+// give every key of it the value the parse gives.
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -9,6 +10,7 @@
 
 #include "doubles/TestWorld.h"
 #include "support/IniFile.h"
+#include "support/IniSectionIndex.h"
 
 namespace {
 
@@ -54,5 +56,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const auto loaded = support::LoadCachedIniFile(world.env, world.Program("fuzz.ini"));
   Require(loaded != nullptr, "an existing file did not load");
   Require(SameSections(*loaded, ini), "the file parse differs from the byte parse");
+
+  for (const support::IniSection& section : ini.sections()) {
+    const support::IniSection* first = ini.FindSection(section.name);
+    support::IniSectionIndex index(world.env, world.Program("fuzz.ini"), section.name);
+    for (const support::IniKey& key : first->keys)
+      Require(index.Find(key.name) == support::IniFile::FindKey(*first, key.name)->value,
+              "the section index gives a key another value than the parse");
+  }
   return 0;
 }

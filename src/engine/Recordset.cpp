@@ -98,6 +98,20 @@ bool TakeNumber(std::string_view& s, int maxDigits, int& out) {
 // (YYYY-MM-DD), optionally followed by a time; ISO text when it names a
 // calendar day, nullopt otherwise.
 std::optional<std::string> IsoDate(std::string_view text) {
+  // MM-DD-YYYY exactly, the form every imported date has, is read directly.
+  auto digit = [&](std::size_t i) { return text[i] >= '0' && text[i] <= '9'; };
+  if (text.size() == 10 && (text[2] == '-' || text[2] == '/') && text[5] == text[2] && digit(0) &&
+      digit(1) && digit(3) && digit(4) && digit(6) && digit(7) && digit(8) && digit(9)) {
+    auto number = [&](std::size_t at, std::size_t n) {
+      int v = 0;
+      for (std::size_t i = at; i < at + n; ++i) v = v * 10 + (text[i] - '0');
+      return v;
+    };
+    if (!IsCalendarDate(number(6, 4), number(0, 2), number(3, 2))) return std::nullopt;
+    std::string iso(text.substr(6, 4));
+    iso.append(1, '-').append(text.substr(0, 2)).append(1, '-').append(text.substr(3, 2));
+    return iso;
+  }
   std::string_view s = SkipSpaces(text);
   int a, b, c;
   std::string_view rest = s;

@@ -55,6 +55,19 @@ std::string DateText(std::string_view field) {
   const unsigned year = byte(d::kYearOffset) | (byte(d::kYearOffset + 1) << 8);
   // "MM-DD-YYYY", each part at least that wide; written by hand because this
   // runs for every date of every record.
+  if (month < 100 && day < 100 && year < 10000) {
+    const char text[] = {static_cast<char>('0' + month / 10),
+                         static_cast<char>('0' + month % 10),
+                         '-',
+                         static_cast<char>('0' + day / 10),
+                         static_cast<char>('0' + day % 10),
+                         '-',
+                         static_cast<char>('0' + year / 1000),
+                         static_cast<char>('0' + year / 100 % 10),
+                         static_cast<char>('0' + year / 10 % 10),
+                         static_cast<char>('0' + year % 10)};
+    return std::string(text, sizeof text);
+  }
   std::string text;
   text.reserve(12);
   support::AppendPadded(text, month, 2);

@@ -108,22 +108,40 @@ void FileProgress::Show(const std::string& status, std::int64_t total) {
   if (!window_) window_ = ctx_.ui.LoadFileProgress();
   total_ = total;
   window_->SetStatus(status);
-  window_->Bar().SetMax(static_cast<std::int32_t>(
-      std::min<std::int64_t>(total, std::numeric_limits<std::int32_t>::max())));
+  barMax_ = static_cast<std::int32_t>(
+      std::min<std::int64_t>(total, std::numeric_limits<std::int32_t>::max()));
+  window_->Bar().SetMax(barMax_);
+  unshown_ = 0;
   window_->Show();
 }
 
 void FileProgress::Count(std::int64_t k) {
   char digits[24];
   line_.assign(digits, std::to_chars(digits, digits + sizeof digits, k).ptr);
-  line_ += " of " + std::to_string(total_);
+  line_ += " of ";
+  line_.append(digits, std::to_chars(digits, digits + sizeof digits, total_).ptr);
   const std::int64_t agreesWith = plural_ == Plural::ByTotal ? total_ : k;
   line_ += agreesWith == 1 ? " record imported." : " records imported.";
   window_->SetProgressText(line_);
 }
 
 void FileProgress::Step() {
-  window_->Bar().SetValue(window_->Bar().Value() + 1);
+  ++unshown_;
+  // The bar is drawn and events are pumped a few dozen times a second, and
+  // the bar once more when it is full: the window cannot show more, and the
+  // log's next line pumps events again. The clock is read every
+  // kStepsPerClockReading steps.
+  platform::ProgressSink& bar = window_->Bar();
+  const bool full = bar.Value() + unshown_ >= barMax_;
+  if (!full && ++steps_ % kStepsPerClockReading != 0) return;
+  const double now = ctx_.env.MonotonicSeconds();
+  const bool due = now - pumped_ >= kPumpSeconds;
+  if (!full && !due) return;
+  // Each step moved the bar one further, never past its maximum.
+  bar.SetValue(static_cast<std::int32_t>(std::min<std::int64_t>(bar.Value() + unshown_, barMax_)));
+  unshown_ = 0;
+  if (!due) return;
+  pumped_ = now;
   ctx_.ui.PumpEvents();
 }
 

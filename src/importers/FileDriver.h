@@ -99,7 +99,8 @@ class FileProgress {
   void Show(const std::string& status, std::int64_t total);
   // The count line for the record after `k` written ones.
   void Count(std::int64_t k);
-  // One record further on the bar.
+  // One record further on the bar (drawn a few dozen times a second, and
+  // when it is full).
   void Step();
   // Unloads the window.
   void Close();
@@ -108,8 +109,15 @@ class FileProgress {
   const platform::Context& ctx_;
   Plural plural_;
   std::unique_ptr<platform::FileProgressWindow> window_;
+  static constexpr double kPumpSeconds = 0.02;
+  static constexpr std::int64_t kStepsPerClockReading = 16;
+
   std::int64_t total_ = 0;
   std::string line_;
+  double pumped_ = -kPumpSeconds;  // when Step last pumped events
+  std::int64_t steps_ = -1;        // so that the first step reads the clock
+  std::int32_t barMax_ = 0;
+  std::int64_t unshown_ = 0;  // steps not yet drawn on the bar
 };
 
 }  // namespace importers

@@ -112,6 +112,9 @@ std::int32_t ImportLenderInformation(ImportSession& session) {
                            // Read for every written row, so a change to the file shows at
                            // once; an unchanged file is answered from the parse already made.
                            const LenderContact contact = SplitLenderContactUtf8(contacts.Value(id));
+                           if (const std::string failure = contacts.TakeFailure(); !failure.empty())
+                             session.WriteToLog("The lender configuration file " + failure, kSource,
+                                                -1);
                            row.Set(layout::kEmailColumn, db::Value::Text(contact.email));
                            row.Set(layout::kNoteColumn, db::Value::Text(contact.note));
                          }

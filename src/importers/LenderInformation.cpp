@@ -1,8 +1,8 @@
 #include "importers/LenderInformation.h"
 
-#include <algorithm>
 #include <array>
-#include <cstdint>
+#include <optional>
+#include <utility>
 
 #include "support/ErrorReport.h"
 #include "support/Windows1252.h"
@@ -58,21 +58,6 @@ char32_t Next(std::string_view s, std::size_t& i) {
   return cp < kSmallest[extra] ? 0xFFFFFFFF : cp;
 }
 
-// A name with its ASCII letters lowered and every other non-ASCII byte left
-// out. The case rules only pair ASCII letters with ASCII letters and code-page
-// letters with code-page letters, so names equal without regard to case share
-// this form; the candidates are then compared with the rules themselves.
-// The form is hashed as it is made (FNV-1a), so no text is kept per key.
-std::uint64_t IndexForm(std::string_view name) {
-  std::uint64_t hash = 14695981039346656037ull;
-  for (char c : name) {
-    if (static_cast<unsigned char>(c) >= 0x80) continue;
-    const char lower = c >= 'A' && c <= 'Z' ? static_cast<char>(c + ('a' - 'A')) : c;
-    hash = (hash ^ static_cast<unsigned char>(lower)) * 1099511628211ull;
-  }
-  return hash;
-}
-
 }  // namespace
 
 std::string Utf8ToWindows1252(std::string_view utf8) {
@@ -89,35 +74,13 @@ LenderContact SplitLenderContactUtf8(std::string_view utf8Value) {
 
 LenderConfiguration::LenderConfiguration(const platform::Context& ctx, std::string file,
                                          std::string section)
-    : ctx_(ctx), file_(std::move(file)), section_(std::move(section)) {}
+    : ctx_(ctx), index_(ctx.env, std::move(file), std::move(section)) {}
 
 std::string LenderConfiguration::Value(std::string_view key) {
-  return support::Trap(ctx_.ui, "GetINIString::modINIFile", false, std::string(),
-                       [&] { return Lookup(key); });
-}
-
-std::string LenderConfiguration::Lookup(std::string_view key) {
-  std::shared_ptr<const support::IniFile> ini = support::LoadCachedIniFile(ctx_.env, file_);
-  if (!ini) return {};
-  if (ini != parsed_) {
-    parsed_ = std::move(ini);
-    keys_.clear();
-    found_ = parsed_->FindSection(section_);
-    if (found_ != nullptr) {
-      keys_.reserve(found_->keys.size());
-      for (const support::IniKey& k : found_->keys) keys_.emplace_back(IndexForm(k.name), &k);
-      // Stable: the first of several matching keys is the one the file names first.
-      std::stable_sort(keys_.begin(), keys_.end(),
-                       [](const auto& a, const auto& b) { return a.first < b.first; });
-    }
-  }
-  const std::uint64_t hash = IndexForm(key);
-  auto at = std::lower_bound(keys_.begin(), keys_.end(), hash,
-                             [](const auto& entry, std::uint64_t h) { return entry.first < h; });
-  for (; at != keys_.end() && at->first == hash; ++at)
-    if (support::EqualsIgnoringCase(at->second->name, key))
-      return std::string(support::Utf8Prefix(at->second->value, modINIFile::kMaxValue));
-  return {};
+  return support::Trap(ctx_.ui, "GetINIString::modINIFile", false, std::string(), [&] {
+    const std::optional<std::string> value = index_.Find(key);
+    return value ? std::string(support::Utf8Prefix(*value, modINIFile::kMaxValue)) : std::string();
+  });
 }
 
 }  // namespace importers

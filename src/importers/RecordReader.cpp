@@ -112,6 +112,15 @@ std::int32_t LeadingNumber(std::string_view text) {
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
   bool any = false;
   while (digit(i)) ++i, any = true;
+  // Plain digits, as every length prefix is written: read without a parse.
+  const bool plain = i > start && i - start <= 9 && text[start] != '+' && text[start] != '-' &&
+                     (i == text.size() || (text[i] != '.' && text[i] != 'e' && text[i] != 'E' &&
+                                           text[i] != 'd' && text[i] != 'D'));
+  if (plain) {
+    std::int32_t value = 0;
+    for (std::size_t k = start; k < i; ++k) value = value * 10 + (text[k] - '0');
+    return value;
+  }
   if (i < text.size() && text[i] == '.') {
     ++i;
     while (digit(i)) ++i, any = true;

@@ -43,15 +43,14 @@ bool SameFile(const platform::FileInfo& a, const platform::FileInfo& b) {
   return a.size == b.size && a.modifiedNs == b.modifiedNs && a.fileId == b.fileId;
 }
 
-// A bare file name is looked for in the Windows folder, like the system's reader.
-std::string Locate(platform::Env& env, const std::string& path) {
+}  // namespace
+
+std::string LocateIniFile(platform::Env& env, const std::string& path) {
   if (path.empty() || path.find_first_of("\\/:") != std::string::npos) return path;
   std::string folder = env.WindowsFolder();
   if (!folder.empty() && folder.back() != '\\') folder += '\\';
   return folder + path;
 }
-
-}  // namespace
 
 IniFile IniFile::Parse(std::string_view bytes) {
   if (bytes.starts_with("\xEF\xBB\xBF")) bytes.remove_prefix(3);
@@ -111,7 +110,7 @@ const IniKey* IniFile::FindKey(const IniSection& section, std::string_view name)
 }
 
 std::shared_ptr<const IniFile> LoadCachedIniFile(platform::Env& env, const std::string& path) {
-  std::string located = Locate(env, path);
+  std::string located = LocateIniFile(env, path);
   if (located.empty()) return nullptr;
   std::optional<platform::FileInfo> info = env.Stat(located);
 

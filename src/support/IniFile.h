@@ -54,6 +54,10 @@ class IniFile {
   std::unordered_map<std::string, std::vector<std::size_t>> byRoughKey_;
 };
 
+// Where the INI file `path` (program form) is read from: a bare file name
+// is looked for in the Windows folder, as the system does.
+std::string LocateIniFile(platform::Env& env, const std::string& path);
+
 // The parsed file at `path` (program form). A file name without a folder is
 // looked for in the Windows folder, as the system does. The parse is kept and
 // re-used while env.Stat reports the same size, modification time and file

@@ -176,9 +176,10 @@ TEST(FieldDecoding, EdgesOfTextNumbersDatesAndLengths) {
        {"\x1F\x02\xD0\x07", "02-31-2000"}, {"\x01\x7B\x39\x30", "123-01-12345"},
        {"\x02\x03", "03-02-0000"}})
     EXPECT_EQ(importers::DateText(in), out) << out;
-  // clang-format on
   for (const auto& [in, out] : std::vector<std::pair<std::string, int>>{
-           {"  42x", 42}, {"12.5", 12}, {"13.5", 14}, {"-0010", -10}, {"1E3", 1000}, {"9E99", 0}})
+           {"  42x", 42}, {"12.5", 12}, {"13.5", 14}, {"-0010", -10}, {"1E3", 1000}, {"9E99", 0},
+           {"00627", 627}, {"12e", 12}, {"2147483647", 2147483647}, {"21474836470", 0}})
+    // clang-format on
     EXPECT_EQ(importers::LeadingNumber(in), out) << in;  // halves to even, as the host did
 }
 

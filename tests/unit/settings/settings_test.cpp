@@ -5,6 +5,7 @@
 #include <string>
 
 #include "doubles/TestWorld.h"
+#include "support/IniSectionIndex.h"
 #include "support/RegStore.h"
 #include "support/Windows1252.h"
 #include "support/modINIFile.h"
@@ -206,8 +207,13 @@ TEST_F(IniFileTest, PrivateProfileRulesForNamesAndValues) {
            {"CAF\u00C9", "nom", "Ren\u00E9\u20AC"}, {"Directories", "Indented", "<default>"},
            {"Directories", "orphan", "<default>"}, {"Directories", "Blank", "<default>"},
            {"Directories", "Quotes", "<default>"}, {"Directories", "Later", "<default>"}})
-    // clang-format on
+  // clang-format on
+  {
     EXPECT_EQ(Get(section, key), value) << section << "/" << key;
+    // The raw-file index of one section answers as the parse does.
+    const auto found = support::IniSectionIndex(w.env, w.Program("host.ini"), section).Find(key);
+    EXPECT_EQ(found && !found->empty() ? *found : "<default>", value) << section << "/" << key;
+  }
   EXPECT_EQ(Keys("directories"),
             "AppDir\0DataDir\0Single\0Mixed\0Inner\0Eq\0Empty\0Blank\0Quotes\0A\0a\0"s);
   EXPECT_EQ(Keys("Bare") + Keys("Nope"), "");
@@ -217,6 +223,13 @@ TEST_F(IniFileTest, PrivateProfileRulesForNamesAndValues) {
   w.Write("utf8.ini", "\xEF\xBB\xBF[S]\nNom=Ren\u00E9 \u20AC\nLong=" + std::string(300, 'x') +
                           "\nAccented=" + accented);
   EXPECT_EQ(Get("S", "Nom", "utf8.ini"), "Ren\u00E9 \u20AC");
+  EXPECT_EQ(support::IniSectionIndex(w.env, w.Program("utf8.ini"), "s").Find("NOM"),
+            "Ren\u00E9 \u20AC");
+  // Lines across the index's read blocks.
+  w.Write("long.ini", "[S]\nPad=" + std::string(40000, 'p') + "\nK=v\n");
+  support::IniSectionIndex longLines(w.env, w.Program("long.ini"), "S");
+  EXPECT_EQ(longLines.Find("Pad"), std::string(40000, 'p'));
+  EXPECT_EQ(longLines.Find("K"), "v");
   EXPECT_EQ(Get("S", "Long", "utf8.ini"), std::string(254, 'x'));
   EXPECT_EQ(Get("S", "Accented", "utf8.ini"), accented.substr(0, 254 * 2));
   // A bare file name is looked for in the Windows folder.
