@@ -760,7 +760,8 @@ TEST(LenderContact, SplitsAConfigurationValueIntoAddressAndNote) {
       {"Loans ann@bank.example desk", "ann@bank.example", "Loans"}, {"", "", ""},
       {"Call Ann on Mondays", "", "Call Ann on Mondays"}, {"\tAnn\t", "", "\tAnn\t"},
       {"ann@bank.example main office", "ann@bank.example", "main office"},
-      {"Loans, ann@bank.example", "ann@bank.example", "Loans,"}, {"Z Zed@b.example", "Zed@b.example", "Z"},
+      {"Loans, ann@bank.example", "ann@bank.example", "Loans,"},
+      {"Z Zed@b.example", "Zed@b.example", "Z"},
       {"ann@bank.example, desk", "ann@bank.example,", "desk"},
       {"x a.b-c_d&e!f@g.example y", "a.b-c_d&e!f@g.example", "x"},
       // Slashes go from both parts; only spaces are trimmed.
