@@ -262,10 +262,10 @@ TEST_F(OptionForm, AsksAndTellsOnATerminal) {
     }
     EXPECT_EQ(r.err.find("could not be asked"), std::string::npos) << r.err;
     if (&turn == &turns[0]) {
-      EXPECT_EQ(Lenders("UPDATE Lenders SET LenderName = 'changed'"), "<none>");
+      EXPECT_EQ(Lenders("UPDATE Lenders SET LenderName = 'c'"), "<none>");
     }
   }
-  EXPECT_EQ(Lenders("SELECT COUNT(*) FROM Lenders WHERE LenderName = 'changed'"), "0");
+  EXPECT_EQ(Lenders("SELECT COUNT(*) FROM Lenders WHERE LenderName = 'c'"), "0");
   EXPECT_EQ(Lenders(), "3");
 }
 

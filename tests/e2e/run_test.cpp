@@ -291,8 +291,7 @@ TEST(Run, CommandLines) {
       {{"--version"}, 0, "", R"(ingestor \d+\.\d+\.\d+\n)"},
       {{}, 2, "This application cannot be run as a standalone application.\nYou must run this "
                  "application either directly from Kestova\nor via its commandline interface."},
-      // One or no '/': too short to be a tail.
-      {{"x.exe"}, 2, "ingestor: the command tail needs at least EXTRACTOR/SOURCE/OUTPUT"},
+      // Two pieces: too short to be a tail.
       {{"x.exe/D:\\Data"}, 2, "ingestor: the command tail needs at least EXTRACTOR/SOURCE/OUTPUT"},
       {{"sample-extractor/" + root + "data\\" + "/" + root + "out\\" + "/7"}, 2,
        "Kestova - Data importer: The specified command line parameter is invalid: \n\n"

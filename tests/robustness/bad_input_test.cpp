@@ -8,7 +8,6 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <regex>
 #include <string>
 #include <tuple>

@@ -122,6 +122,10 @@ TEST_F(RegistryTest, StoreIsNeverDamaged) {
   EXPECT_EQ(Number("Left"), 0);
   EXPECT_EQ(w.env.Calls("ReadWholeFile"), reads + 1);
   EXPECT_TRUE(w.ui.boxes.empty());
+  // What escapes the platform is the routine's error box, and the failure value.
+  w.env.ThrowOn("ReadWholeFile");
+  EXPECT_EQ(Number("Left"), 0);
+  EXPECT_EQ(w.ui.boxes.at(0).title, "Error in \"GetRegistryNumeric::modRegistry\"");
 }
 
 // What a store that parses writes back is the fuzz replay's to check; here,

@@ -98,6 +98,8 @@ TEST_F(FileSystemHelpersTest, RemoveAndCopy) {
   world.env.FailNth("DeleteFile", 1);
   EXPECT_FALSE(modFileIO::Remove(ctx, "*.tmp"));
   EXPECT_EQ(world.Has("Out/a.tmp") + world.Has("Out/b.tmp"), 1);
+  world.env.FailAlways("ListFolder");  // nor is a folder that cannot be listed
+  EXPECT_FALSE(modFileIO::Remove(ctx, "*.tmp"));
 
   using modFileIO::Existing;
   world.Write("src/a.txt", "new");

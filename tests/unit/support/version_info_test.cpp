@@ -181,6 +181,9 @@ TEST_F(VersionInfoTest, ReportsTheStringsOfAnImageOrNone) {
                modVersion::GetFileInformation(world.ctx, world.Program("missing.exe"), lines));
   EXPECT_EQ(lines, std::vector<std::string>(2, modVersion::kNoVersionInformation));
   EXPECT_TRUE(world.ui.boxes.empty());
+  world.env.ThrowOn("OpenForReading");  // what escapes is the routine's box
+  EXPECT_FALSE(modVersion::GetFileInformation(world.ctx, world.Program("f.exe"), lines));
+  EXPECT_EQ(world.ui.boxes.at(0).title, "Error in \"GetFileInformation::modVersion\"");
 }
 
 TEST_F(VersionInfoTest, SampleExtractorCarriesItsBlock) {

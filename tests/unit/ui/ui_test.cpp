@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "ui/ConsoleFileProgress.h"
 #include "ui/ConsoleUi.h"
@@ -74,6 +73,7 @@ TEST(ConsoleUiTest, QuestionsWithAndWithoutATerminal) {
   EXPECT_EQ(ask("c\n", MsgButtons::YesNoCancel), std::pair(MsgAnswer::Cancel, 1));
   EXPECT_EQ(ask("maybe\nc\n", MsgButtons::YesNoCancel), std::pair(MsgAnswer::Cancel, 2));
   EXPECT_EQ(ask("", MsgButtons::OKCancel), std::pair(MsgAnswer::Cancel, 1));
+  EXPECT_EQ(ask("o\n", MsgButtons::OKCancel), std::pair(MsgAnswer::OK, 1));
 }
 
 TEST(ConsoleProgressTest, OneRewrittenLineOnATerminalNothingElsewhere) {
