@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "ToolOptions.h"
+
 namespace {
 
 constexpr char kUsage[] =
@@ -16,16 +18,7 @@ constexpr char kUsage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string first = argc > 1 ? argv[1] : "";
-  if (argc == 2 && (first == "--help" || first == "-h")) {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
-  // A file whose name starts with '-' is still reachable as ./-name.
-  if (argc == 2 && first.size() > 1 && first[0] == '-') {
-    std::fprintf(stderr, "db-summary: unknown option '%s'\n%s", argv[1], kUsage);
-    return 2;
-  }
+  if (const auto status = AnswerOption(argc, argv, "db-summary", kUsage)) return *status;
   if (argc != 2) {
     std::fputs(kUsage, stderr);
     return 2;

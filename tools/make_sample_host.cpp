@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "RecordWriter.h"
+#include "ToolOptions.h"
 #include "engine/DbConnection.h"
 #include "importers/layouts/ComparablesLayout.h"
 #include "importers/layouts/FileIndexLayout.h"
@@ -494,16 +495,7 @@ constexpr char kUsage[] =
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string first = argc > 1 ? argv[1] : "";
-  if (argc == 2 && (first == "--help" || first == "-h")) {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
-  // A folder whose name starts with '-' is still reachable as ./-name.
-  if (argc == 2 && first.size() > 1 && first[0] == '-') {
-    std::fprintf(stderr, "make-sample-host: unknown option '%s'\n%s", argv[1], kUsage);
-    return 2;
-  }
+  if (const auto status = AnswerOption(argc, argv, "make-sample-host", kUsage)) return *status;
   if (argc != 2) {
     std::fputs(kUsage, stderr);
     return 2;

@@ -10,6 +10,8 @@
 
 #include "support/VersionBlock.h"
 
+#include "ToolOptions.h"
+
 namespace fs = std::filesystem;
 
 // What the ingestor's version report states about this program.
@@ -38,15 +40,7 @@ constexpr char kUsage[] =
 int main(int argc, char** argv) {
   // The ingestor always passes at least OUTPUT_FOLDER and y|n, so a lone
   // argument can only be an option: its calling convention is untouched.
-  const std::string first = argc > 1 ? argv[1] : "";
-  if (argc == 2 && (first == "--help" || first == "-h")) {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
-  if (argc == 2 && first.size() > 1 && first[0] == '-') {
-    std::fprintf(stderr, "sample-extractor: unknown option '%s'\n%s", argv[1], kUsage);
-    return 2;
-  }
+  if (const auto status = AnswerOption(argc, argv, "sample-extractor", kUsage)) return *status;
   if (argc < 3) {
     std::fputs(kUsage, stderr);
     return 2;
