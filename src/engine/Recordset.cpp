@@ -241,6 +241,9 @@ void Recordset::Close() {
   current_.reset();
   pending_.clear();
   touched_.clear();
+  held_.clear();
+  spare_.clear();
+  heldInsert_ = nullptr;
   allRowsLoaded_ = false;
   addedUnlisted_ = false;
   position_ = 0;
@@ -525,24 +528,96 @@ bool Recordset::Update() {
   return ok;
 }
 
-db::Statement* Recordset::PrepareInsert() {
+db::Statement* Recordset::PrepareInsert(std::size_t rows) {
   std::string names, marks;
   for (std::size_t c = 0; c < columns_.size(); ++c) {
     if (!touched_[c]) continue;
     names += names.empty() ? "" : ", ";
-    marks += marks.empty() ? "?" : ", ?";
+    marks += marks.empty() ? "(?" : ", ?";
     names += Bracketed(columns_[c]);
   }
-  return Prepared(names.empty() ? "INSERT INTO " + Bracketed(table_) + " DEFAULT VALUES"
-                                : "INSERT INTO " + Bracketed(table_) + " (" + names + ") VALUES (" +
-                                      marks + ")");
+  if (names.empty()) return Prepared("INSERT INTO " + Bracketed(table_) + " DEFAULT VALUES");
+  marks += ")";
+  std::string sql = "INSERT INTO " + Bracketed(table_) + " (" + names + ") VALUES " + marks;
+  for (std::size_t r = 1; r < rows; ++r) sql += ", " + marks;
+  return Prepared(sql);
+}
+
+std::size_t Recordset::RowsPerStatement() const {
+  const db::Backend* backend = connection_.backend();
+  const int columns = static_cast<int>(std::count(heldColumns_.begin(), heldColumns_.end(), 1));
+  return backend == nullptr ? 1 : static_cast<std::size_t>(backend->RowsPerInsert(columns));
+}
+
+bool Recordset::Hold() {
+  if (!holdNewRows_ || editMode_ != kEditAdd || !indexes_.empty() || !locatorIndexes_.empty())
+    return false;
+  // Rows listed so far are read again when next needed: held rows have no
+  // locator to be listed by.
+  if (!rows_.empty() || allRowsLoaded_) {
+    rows_.clear();
+    allRowsLoaded_ = false;
+    addedUnlisted_ = true;
+  }
+  if (held_.empty()) {
+    if (touched_ != heldColumns_) heldInsert_ = nullptr;
+    heldColumns_ = touched_;
+  } else if (touched_ != heldColumns_) {
+    return false;
+  }
+  held_.push_back(std::move(pending_));
+  // The storage of rows written before is re-used: a long import allocates no
+  // row per record.
+  if (!spare_.empty()) {
+    pending_ = std::move(spare_.back());
+    spare_.pop_back();
+  }
+  CancelUpdate();
+  return true;
+}
+
+void Recordset::WriteHeld(std::vector<std::string>& outcomes) {
+  outcomes.assign(held_.size(), std::string());
+  // A row being added or edited meanwhile stays as it is.
+  std::vector<db::Value> editing = std::move(pending_);
+  std::vector<char> editingColumns = std::move(touched_);
+  const int editMode = editMode_;
+  const std::size_t full = RowsPerStatement();
+  std::size_t done = 0;
+  if (full > 1 && held_.size() == full) {
+    touched_ = heldColumns_;
+    if (heldInsert_ == nullptr) heldInsert_ = PrepareInsert(full);
+    db::Statement* insert = heldInsert_;
+    bool bound = insert != nullptr;
+    int parameter = 0;
+    for (std::size_t r = 0; bound && r < full; ++r)
+      for (std::size_t c = 0; bound && c < columns_.size(); ++c)
+        if (heldColumns_[c]) bound = insert->Bind(++parameter, held_[r][c]);
+    if (bound && insert->Step() != db::StepResult::Error) done = full;
+    if (insert != nullptr) insert->Reset();
+    touched_.clear();
+    if (done == full) current_.reset();  // nothing lists or indexes held rows (Hold)
+  }
+  // What one statement could not carry, or refused whole, row by row: each
+  // row then has its own outcome, as Update() gives it.
+  for (std::size_t r = done; r < held_.size(); ++r) {
+    pending_ = std::move(held_[r]);
+    touched_ = heldColumns_;
+    editMode_ = kEditAdd;
+    if (!Update()) outcomes[r] = error_;
+  }
+  for (std::size_t r = 0; r < done; ++r) spare_.push_back(std::move(held_[r]));
+  held_.clear();
+  pending_ = std::move(editing);
+  touched_ = std::move(editingColumns);
+  editMode_ = editMode;
 }
 
 bool Recordset::InsertPending() {
   if (lastInsert_ == nullptr || touched_ != lastInsertColumns_) {
     lastInsert_ = nullptr;
     db::Statement*& cached = insertByColumns_[touched_];
-    if (cached == nullptr) cached = PrepareInsert();
+    if (cached == nullptr) cached = PrepareInsert(1);
     if (cached == nullptr) {
       insertByColumns_.erase(touched_);
       return false;

@@ -87,6 +87,25 @@ class Recordset {
   void CancelUpdate();
   int EditMode() const { return editMode_; }
 
+  // New rows held back and written several to a statement: an import that
+  // only adds rows spends much of its time starting one statement per row.
+  // With holding on, Hold() takes a new row in place of Update(); WriteHeld()
+  // writes every held row and gives each one's outcome, in the order held:
+  // "" when it was written, else the database's reason, the one Update()
+  // would have given (a statement the database refuses is taken back whole
+  // and its rows written one at a time). A row is held only where no filter
+  // has indexed the rows; rows listed so far are read again when needed. While
+  // rows are held nothing else may be asked of the record set but AddNew,
+  // SetField and Hold; Close() drops them unwritten.
+  void HoldNewRows(bool on) { holdNewRows_ = on; }
+  // False when the row was not held (holding is off, the row is not new or
+  // writes other columns than the rows held): write it with Update().
+  bool Hold();
+  std::size_t HeldRows() const { return held_.size(); }
+  // How many held rows make a full statement.
+  std::size_t RowsPerStatement() const;
+  void WriteHeld(std::vector<std::string>& outcomes);
+
   // Selects the rows matching a condition of the forms the importers build:
   // `Col = 5 AND Col2 = 'text'` (doubled apostrophes inside quotes); text
   // compares without regard to case. False when the condition cannot be read.
@@ -149,7 +168,8 @@ class Recordset {
   // Files a row added or changed through the record set under its new key
   // (`before`: its values until now, or nullptr for a new row).
   void IndexByLocator(Row& row, const std::vector<db::Value>* before);
-  db::Statement* PrepareInsert();
+  // An INSERT of `rows` rows of the touched columns.
+  db::Statement* PrepareInsert(std::size_t rows);
   bool InsertPending();
   bool UpdateCurrent();
   // Appends "WHERE ..." naming `row` and binds its values from `position`.
@@ -197,5 +217,10 @@ class Recordset {
   std::map<std::vector<char>, db::Statement*> insertByColumns_;
   std::vector<char> lastInsertColumns_;  // an import writes the same columns row after row
   db::Statement* lastInsert_ = nullptr;
+  bool holdNewRows_ = false;
+  std::vector<std::vector<db::Value>> held_;   // their values, by position
+  std::vector<char> heldColumns_;              // the columns every held row writes
+  db::Statement* heldInsert_ = nullptr;        // writes a full statement's rows
+  std::vector<std::vector<db::Value>> spare_;  // storage of rows written, for new ones
   mutable std::string error_;
 };

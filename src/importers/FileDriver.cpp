@@ -11,6 +11,7 @@
 #include "importers/FieldDecoding.h"
 #include "importers/FileReport.h"
 #include "importers/ImporterText.h"
+#include "importers/RowLanding.h"
 #include "platform/FileProgressWindow.h"
 #include "support/Conversions.h"
 #include "support/ErrorReport.h"
@@ -60,6 +61,35 @@ void ForEachOutputFile(ImportSession& session, const std::vector<std::string>& f
   }
 }
 
+namespace {
+
+// Holding new rows back for the life of a file's record loop. The rows still
+// held when it ends are written (and reported) before the file's transaction
+// ends, on every way out: the transaction commits on every way out too, and
+// no record may be read and then dropped unreported.
+class HeldRows {
+ public:
+  HeldRows(Recordset* rs, FileReport& report) : rs_(rs), report_(report) {
+    if (rs_ != nullptr) rs_->HoldNewRows(true);
+  }
+  ~HeldRows() {
+    if (rs_ == nullptr) return;
+    try {
+      WriteHeldRows(*rs_, report_);
+    } catch (...) {  // already unwinding from the importer's own failure
+    }
+    rs_->HoldNewRows(false);
+  }
+  HeldRows(const HeldRows&) = delete;
+  HeldRows& operator=(const HeldRows&) = delete;
+
+ private:
+  Recordset* rs_;
+  FileReport& report_;
+};
+
+}  // namespace
+
 FileResult ImportFileRows(ImportSession& session, std::string_view source, const std::string& entry,
                           const std::string& path, const FileRows& rows) {
   auto reached = [&](FileStep step) {
@@ -70,6 +100,7 @@ FileResult ImportFileRows(ImportSession& session, std::string_view source, const
       throw std::runtime_error(support::WithReason(what, reader.Error()));
   };
   FileReport report(session, std::string(source), entry);
+  report.settled = rows.settled;
   reached(FileStep::Open);
   RecordReader reader(session.Context().env, path);
   report.KeepRejectedFrom(reader);
@@ -88,12 +119,16 @@ FileResult ImportFileRows(ImportSession& session, std::string_view source, const
   FileTransaction& transaction = rows.begun ? *rows.begun : own.emplace(session.Connection());
   records.StopWhen(transaction);
   FileResult result;
-  Record record;
-  while (true) {
-    reached(FileStep::NextRecord);
-    if (!records.Next(record)) break;
-    if (rows.land(record, report, transaction)) ++result.saved;
+  {
+    HeldRows held(rows.holdNewRows ? session.CurrentRecordset() : nullptr, report);
+    Record record;
+    while (true) {
+      reached(FileStep::NextRecord);
+      if (!records.Next(record)) break;
+      if (rows.land(record, report, transaction)) ++result.saved;
+    }
   }
+  result.saved += report.heldSaved;
   result.committed = FinishFile(report, records, reader, transaction);
   endIfFailed(reader, "Reading the file '" + entry + "' failed");
   return result;

@@ -71,11 +71,18 @@ struct FileRows {
   std::function<void(std::int64_t total)> opened = {};
   // Lands one record; true when its row was saved.
   std::function<bool(const Record&, FileReport&, const FileTransaction&)> land = {};
+  // The file's records only ever add rows and nothing reads them back: the
+  // current record set holds new rows back and writes them several to a
+  // statement (RowWrite::Finish), all of them before the file is committed.
+  bool holdNewRows = false;
+  // Told the tag each record was landed with and whether its row was saved,
+  // in file order, once that is known (FileReport::settled).
+  std::function<void(std::string_view tag, bool saved)> settled = {};
 };
 
 struct FileResult {
   bool committed = false;
-  std::int64_t saved = 0;  // rows saved, committed or not
+  std::int64_t saved = 0;  // rows saved, committed or not (held ones included)
 };
 
 // The records of the output file `entry` at `path`, in one transaction: each

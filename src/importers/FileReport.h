@@ -23,11 +23,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
+
+#include "importers/FramedRecords.h"
 
 class ImportSession;
 class FileTransaction;
@@ -40,7 +43,6 @@ namespace importers {
 
 class FramedRecords;
 class RecordReader;
-struct Record;
 
 class FileReport {
  public:
@@ -75,6 +77,21 @@ class FileReport {
   // The one summary line of the file.
   void Summary();
 
+  // Records whose new rows the record set holds back, to be written several
+  // to a statement (Recordset::Hold): each is reported when its row is
+  // written (WriteHeldRows), in the order held, which is the file's.
+  struct HeldRecord {
+    Record record;  // its views are not kept
+    std::string problem;
+    std::string tag;
+  };
+  std::vector<HeldRecord>& held() { return held_; }
+  // Told, for every record landed through RowWrite::Finish, the tag it was
+  // landed with and whether its row was saved, once that is known.
+  std::function<void(std::string_view tag, bool saved)> settled;
+  // Rows saved of the held records, once written.
+  std::int64_t heldSaved = 0;
+
   std::int64_t read() const { return read_; }
   std::int64_t added() const { return added_; }
   std::int64_t overwritten() const { return overwritten_; }
@@ -101,6 +118,7 @@ class FileReport {
   std::int64_t rejectsSize_ = 0;
   bool keepFailed_ = false;
   std::vector<std::pair<std::int64_t, std::int64_t>> keptSpans_;  // of the file, in order
+  std::vector<HeldRecord> held_;
 };
 
 // Reports a file whose transaction could not start: nothing of it was

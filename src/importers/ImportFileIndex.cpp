@@ -1,6 +1,8 @@
 // Appraisal index: every record of every output file becomes a new FileIndex
 // row (nothing is compared), while a file progress window counts the records.
+#include <algorithm>
 #include <cstdint>
+#include <limits>
 #include <string>
 
 #include "engine/DbConnection.h"
@@ -88,7 +90,7 @@ std::int32_t ImportFileIndex(ImportSession& session) {
             return;
           Recordset& rs = *session.CurrentRecordset();
           FileProgress window(ctx, FileProgress::Plural::ByTotal);
-          std::int32_t added = 0;
+          std::int64_t added = 0;  // rows saved so far
           const FileResult file = ImportFileRows(
               session, kSource, entry, path,
               {.framing = kFraming,
@@ -103,7 +105,8 @@ std::int32_t ImportFileIndex(ImportSession& session) {
                    [&](const Record& record, FileReport& report, const FileTransaction&) {
                      const std::string_view head = record.head;
                      const std::string_view fileId = CleanView(Slice(head, layout::kFileId));
-                     window.Count(added);
+                     // Rows held back are counted as they will land, as a row saved at once is.
+                     window.Count(added + std::ssize(report.held()));
                      const Landing landing = PlaceRecord(rs, addRule);
                      RowWrite row(rs);
                      if (landing == Landing::NewRow) {
@@ -130,14 +133,17 @@ std::int32_t ImportFileIndex(ImportSession& session) {
                        row.Set(kDateDelivered, DateField(head, layout::kDateDelivered));
                        row.Set(kTrackingExtra, TextField(head, layout::kTrackingExtra));
                      }
-                     // Only a row actually saved counts as added.
                      const bool saved = row.Finish(landing, report, record);
-                     if (saved) ++added;
                      window.Step();
                      return saved;
-                   }});
+                   },
+               .holdNewRows = true,
+               // Only a row actually saved counts as added.
+               .settled = [&](std::string_view, bool saved) { added += saved ? 1 : 0; }});
           // A file rolled back saved none of its rows.
-          count = file.committed ? added : 0;
+          count = file.committed ? static_cast<std::int32_t>(std::min<std::int64_t>(
+                                       file.saved, std::numeric_limits<std::int32_t>::max()))
+                                 : 0;
         });
 
     session.WriteToLog(support::GroupedDigits(count) + " records added.", kSource, -1);

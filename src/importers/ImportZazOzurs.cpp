@@ -153,13 +153,14 @@ std::int64_t ImportMainFile(PassState& pass, const std::string& name, const std:
                  row.Set(p.position, MainValue(record.head, p.field));
              row.Set(comps::kUnfedColumn, db::Value::Text(""));
              pass.step = ZazStage::SaveMainRow;
-             const bool saved = row.Finish(importers::Landing::NewRow, report, record);
-             pass.wcids.Add(wcid, saved);
+             const bool saved = row.Finish(importers::Landing::NewRow, report, record, wcid);
 
              pass.step = ZazStage::MainRecordDone;
              pass.window.Step();
              return saved;
-           }});
+           },
+       .holdNewRows = true,
+       .settled = [&](std::string_view wcid, bool saved) { pass.wcids.Add(wcid, saved); }});
   // Rows rolled back with the file were not saved.
   pass.wcids.SettleFile(file.committed);
   return file.committed ? file.saved : 0;

@@ -34,44 +34,89 @@ void RowWrite::Set(std::string_view name, db::Value value) {
     Note("column '" + std::string(name) + "' refused its value");
 }
 
-bool RowWrite::Finish(Landing landing, FileReport& report, const Record& record) {
-  report.Read(record);
-  // Once the database ended the file's transaction or failed as a whole, a
-  // failure is the file's, not this record's: the file is rolled back and
-  // reported with one line (FinishFile), not one line per record.
-  auto rejected = [&](const std::string& reason) {
-    if (!rs_.Connection().Broken()) report.Rejected(record, reason);
-  };
-  switch (landing) {
-    case Landing::Kept:
-      report.Kept();
-      return false;
-    case Landing::Refused:
-    case Landing::Conflict:  // never written without an answer
-      rejected("the database would not start a new row: " + rs_.error());
-      return false;
-    case Landing::LookupFailed:
-      rejected("looking for its existing row failed: " + rs_.error());
-      return false;
-    case Landing::NewRow:
-    case Landing::ExistingRow:
-      break;
-  }
-  if (!rs_.Update()) {
-    const std::string reason = "the database refused the row: " + rs_.error();
-    rs_.CancelUpdate();
-    rejected(reason);
+namespace {
+
+// Counts a record whose row was written (`refusal` empty) or refused.
+bool Landed(Recordset& rs, FileReport& report, const Record& record, bool existing,
+            const std::string& problem, const std::string& refusal) {
+  if (!refusal.empty()) {
+    // Once the database ended the file's transaction or failed as a whole, a
+    // failure is the file's, not this record's: the file is rolled back and
+    // reported with one line (FinishFile), not one line per record.
+    if (!rs.Connection().Broken())
+      report.Rejected(record, "the database refused the row: " + refusal);
     return false;
   }
   if (record.cutShort)
-    report.StoredIncomplete(record, landing == Landing::ExistingRow);
-  else if (!problem_.empty())
-    report.Rejected(record, problem_ + "; the row was saved without it");
-  else if (landing == Landing::NewRow)
-    report.Added();
-  else
+    report.StoredIncomplete(record, existing);
+  else if (!problem.empty())
+    report.Rejected(record, problem + "; the row was saved without it");
+  else if (existing)
     report.Overwritten();
+  else
+    report.Added();
   return true;
+}
+
+}  // namespace
+
+bool RowWrite::Finish(Landing landing, FileReport& report, const Record& record,
+                      std::string_view tag) {
+  if (landing == Landing::NewRow && rs_.Hold()) {
+    Record kept = record;
+    kept.head = kept.body = {};
+    report.held().push_back({kept, std::move(problem_), std::string(tag)});
+    if (rs_.HeldRows() >= rs_.RowsPerStatement()) WriteHeldRows(rs_, report);
+    return false;
+  }
+  // Rows held before this one are reported before it.
+  if (!report.held().empty()) WriteHeldRows(rs_, report);
+  report.Read(record);
+  auto rejected = [&](const std::string& reason) {
+    if (!rs_.Connection().Broken()) report.Rejected(record, reason);
+  };
+  bool saved = false;
+  switch (landing) {
+    case Landing::Kept:
+      report.Kept();
+      break;
+    case Landing::Refused:
+    case Landing::Conflict:  // never written without an answer
+      rejected("the database would not start a new row: " + rs_.error());
+      break;
+    case Landing::LookupFailed:
+      rejected("looking for its existing row failed: " + rs_.error());
+      break;
+    case Landing::NewRow:
+    case Landing::ExistingRow: {
+      const bool written = rs_.Update();
+      const std::string refusal = written ? std::string() : rs_.error();
+      if (!written) rs_.CancelUpdate();
+      saved = Landed(rs_, report, record, landing == Landing::ExistingRow, problem_, refusal);
+      break;
+    }
+  }
+  if (report.settled) report.settled(tag, saved);
+  return saved;
+}
+
+void WriteHeldRows(Recordset& rs, FileReport& report) {
+  std::vector<std::string> outcomes;
+  rs.WriteHeld(outcomes);
+  std::vector<FileReport::HeldRecord> held;
+  held.swap(report.held());
+  for (std::size_t i = 0; i < held.size(); ++i) {
+    const FileReport::HeldRecord& h = held[i];
+    report.Read(h.record);
+    // A row the record set lost track of (it was closed) was not written.
+    const std::string refusal =
+        i < outcomes.size() ? outcomes[i] : std::string("the row was never written");
+    const bool saved = Landed(rs, report, h.record, false, h.problem, refusal);
+    if (saved) ++report.heldSaved;
+    if (report.settled) report.settled(h.tag, saved);
+  }
+  held.clear();
+  held.swap(report.held());  // its storage serves the next rows
 }
 
 }  // namespace importers

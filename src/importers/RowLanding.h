@@ -63,8 +63,10 @@ class RowWrite {
   void Set(int position, db::Value&& value);
   void Set(std::string_view name, db::Value value);
   // Saves the row (unless kept or refused) and counts how the record landed.
-  // True when a row was saved.
-  bool Finish(Landing landing, FileReport& report, const Record& record);
+  // True when a row was saved. A new row the record set holds back is saved
+  // and counted later (WriteHeldRows): false for now. `tag` reaches the
+  // report's `settled` with the outcome, whichever way the row went.
+  bool Finish(Landing landing, FileReport& report, const Record& record, std::string_view tag = {});
 
  private:
   void Note(std::string_view what);
@@ -72,5 +74,9 @@ class RowWrite {
   Recordset& rs_;
   std::string problem_;
 };
+
+// Writes the rows `rs` holds back and reports each of their records as
+// RowWrite::Finish reports a row it saves itself, in the order held.
+void WriteHeldRows(Recordset& rs, FileReport& report);
 
 }  // namespace importers

@@ -224,6 +224,7 @@ class FaultyEnv final : public platform::Env {
     bool Rollback(std::string& e) override { return real_->Rollback(e); }
     std::string RowLocator() const override { return real_->RowLocator(); }
     db::Value LastInsertLocator() override { return real_->LastInsertLocator(); }
+    int RowsPerInsert(int columns) const override { return real_->RowsPerInsert(columns); }
     bool InTransaction() override { return real_->InTransaction(); }
     std::string FatalCondition() const override { return real_->FatalCondition(); }
     bool LastFailureBusy() const override { return real_->LastFailureBusy(); }

@@ -137,8 +137,15 @@ const Scenario kFileIndex{"file index", "4", "Appraisals.mdb",
     {{"didovuro.dta", FileIndex("A-100", "1 Elm St", "C:\\Reports\\A-100.rpt") +
                       FileIndex("A-101", "2 Oak St", "C:\\Reports\\A-101.rpt") +
                       FileIndex("A-102", "3 Ash St", "")}}};
+// Enough main records for rows written many to a statement, and a few more.
+std::string ManyComparables() {
+  std::string records;
+  for (int i = 0; i < 64; ++i) records += Comparable("M-" + std::to_string(i), i);
+  return records;
+}
 const Scenario kComparables{"comparables", "7", "Comparables.mdb",
-    {{"xcomps.dat", Comparable("WC-1", 100) + Comparable("WC-2", 200) + Comparable("WC-3", 300)},
+    {{"xcomps.dat", ManyComparables() + Comparable("WC-1", 100) + Comparable("WC-2", 200) +
+                    Comparable("WC-3", 300)},
      {"xcomps.cp2", Supplement("WC-2", "Corner lot", 210) + Supplement("WC-9", "Listed only", 900) +
                     Supplement("wc-1", "Renovated", 110)}},
     {}, "INSERT INTO ZazOzurs (WCID, Price) VALUES ('OLD-1', 5)"};
@@ -168,6 +175,9 @@ void CheckFaultedRun(const RunResult& r, const RunResult& full, const std::vecto
       "fail|could not|cannot|refused|error|not imported|did not|injected|not found|unable",
       std::regex::icase);
   const auto normal = Lines(full.log);
+  // A failure the import got past unseen (a statement of many rows refused,
+  // its rows then written one by one) needs no line: nothing differs.
+  if (r.status == 0 && r.state == full.state && Lines(r.log) == normal) return;
   bool named = false;
   for (const std::string& line : Lines(r.log))
     named = named || (!normal.count(line) && std::regex_search(line, failure));

@@ -57,6 +57,11 @@ class Backend {
   // The locator value of the row the last INSERT added (SQLite: its rowid);
   // NULL when the engine cannot tell.
   virtual Value LastInsertLocator() = 0;
+  // How many rows of `columns` values one INSERT may carry. A failed
+  // statement must leave the rows of earlier statements and the transaction
+  // as they were (its own rows all unwritten), so that its rows can be
+  // written again one by one. 1: every row is its own statement.
+  virtual int RowsPerInsert(int columns) const = 0;
 
   // --- Failures that end more than one statement.
   // True while a transaction Begin started is open in the engine. False once

@@ -574,6 +574,8 @@ class OdbcBackend final : public Backend {
 
   std::string RowLocator() const override { return ""; }
   Value LastInsertLocator() override { return Value::Null(); }
+  // A refused statement may end a server's whole transaction: rows go one by one.
+  int RowsPerInsert(int) const override { return 1; }
 
   bool InTransaction() override { return connection_->inTransaction_ && !connection_->lost_; }
   std::string FatalCondition() const override { return connection_->fatal_; }

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
 #include <functional>
@@ -114,6 +115,10 @@ bool NothingFollows(sqlite3* db, const char* tail) {
   }
   return true;
 }
+
+// Rows one INSERT carries at most: beyond a few dozen, starting a statement
+// is no longer what a row costs.
+constexpr int kMostRowsPerInsert = 64;
 
 constexpr const char* kMoreThanOne =
     "The statement text holds more than one statement; it was not run.";
@@ -258,6 +263,12 @@ class SqliteBackend final : public Backend {
   }
 
   std::string RowLocator() const override { return "rowid"; }
+  // A statement is atomic in SQLite: a refused one is taken back whole.
+  int RowsPerInsert(int columns) const override {
+    if (columns <= 0) return 1;
+    const int parameters = sqlite3_limit(db_, SQLITE_LIMIT_VARIABLE_NUMBER, -1);
+    return std::clamp(parameters / columns, 1, kMostRowsPerInsert);
+  }
   Value LastInsertLocator() override { return Value::Integer(sqlite3_last_insert_rowid(db_)); }
 
   bool InTransaction() override { return health_.began && sqlite3_get_autocommit(db_) == 0; }

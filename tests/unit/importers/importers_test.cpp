@@ -698,20 +698,27 @@ TEST_F(ImporterFixture, ComparablesMainPositionsAndSupplements) {
   EXPECT_EQ(world.ui.windows[1]->statuses, Row{"Importing date from file: x.cp2.tmp"});
   EXPECT_EQ(world.ui.windows[1]->counts,
             (Row{"0 of 2 records imported.", "1 of 2 record imported."}));
-  // A main row the database refused: its supplement is reported. One without a main record of
-  // this import inserts, even where an older row holds its identifier.
+  // A main row the database refused, inside a statement of many rows: it alone is rejected,
+  // and its supplement is reported. One without a main record of this import inserts, even
+  // where an older row holds its identifier.
   ImporterWorld w;
   ASSERT_TRUE(w.engine.ExecuteScript("ZazOzurs", c::CreateTableScript()));
   w.Exec(
       "CREATE TRIGGER NoDup BEFORE INSERT ON ZazOzurs WHEN NEW.WCID = 'DUP' BEGIN SELECT "
       "RAISE(ABORT, 'no'); END");
   w.Exec("INSERT INTO ZazOzurs (WCID) VALUES ('OLD')");
-  w.SetOutputFiles({{"m.dat.tmp", MainRecord("OK") + MainRecord("DUP")},
-                    {"m.cp2.tmp", Supplement("DUP", 1) + Supplement("OLD", 2)}});
-  EXPECT_EQ(importers::ImportZazOzurs(w.engine), 2);
-  EXPECT_EQ(w.Query("SELECT WCID, FLP FROM ZazOzurs ORDER BY ID"),
+  std::string many = MainRecord("OK") + MainRecord("DUP");
+  for (int i = 0; i < 200; ++i) many += MainRecord("N" + std::to_string(i));
+  w.SetOutputFiles(
+      {{"m.dat.tmp", many}, {"m.cp2.tmp", Supplement("DUP", 1) + Supplement("OLD", 2)}});
+  EXPECT_EQ(importers::ImportZazOzurs(w.engine), 202);
+  EXPECT_EQ(w.Query("SELECT WCID, FLP FROM ZazOzurs WHERE WCID NOT LIKE 'N%' ORDER BY ID"),
             (Rows{{"OLD", "<null>"}, {"OK", "<null>"}, {"OLD", "2"}}));
+  EXPECT_EQ(w.Query("SELECT COUNT(DISTINCT WCID), MIN(WCID), MAX(WCID) FROM ZazOzurs WHERE WCID "
+                    "LIKE 'N%'"),
+            (Rows{{"200", "N0", "N99"}}));
   EXPECT_EQ(w.Unlogged({"Rejected record 2 of file 'm.dat.tmp' at byte 627: the database refused*",
+                        "File 'm.dat.tmp': 202 read, 201 added, 0 overwritten, 0 kept, 1 rejected.",
                         "Rejected record 1 of file 'm.cp2.tmp' at byte 0: its main record was not "
                         "saved, so no row of this import received its details"}),
             Row{});

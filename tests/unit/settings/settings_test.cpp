@@ -161,6 +161,12 @@ TEST(Windows1252, EveryByteBecomesOneValidCharacter) {
   for (int b = 0; b < 256; ++b) {
     std::string utf8 = support::Windows1252ToUtf8(std::string(1, static_cast<char>(b)));
     EXPECT_TRUE(support::IsValidUtf8(utf8) && support::Utf8Length(utf8) == 1) << "byte " << b;
+    // The same inside plain text, at every place of a word-wise scan.
+    std::string text(17, 'a');
+    text[b % 17] = static_cast<char>(b);
+    EXPECT_EQ(support::Windows1252ToUtf8(text),
+              text.substr(0, b % 17) + utf8 + text.substr(b % 17 + 1))
+        << "byte " << b;
   }
   EXPECT_EQ(support::Windows1252ToUtf8("\x80\x9F\xE9\x8A\x99\xFF\x81"
                                        "A\0B"s),
