@@ -116,6 +116,9 @@ struct PassState {
   importers::WcidSet& wcids;
   importers::FileProgress& window;
   ZazStage& step;
+  // Only supplement files ask the identifiers of the main records: without
+  // them, none are kept (memory would grow with the files).
+  bool keepWcids = true;
 };
 
 // One main file: every record becomes a new row. The rows saved (and committed).
@@ -133,7 +136,8 @@ std::int64_t ImportMainFile(PassState& pass, const std::string& name, const std:
        .opened =
            [&](std::int64_t total) {
              pass.window.Show("Importing data from file: " + name, total);
-             pass.wcids.Reserve(pass.wcids.size() + static_cast<std::size_t>(total));
+             if (pass.keepWcids)
+               pass.wcids.Reserve(pass.wcids.size() + static_cast<std::size_t>(total));
            },
        .land =
            [&, k = std::int64_t{0}](const importers::Record& record, importers::FileReport& report,
@@ -160,7 +164,10 @@ std::int64_t ImportMainFile(PassState& pass, const std::string& name, const std:
              return saved;
            },
        .holdNewRows = true,
-       .settled = [&](std::string_view wcid, bool saved) { pass.wcids.Add(wcid, saved); }});
+       .settled =
+           [&](std::string_view wcid, bool saved) {
+             if (pass.keepWcids) pass.wcids.Add(wcid, saved);
+           }});
   // Rows rolled back with the file were not saved.
   pass.wcids.SettleFile(file.committed);
   return file.committed ? file.saved : 0;
@@ -390,7 +397,7 @@ std::int32_t ImportZazOzurs(ImportSession& session) {
               kSource, -1);
         }
 
-        PassState pass{session, wcids, window, step};
+        PassState pass{session, wcids, window, step, !supplementFiles.empty()};
         std::int64_t saved = 0;
         ForEachOutputFile(session, mainFiles, Attempt::MayTakeMinutes,
                           [&](const std::string& name) {
