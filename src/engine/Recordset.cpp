@@ -243,7 +243,7 @@ void Recordset::Close() {
   touched_.clear();
   held_.clear();
   spare_.clear();
-  heldInsert_ = nullptr;
+  heldInsert_.reset();
   allRowsLoaded_ = false;
   addedUnlisted_ = false;
   position_ = 0;
@@ -528,19 +528,17 @@ bool Recordset::Update() {
   return ok;
 }
 
-db::Statement* Recordset::PrepareInsert(std::size_t rows) {
+db::Statement* Recordset::PrepareInsert() {
   std::string names, marks;
   for (std::size_t c = 0; c < columns_.size(); ++c) {
     if (!touched_[c]) continue;
     names += names.empty() ? "" : ", ";
-    marks += marks.empty() ? "(?" : ", ?";
+    marks += marks.empty() ? "?" : ", ?";
     names += Bracketed(columns_[c]);
   }
-  if (names.empty()) return Prepared("INSERT INTO " + Bracketed(table_) + " DEFAULT VALUES");
-  marks += ")";
-  std::string sql = "INSERT INTO " + Bracketed(table_) + " (" + names + ") VALUES " + marks;
-  for (std::size_t r = 1; r < rows; ++r) sql += ", " + marks;
-  return Prepared(sql);
+  return Prepared(names.empty() ? "INSERT INTO " + Bracketed(table_) + " DEFAULT VALUES"
+                                : "INSERT INTO " + Bracketed(table_) + " (" + names + ") VALUES (" +
+                                      marks + ")");
 }
 
 std::size_t Recordset::RowsPerStatement() const {
@@ -552,18 +550,18 @@ std::size_t Recordset::RowsPerStatement() const {
 bool Recordset::Hold() {
   if (!holdNewRows_ || editMode_ != kEditAdd || !indexes_.empty() || !locatorIndexes_.empty())
     return false;
+  if (held_.empty()) {
+    if (touched_ != heldColumns_) heldInsert_.reset();
+    heldColumns_ = touched_;
+  } else if (touched_ != heldColumns_) {
+    return false;
+  }
   // Rows listed so far are read again when next needed: held rows have no
   // locator to be listed by.
   if (!rows_.empty() || allRowsLoaded_) {
     rows_.clear();
     allRowsLoaded_ = false;
     addedUnlisted_ = true;
-  }
-  if (held_.empty()) {
-    if (touched_ != heldColumns_) heldInsert_ = nullptr;
-    heldColumns_ = touched_;
-  } else if (touched_ != heldColumns_) {
-    return false;
   }
   held_.push_back(std::move(pending_));
   // The storage of rows written before is re-used: a long import allocates no
@@ -578,35 +576,39 @@ bool Recordset::Hold() {
 
 void Recordset::WriteHeld(std::vector<std::string>& outcomes) {
   outcomes.assign(held_.size(), std::string());
+  if (held_.empty()) return;
   // A row being added or edited meanwhile stays as it is.
   std::vector<db::Value> editing = std::move(pending_);
   std::vector<char> editingColumns = std::move(touched_);
   const int editMode = editMode_;
-  const std::size_t full = RowsPerStatement();
-  std::size_t done = 0;
-  if (full > 1 && held_.size() == full) {
-    touched_ = heldColumns_;
-    if (heldInsert_ == nullptr) heldInsert_ = PrepareInsert(full);
-    db::Statement* insert = heldInsert_;
-    bool bound = insert != nullptr;
-    int parameter = 0;
-    for (std::size_t r = 0; bound && r < full; ++r)
-      for (std::size_t c = 0; bound && c < columns_.size(); ++c)
-        if (heldColumns_[c]) bound = insert->Bind(++parameter, held_[r][c]);
-    if (bound && insert->Step() != db::StepResult::Error) done = full;
-    if (insert != nullptr) insert->Reset();
-    touched_.clear();
-    if (done == full) current_.reset();  // nothing lists or indexes held rows (Hold)
+  db::Backend* backend = connection_.backend();
+  bool written = false;
+  if (backend != nullptr && held_.size() > 1 && held_.size() == RowsPerStatement()) {
+    if (!heldInsert_) {
+      std::vector<std::string> names;
+      heldPositions_.clear();
+      for (std::size_t c = 0; c < columns_.size(); ++c) {
+        if (!heldColumns_[c]) continue;
+        names.push_back(columns_[c]);
+        heldPositions_.push_back(c);
+      }
+      std::string error;
+      heldInsert_ =
+          backend->PrepareRowsInsert(connection_.Translate(Bracketed(table_)), names, error);
+    }
+    written = heldInsert_ && heldInsert_->RunRows(held_, heldPositions_);
+    if (written) current_.reset();  // nothing lists or indexes held rows (Hold)
   }
-  // What one statement could not carry, or refused whole, row by row: each
-  // row then has its own outcome, as Update() gives it.
-  for (std::size_t r = done; r < held_.size(); ++r) {
+  // Rows one statement could not carry, or that it refused whole, one by one:
+  // each then has its own outcome, the one Update() gives.
+  for (std::size_t r = 0; !written && r < held_.size(); ++r) {
     pending_ = std::move(held_[r]);
     touched_ = heldColumns_;
     editMode_ = kEditAdd;
     if (!Update()) outcomes[r] = error_;
   }
-  for (std::size_t r = 0; r < done; ++r) spare_.push_back(std::move(held_[r]));
+  if (written)
+    for (std::vector<db::Value>& row : held_) spare_.push_back(std::move(row));
   held_.clear();
   pending_ = std::move(editing);
   touched_ = std::move(editingColumns);
@@ -617,7 +619,7 @@ bool Recordset::InsertPending() {
   if (lastInsert_ == nullptr || touched_ != lastInsertColumns_) {
     lastInsert_ = nullptr;
     db::Statement*& cached = insertByColumns_[touched_];
-    if (cached == nullptr) cached = PrepareInsert(1);
+    if (cached == nullptr) cached = PrepareInsert();
     if (cached == nullptr) {
       insertByColumns_.erase(touched_);
       return false;

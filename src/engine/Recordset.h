@@ -168,8 +168,7 @@ class Recordset {
   // Files a row added or changed through the record set under its new key
   // (`before`: its values until now, or nullptr for a new row).
   void IndexByLocator(Row& row, const std::vector<db::Value>* before);
-  // An INSERT of `rows` rows of the touched columns.
-  db::Statement* PrepareInsert(std::size_t rows);
+  db::Statement* PrepareInsert();
   bool InsertPending();
   bool UpdateCurrent();
   // Appends "WHERE ..." naming `row` and binds its values from `position`.
@@ -220,7 +219,8 @@ class Recordset {
   bool holdNewRows_ = false;
   std::vector<std::vector<db::Value>> held_;   // their values, by position
   std::vector<char> heldColumns_;              // the columns every held row writes
-  db::Statement* heldInsert_ = nullptr;        // writes a full statement's rows
+  std::vector<std::size_t> heldPositions_;     // the same, as positions
+  std::unique_ptr<db::Statement> heldInsert_;  // writes a full run of them
   std::vector<std::vector<db::Value>> spare_;  // storage of rows written, for new ones
   mutable std::string error_;
 };

@@ -190,6 +190,11 @@ class FaultyEnv final : public platform::Env {
       injected_ = false;
       return real_->Step();
     }
+    bool RunRows(const std::vector<std::vector<db::Value>>& rows,
+                 const std::vector<std::size_t>& positions) override {
+      injected_ = env_.Fails("Step");
+      return !injected_ && real_->RunRows(rows, positions);
+    }
     bool Reset() override { return real_->Reset(); }
     int ColumnCount() override { return real_->ColumnCount(); }
     std::string ColumnName(int i) override { return real_->ColumnName(i); }
@@ -225,6 +230,13 @@ class FaultyEnv final : public platform::Env {
     std::string RowLocator() const override { return real_->RowLocator(); }
     db::Value LastInsertLocator() override { return real_->LastInsertLocator(); }
     int RowsPerInsert(int columns) const override { return real_->RowsPerInsert(columns); }
+    std::unique_ptr<db::Statement> PrepareRowsInsert(const std::string& table,
+                                                     const std::vector<std::string>& columns,
+                                                     std::string& error) override {
+      if (Injected("Prepare", error)) return nullptr;
+      auto statement = real_->PrepareRowsInsert(table, columns, error);
+      return statement ? std::make_unique<FaultyStatement>(std::move(statement), env_) : nullptr;
+    }
     bool InTransaction() override { return real_->InTransaction(); }
     std::string FatalCondition() const override { return real_->FatalCondition(); }
     bool LastFailureBusy() const override { return real_->LastFailureBusy(); }

@@ -37,6 +37,17 @@ class Statement {
   virtual ColumnKind ColumnType(int column) = 0;
   virtual Value Column(int column) = 0;
   virtual std::string error() const = 0;
+  // Runs the statement once per row of `rows`, parameter i taking the value
+  // at `positions[i]` of the row, in as few round trips as the engine allows,
+  // all or nothing: false with error() when any row failed, and then none of
+  // them is written. Only statements of Backend::PrepareRowsInsert run rows
+  // so; others answer false without running anything.
+  virtual bool RunRows(const std::vector<std::vector<Value>>& rows,
+                       const std::vector<std::size_t>& positions) {
+    (void)rows;
+    (void)positions;
+    return false;
+  }
 };
 
 class Backend {
@@ -57,11 +68,18 @@ class Backend {
   // The locator value of the row the last INSERT added (SQLite: its rowid);
   // NULL when the engine cannot tell.
   virtual Value LastInsertLocator() = 0;
-  // How many rows of `columns` values one INSERT may carry. A failed
-  // statement must leave the rows of earlier statements and the transaction
-  // as they were (its own rows all unwritten), so that its rows can be
-  // written again one by one. 1: every row is its own statement.
+  // How many rows of `columns` values one RunRows of PrepareRowsInsert's
+  // statement carries at most; 1 where rows are best added one at a time.
   virtual int RowsPerInsert(int columns) const = 0;
+  // A statement that adds many rows to `table` (named in this engine's
+  // dialect) in one RunRows, each row the values of `columns` (named exactly
+  // as the engine reports them). A refused run leaves the transaction and
+  // earlier rows as they were, so that its rows can be written again one by
+  // one. nullptr where rows are added one at a time, or when it cannot be
+  // prepared (`error` says why).
+  virtual std::unique_ptr<Statement> PrepareRowsInsert(const std::string& table,
+                                                       const std::vector<std::string>& columns,
+                                                       std::string& error) = 0;
 
   // --- Failures that end more than one statement.
   // True while a transaction Begin started is open in the engine. False once

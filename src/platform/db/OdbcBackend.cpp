@@ -576,6 +576,10 @@ class OdbcBackend final : public Backend {
   Value LastInsertLocator() override { return Value::Null(); }
   // A refused statement may end a server's whole transaction: rows go one by one.
   int RowsPerInsert(int) const override { return 1; }
+  std::unique_ptr<Statement> PrepareRowsInsert(const std::string&, const std::vector<std::string>&,
+                                               std::string&) override {
+    return nullptr;
+  }
 
   bool InTransaction() override { return connection_->inTransaction_ && !connection_->lost_; }
   std::string FatalCondition() const override { return connection_->fatal_; }

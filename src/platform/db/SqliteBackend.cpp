@@ -6,6 +6,7 @@
 #include <cctype>
 #include <chrono>
 #include <functional>
+#include <map>
 
 namespace db {
 
@@ -198,6 +199,60 @@ class SqliteStatement final : public Statement {
   std::string error_;
 };
 
+// Many rows in one INSERT ... VALUES (...), (...): a statement is atomic in
+// SQLite, so a refused one is taken back whole. One prepared statement per
+// row count met (a file's runs are full but for its last).
+class SqliteRowsInsert final : public Statement {
+ public:
+  using PrepareFn = std::function<std::unique_ptr<Statement>(const std::string&, std::string&)>;
+  SqliteRowsInsert(PrepareFn prepare, std::string head, std::string marks, int most)
+      : prepare_(std::move(prepare)),
+        head_(std::move(head)),
+        marks_(std::move(marks)),
+        most_(most) {}
+
+  bool RunRows(const std::vector<std::vector<Value>>& rows,
+               const std::vector<std::size_t>& positions) override {
+    error_.clear();
+    if (rows.empty()) return true;
+    if (rows.size() > static_cast<std::size_t>(most_)) {
+      error_ = "More rows than one statement carries.";
+      return false;
+    }
+    std::unique_ptr<Statement>& insert = byCount_[rows.size()];
+    if (!insert) {
+      std::string sql = head_ + marks_;
+      for (std::size_t r = 1; r < rows.size(); ++r) sql += ", " + marks_;
+      insert = prepare_(sql, error_);
+      if (!insert) return false;
+    }
+    int parameter = 0;
+    bool ok = true;
+    for (const std::vector<Value>& row : rows)
+      for (std::size_t at : positions)
+        ok = ok && at < row.size() && insert->Bind(++parameter, row[at]);
+    ok = ok && insert->Step() != StepResult::Error;
+    if (!ok) error_ = insert->error();
+    insert->Reset();
+    return ok;
+  }
+  bool Bind(int, const Value&) override { return false; }
+  StepResult Step() override { return StepResult::Error; }
+  bool Reset() override { return true; }
+  int ColumnCount() override { return 0; }
+  std::string ColumnName(int) override { return ""; }
+  ColumnKind ColumnType(int) override { return ColumnKind::Other; }
+  Value Column(int) override { return Value::Null(); }
+  std::string error() const override { return error_; }
+
+ private:
+  PrepareFn prepare_;
+  std::string head_, marks_;
+  int most_;
+  std::map<std::size_t, std::unique_ptr<Statement>> byCount_;
+  std::string error_;
+};
+
 class SqliteBackend final : public Backend {
  public:
   explicit SqliteBackend(sqlite3* db) : db_(db), health_(db) {}
@@ -263,11 +318,27 @@ class SqliteBackend final : public Backend {
   }
 
   std::string RowLocator() const override { return "rowid"; }
-  // A statement is atomic in SQLite: a refused one is taken back whole.
   int RowsPerInsert(int columns) const override {
     if (columns <= 0) return 1;
     const int parameters = sqlite3_limit(db_, SQLITE_LIMIT_VARIABLE_NUMBER, -1);
     return std::clamp(parameters / columns, 1, kMostRowsPerInsert);
+  }
+  std::unique_ptr<Statement> PrepareRowsInsert(const std::string& table,
+                                               const std::vector<std::string>& columns,
+                                               std::string& error) override {
+    error = health_.Refusal();
+    const int most = RowsPerInsert(static_cast<int>(columns.size()));
+    if (!error.empty() || columns.empty() || most < 2) return nullptr;
+    std::string names, marks;
+    for (const std::string& column : columns) {
+      names += names.empty() ? "\"" : ", \"";
+      for (char c : column) names += c == '"' ? std::string(2, c) : std::string(1, c);
+      names += '"';
+      marks += marks.empty() ? "(?" : ", ?";
+    }
+    return std::make_unique<SqliteRowsInsert>(
+        [this](const std::string& sql, std::string& e) { return Prepare(sql, e); },
+        "INSERT INTO " + table + " (" + names + ") VALUES ", marks + ")", most);
   }
   Value LastInsertLocator() override { return Value::Integer(sqlite3_last_insert_rowid(db_)); }
 
