@@ -40,6 +40,10 @@ class Handle {
   }
   SQLHANDLE get() const { return handle_; }
   SQLSMALLINT type() const { return type_; }
+  void Free() {
+    if (handle_ != SQL_NULL_HANDLE) SQLFreeHandle(type_, handle_);
+    handle_ = SQL_NULL_HANDLE;
+  }
 
  private:
   SQLSMALLINT type_ = SQL_HANDLE_ENV;
@@ -154,6 +158,7 @@ class Connection {
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
   ~Connection() {
+    mark_.Free();  // before the connection it belongs to
     if (!connected_) return;
     // A transaction still open here was never committed: leave nothing of it.
     if (inTransaction_) {
@@ -183,11 +188,29 @@ class Connection {
       fatal_ = "the database is damaged";
     else if (state == "25006")
       fatal_ = "the database is read-only";
+    else if (state == "57P01" || state == "57P02" || state == "57P03")
+      fatal_ = "the database server shut down";
     else if (state == "HY008")
       fatal_ = "the database cancelled the operation";
     else if ((cls == "40" || state == "25P02") && inTransaction_)
       lost_ = true;
   }
+  // Runs `execute` (one statement run) so that a failure ends that statement
+  // only. PostgreSQL ends the whole open transaction at a failed statement,
+  // where the other engines end the statement alone: there, inside a
+  // transaction, the statement runs under a savepoint that a failure rolls
+  // back to. `execute` returns the ODBC result and notes its own failure.
+  template <typename Execute>
+  SQLRETURN StatementAlone(Execute&& execute) {
+    const bool guarded = dialect_ == Dialect::PostgreSQL && inTransaction_ && !lost_;
+    if (guarded && !Mark("SAVEPOINT ingestor_statement")) return SQL_ERROR;
+    const SQLRETURN rc = execute();
+    if (!guarded || !fatal_.empty()) return rc;
+    Mark(Ok(rc) || rc == SQL_NO_DATA ? "RELEASE SAVEPOINT ingestor_statement"
+                                     : "ROLLBACK TO SAVEPOINT ingestor_statement");
+    return rc;
+  }
+
   // Why no statement may run now, or "" when one may.
   std::string Refusal() const {
     if (!fatal_.empty()) return "The database cannot be used: " + fatal_ + ".";
@@ -197,12 +220,28 @@ class Connection {
 
   Handle env_;  // declared before dbc_: freed after it
   Handle dbc_;
+  Handle mark_;  // runs the savepoint statements
   bool connected_ = false;
   bool inTransaction_ = false;
   bool lost_ = false;  // the server rolled the open transaction back
   bool busy_ = false;  // the last failure was a lock wait that timed out
   std::string fatal_;
   Dialect dialect_ = Dialect::Access;
+
+ private:
+  bool Mark(const char* sql) {
+    if (mark_.get() == SQL_NULL_HANDLE && !mark_.Allocate(SQL_HANDLE_STMT, dbc_.get()))
+      return false;
+    const SQLRETURN rc =
+        SQLExecDirect(mark_.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql)), SQL_NTS);
+    if (!Ok(rc)) {
+      std::string state;
+      FirstDiagnostic(mark_, "", &state);
+      NoteFailure(state);
+    }
+    SQLFreeStmt(mark_.get(), SQL_CLOSE);
+    return Ok(rc);
+  }
 };
 
 class OdbcStatement final : public Statement {
@@ -364,11 +403,18 @@ class OdbcStatement final : public Statement {
     if (!executed_) {
       error_ = connection_->Refusal();
       if (!error_.empty()) return StepResult::Error;
-      SQLRETURN rc = SQLExecute(stmt_.get());
+      std::string state;
+      const SQLRETURN rc = connection_->StatementAlone([&] {
+        const SQLRETURN result = SQLExecute(stmt_.get());
+        if (!Ok(result) && result != SQL_NO_DATA) {
+          error_ = FirstDiagnostic(stmt_, "The statement failed.", &state);
+          connection_->NoteFailure(state);
+        }
+        return result;
+      });
       if (!Ok(rc) && rc != SQL_NO_DATA) {
-        std::string state;
-        error_ = FirstDiagnostic(stmt_, "The statement failed.", &state);
-        connection_->NoteFailure(state);
+        if (error_.empty()) error_ = connection_->Refusal();
+        if (error_.empty()) error_ = "The statement could not be started.";
         // Leave the statement closed so that it can run again after new bindings.
         SQLFreeStmt(stmt_.get(), SQL_CLOSE);
         return StepResult::Error;
@@ -540,14 +586,21 @@ class OdbcBackend final : public Backend {
         error = FirstDiagnostic(connection_->dbc_, "Could not allocate a statement.");
         return false;
       }
-      SQLRETURN rc =
-          SQLExecDirect(stmt.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())),
-                        static_cast<SQLINTEGER>(sql.size()));
+      const SQLRETURN rc = connection_->StatementAlone([&] {
+        const SQLRETURN result =
+            SQLExecDirect(stmt.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())),
+                          static_cast<SQLINTEGER>(sql.size()));
+        if (!Ok(result) && result != SQL_NO_DATA) {
+          std::string state;
+          error = FirstDiagnostic(stmt, "The statement failed.", &state);
+          connection_->NoteFailure(state);
+        }
+        return result;
+      });
       // SQL_NO_DATA: an UPDATE or DELETE that matched no row, which is no failure.
       if (Ok(rc) || rc == SQL_NO_DATA) return true;
-      std::string state;
-      error = FirstDiagnostic(stmt, "The statement failed.", &state);
-      connection_->NoteFailure(state);
+      if (error.empty()) error = connection_->Refusal();
+      if (error.empty()) error = "The statement could not be started.";
       return false;
     });
   }
@@ -624,6 +677,7 @@ Dialect DialectOfDbms(const std::string& name) {
   const std::string upper = Upper(name);
   if (upper.rfind("SQLITE", 0) == 0) return Dialect::SQLite;
   if (upper.rfind("POSTGRESQL", 0) == 0) return Dialect::PostgreSQL;
+  if (upper.find("SQL SERVER") != std::string::npos) return Dialect::SqlServer;
   return Dialect::Access;
 }
 
