@@ -98,7 +98,8 @@ struct Scene {
   std::shared_ptr<void> held;  // a lock, a mount: released (by its deleter) before the folder goes
   std::string extractor = INGESTOR_SAMPLE_EXTRACTOR;
   std::string source = "host", output = "out", database = "Lenders.mdb", type = "5", flags;
-  Rows env, runAs;  // runAs: a command put in front of the ingestor
+  std::string odbc;  // a database on a server (see OnServer): runs take the option form
+  Rows env, runAs;   // runAs: a command put in front of the ingestor
 
   // A lender source folder and an empty lender database.
   void Lenders() {
@@ -120,7 +121,13 @@ struct Scene {
   }
   RunResult Go() const {
     Rows args = runAs;
-    args.insert(args.end(), {INGESTOR_BINARY, Tail()});
+    args.push_back(INGESTOR_BINARY);
+    if (odbc.empty()) args.push_back(Tail());
+    world.MakeFolder(output);
+    if (!odbc.empty())
+      args.insert(args.end(), {"--type", type, "--extractor", extractor, "--source",
+                               world.Native(source), "--output", world.Native(output), "--odbc",
+                               odbc, flags.ends_with("True") ? "--no-compare" : "--quiet"});
     return Run(args[0], {args.begin() + 1, args.end()}, env);
   }
   // Every log of the output folder, concatenated (not the rejects kept beside them).
@@ -144,8 +151,10 @@ struct Scene {
   }
   std::unique_ptr<db::Backend> Open() {
     Rows errors;
-    return world.real.OpenDatabase("DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" +
-                                       db::ConnectionValue(world.Native(database)) + ";",
+    return world.real.OpenDatabase(odbc.empty()
+                                       ? "DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" +
+                                             db::ConnectionValue(world.Native(database)) + ";"
+                                       : odbc,
                                    errors);
   }
   // The rows `sql` returns, each its columns joined with '|' ("<null>": NULL).
@@ -176,6 +185,22 @@ struct Scene {
     return world.Native(relative);
   }
 };
+
+// Points `s` at a new, empty database `name` on the test server that
+// tests/db/with-databases.sh runs, for this process and the runs it starts;
+// false when there is none.
+inline bool OnServer(Scene& s, const std::string& name) {
+  const char* config = std::getenv("INGESTOR_TEST_ODBCSYSINI");
+  if (config == nullptr) return false;
+  ::setenv("ODBCSYSINI", config, 1);  // read once per process: before any ODBC call
+  s.env.push_back("ODBCSYSINI=" + std::string(config));
+  const std::string unique = name + "_" + std::to_string(::getpid());
+  s.odbc = "DRIVER={SQL Server};Server=127.0.0.1;Database=ingestor_test;";
+  s.Query("DROP DATABASE IF EXISTS " + unique);
+  s.Query("CREATE DATABASE " + unique);
+  s.odbc = "DRIVER={SQL Server};Server=127.0.0.1;Database=" + unique + ";";
+  return true;
+}
 
 // The run's status, a text on its stderr, and texts its log holds in this
 // order ("!text": nowhere in the log, "*text": anywhere). One log line is one
