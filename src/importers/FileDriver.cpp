@@ -94,6 +94,7 @@ FileResult ImportFileRows(ImportSession& session, std::string_view source, const
     if (!records.Next(record)) break;
     if (rows.land(record, report, transaction)) ++result.saved;
   }
+  if (rows.drained) rows.drained(report);
   result.committed = FinishFile(report, records, reader, transaction);
   endIfFailed(reader, "Reading the file '" + entry + "' failed");
   return result;

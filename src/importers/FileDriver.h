@@ -71,6 +71,9 @@ struct FileRows {
   std::function<void(std::int64_t total)> opened = {};
   // Lands one record; true when its row was saved.
   std::function<bool(const Record&, FileReport&, const FileTransaction&)> land = {};
+  // After the last record, before the file is committed or rolled back:
+  // the records `land` held back land now.
+  std::function<void(FileReport&)> drained = {};
 };
 
 struct FileResult {

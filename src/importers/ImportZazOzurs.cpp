@@ -6,6 +6,7 @@
 #include <array>
 #include <charconv>
 #include <cstdint>
+#include <functional>
 #include <iterator>
 #include <limits>
 #include <memory>
@@ -118,9 +119,98 @@ struct PassState {
   ZazStage& step;
 };
 
+// A main record's values in the new row of the record set (after AddNew).
+void SetMainRow(importers::RowWrite& row, std::string_view head) {
+  for (const comps::Placed& p : comps::kFields)
+    if (p.position != comps::kNotStored) row.Set(p.position, MainValue(head, p.field));
+  row.Set(comps::kUnfedColumn, db::Value::Text(""));
+}
+
+// Main rows held back to be written many at once, where the database takes
+// many rows in one statement run (a server: one round trip per batch instead
+// of one per row). Each record's outcome is counted when its batch is
+// written, in record order, as row by row; a batch the database refuses is
+// written again row by row, so that each record gets the outcome (and the
+// log line) it gets alone.
+class MainRowBatch {
+ public:
+  static constexpr std::size_t kRows = 2000;
+
+  // Inactive (Active() false) where the database adds rows one at a time.
+  MainRowBatch(DbConnection* connection, const Recordset* rs) {
+    db::Backend* backend = connection ? connection->backend() : nullptr;
+    if (rs == nullptr || backend == nullptr) return;
+    for (const comps::Placed& p : comps::kFields)
+      if (p.position != comps::kNotStored) columns_.push_back(p.position);
+    columns_.push_back(comps::kUnfedColumn);
+    std::sort(columns_.begin(), columns_.end());
+    columns_.erase(std::unique(columns_.begin(), columns_.end()), columns_.end());
+    std::vector<std::string> names;
+    for (int position : columns_) names.push_back(rs->FieldName(position));
+    std::string error;
+    insert_ = backend->PrepareRowsInsert(connection->Translate(accesssql::Bracket(rs->Table())),
+                                         names, error);
+  }
+  bool Active() const { return insert_ != nullptr; }
+  bool Full() const { return held_.size() >= kRows; }
+
+  // Takes the new row the record set holds for `record` and cancels it there.
+  void Hold(Recordset& rs, const importers::Record& record, const importers::RowWrite& row,
+            std::string_view wcid) {
+    Held& h = held_.emplace_back();
+    h.record = record;
+    h.head = std::string(record.head);
+    h.problem = row.Problem();
+    h.wcid = std::string(wcid);
+    for (int position : columns_) h.values.push_back(rs.Field(position));
+    rs.CancelUpdate();
+  }
+
+  // Writes the rows held; `alone` lands one record row by row. The rows saved.
+  std::int64_t Flush(importers::FileReport& report, importers::WcidSet& wcids,
+                     const std::function<bool(const importers::Record&)>& alone) {
+    std::vector<std::vector<db::Value>> rows;
+    rows.reserve(held_.size());
+    for (Held& h : held_) rows.push_back(std::move(h.values));
+    const bool written = insert_->RunRows(rows);
+    std::int64_t saved = 0;
+    for (Held& h : held_) {
+      h.record.head = h.head;
+      const bool ok = written || alone(h.record);
+      if (written) {
+        report.Read(h.record);
+        importers::RowWrite::Saved(importers::Landing::NewRow, report, h.record, h.problem);
+      }
+      wcids.Add(h.wcid, ok);
+      saved += ok ? 1 : 0;
+    }
+    held_.clear();
+    return saved;
+  }
+
+ private:
+  struct Held {
+    importers::Record record;
+    std::string head, problem, wcid;
+    std::vector<db::Value> values;
+  };
+  std::vector<int> columns_;
+  std::unique_ptr<db::Statement> insert_;
+  std::vector<Held> held_;
+};
+
 // One main file: every record becomes a new row. The rows saved (and committed).
 std::int64_t ImportMainFile(PassState& pass, const std::string& name, const std::string& path) {
   Recordset* rs = pass.engine.CurrentRecordset();
+  MainRowBatch batch(pass.engine.Connection(), rs);
+  std::int64_t batchSaved = 0;
+  // One record row by row: true when its row was saved.
+  auto alone = [&](const importers::Record& record, importers::FileReport& report) {
+    if (!rs->AddNew()) throw std::runtime_error(rs->error());
+    importers::RowWrite row(*rs);
+    SetMainRow(row, record.head);
+    return row.Finish(importers::Landing::NewRow, report, record);
+  };
   const importers::FileResult file = importers::ImportFileRows(
       pass.engine, kSource, name, path,
       {.framing = kMainFraming,
@@ -148,21 +238,34 @@ std::int64_t ImportMainFile(PassState& pass, const std::string& name, const std:
 
              pass.step = ZazStage::WriteMainRow;
              importers::RowWrite row(*rs);
-             for (const comps::Placed& p : comps::kFields)
-               if (p.position != comps::kNotStored)
-                 row.Set(p.position, MainValue(record.head, p.field));
-             row.Set(comps::kUnfedColumn, db::Value::Text(""));
+             SetMainRow(row, record.head);
              pass.step = ZazStage::SaveMainRow;
-             const bool saved = row.Finish(importers::Landing::NewRow, report, record);
-             pass.wcids.Add(wcid, saved);
+             bool saved = false;
+             if (batch.Active()) {
+               batch.Hold(*rs, record, row, wcid);
+               if (batch.Full())
+                 batchSaved += batch.Flush(report, pass.wcids, [&](const importers::Record& r) {
+                   return alone(r, report);
+                 });
+             } else {
+               saved = row.Finish(importers::Landing::NewRow, report, record);
+               pass.wcids.Add(wcid, saved);
+             }
 
              pass.step = ZazStage::MainRecordDone;
              pass.window.Step();
              return saved;
+           },
+       .drained =
+           [&](importers::FileReport& report) {
+             if (batch.Active())
+               batchSaved += batch.Flush(report, pass.wcids, [&](const importers::Record& r) {
+                 return alone(r, report);
+               });
            }});
   // Rows rolled back with the file were not saved.
   pass.wcids.SettleFile(file.committed);
-  return file.committed ? file.saved : 0;
+  return file.committed ? file.saved + batchSaved : 0;
 }
 
 // The two statements of one supplement file, prepared once, with the values

@@ -63,15 +63,20 @@ bool RowWrite::Finish(Landing landing, FileReport& report, const Record& record)
     rejected(reason);
     return false;
   }
+  Saved(landing, report, record, problem_);
+  return true;
+}
+
+void RowWrite::Saved(Landing landing, FileReport& report, const Record& record,
+                     const std::string& problem) {
   if (record.cutShort)
     report.StoredIncomplete(record, landing == Landing::ExistingRow);
-  else if (!problem_.empty())
-    report.Rejected(record, problem_ + "; the row was saved without it");
+  else if (!problem.empty())
+    report.Rejected(record, problem + "; the row was saved without it");
   else if (landing == Landing::NewRow)
     report.Added();
   else
     report.Overwritten();
-  return true;
 }
 
 }  // namespace importers

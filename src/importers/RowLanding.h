@@ -65,6 +65,12 @@ class RowWrite {
   // Saves the row (unless kept or refused) and counts how the record landed.
   // True when a row was saved.
   bool Finish(Landing landing, FileReport& report, const Record& record);
+  // Counts how a record landed whose new or overwritten row is saved (by
+  // Finish, or with other rows in one statement): `problem` is the first
+  // value refused on the way ("" for none).
+  static void Saved(Landing landing, FileReport& report, const Record& record,
+                    const std::string& problem);
+  const std::string& Problem() const { return problem_; }
 
  private:
   void Note(std::string_view what);

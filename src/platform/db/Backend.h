@@ -37,6 +37,12 @@ class Statement {
   virtual ColumnKind ColumnType(int column) = 0;
   virtual Value Column(int column) = 0;
   virtual std::string error() const = 0;
+  // Runs the statement once per row of `rows` (each the values of every
+  // parameter, by position) in as few round trips as the engine allows, all
+  // or nothing: false with error() when any row failed, and then none of them
+  // is written. Only statements of Backend::PrepareRowsInsert run rows so;
+  // others answer false without running anything.
+  virtual bool RunRows(const std::vector<std::vector<Value>>&) { return false; }
 };
 
 class Backend {
@@ -57,6 +63,16 @@ class Backend {
   // The locator value of the row the last INSERT added (SQLite: its rowid);
   // NULL when the engine cannot tell.
   virtual Value LastInsertLocator() = 0;
+  // A statement that adds many rows to `table` (named in this engine's
+  // dialect) in one RunRows, each row the values of `columns` (named exactly
+  // as the engine reports them), in as few round trips as the engine allows:
+  // a server, where each statement run costs one. nullptr where rows are
+  // best added one at a time, or when it cannot be prepared (`error` says why).
+  virtual std::unique_ptr<Statement> PrepareRowsInsert(const std::string&,
+                                                       const std::vector<std::string>&,
+                                                       std::string&) {
+    return nullptr;
+  }
 
   // --- Failures that end more than one statement.
   // True while a transaction Begin started is open in the engine. False once

@@ -105,6 +105,18 @@ std::string Upper(std::string s) {
   return s;
 }
 
+// A column name exactly as the engine reports it, quoted so that it stays one name.
+std::string QuotedName(const std::string& name, Dialect dialect) {
+  const char open = dialect == Dialect::SqlServer ? '[' : '"';
+  const char close = dialect == Dialect::SqlServer ? ']' : '"';
+  std::string quoted(1, open);
+  for (char c : name) {
+    if (c == close) quoted += close;
+    quoted += c;
+  }
+  return quoted + close;
+}
+
 ColumnKind KindOfSqlType(SQLSMALLINT type) {
   switch (type) {
     case SQL_TYPE_DATE:
@@ -318,6 +330,15 @@ class OdbcStatement final : public Statement {
   }
   std::string error() const override { return error_; }
 
+  bool RunRows(const std::vector<std::vector<Value>>& rows) override {
+    return Guarded(error_, false,
+                   [&] { return arrayColumns_ == 0 ? RunArrays(rows) : RunAsColumnArrays(rows); });
+  }
+
+  // Makes RunRows hand the rows to the server as one array text for each of
+  // `columns` columns, the statement's parameters in column order.
+  void TakeColumnArrays(std::size_t columns) { arrayColumns_ = columns; }
+
  private:
   struct ColumnInfo {
     std::string name;
@@ -387,6 +408,112 @@ class OdbcStatement final : public Statement {
       return false;
     }
     return true;
+  }
+
+  // The rows as one array text per column ('{"v1","v2",NULL}'), each bound
+  // as one parameter: the server reads every row of them in one statement
+  // run, each value by its column's own input rules (as it reads a file it
+  // copies in).
+  bool RunAsColumnArrays(const std::vector<std::vector<Value>>& rows) {
+    error_ = connection_->Refusal();
+    if (!error_.empty()) return false;
+    std::vector<std::string> arrays(arrayColumns_);
+    std::vector<SQLLEN> lengths(arrayColumns_);
+    std::string number;
+    for (std::size_t c = 0; c < arrayColumns_; ++c) {
+      std::string& a = arrays[c];
+      a.reserve(rows.size() * 12);
+      a = "{";
+      for (std::size_t r = 0; r < rows.size(); ++r) {
+        if (r) a += ',';
+        const Value& v = c < rows[r].size() ? rows[r][c] : Value::Null();
+        if (v.IsNull()) {
+          a += "NULL";
+          continue;
+        }
+        a += '"';
+        const std::string_view text = v.IsText() ? v.text() : (number = v.ToText());
+        for (std::size_t from = 0;;) {
+          const std::size_t special = text.find_first_of("\"\\", from);
+          a.append(text.substr(from, special - from));
+          if (special == std::string_view::npos) break;
+          a += '\\';
+          a += text[special];
+          from = special + 1;
+        }
+        a += '"';
+      }
+      a += '}';
+      lengths[c] = static_cast<SQLLEN>(a.size());
+      if (!Ok(SQLBindParameter(stmt_.get(), static_cast<SQLUSMALLINT>(c + 1), SQL_PARAM_INPUT,
+                               SQL_C_CHAR, SQL_LONGVARCHAR, a.size(), 0, a.data(), lengths[c],
+                               &lengths[c])))
+        return Failed("The rows could not be bound.");
+    }
+    return RunOnce("The rows were not written.");
+  }
+
+  // Runs the statement as bound, alone (see StatementAlone), and closes it.
+  bool RunOnce(const char* fallback) {
+    std::string state;
+    const SQLRETURN rc = connection_->StatementAlone([&] {
+      const SQLRETURN result = SQLExecute(stmt_.get());
+      if (!Ok(result) && result != SQL_NO_DATA) {
+        error_ = FirstDiagnostic(stmt_, fallback, &state);
+        connection_->NoteFailure(state);
+      }
+      return result;
+    });
+    SQLFreeStmt(stmt_.get(), SQL_CLOSE);
+    SQLFreeStmt(stmt_.get(), SQL_RESET_PARAMS);
+    parameters_.clear();
+    if (Ok(rc) || rc == SQL_NO_DATA) return true;
+    if (error_.empty()) error_ = connection_->Refusal();
+    if (error_.empty()) error_ = fallback;
+    return false;
+  }
+
+  // Binds each parameter once to an array of the rows' values, every value as
+  // text (the server reads it as its column's type, as it reads a date), and
+  // runs the statement over the array.
+  bool RunArrays(const std::vector<std::vector<Value>>& rows) {
+    error_ = connection_->Refusal();
+    if (!error_.empty() || rows.empty()) return error_.empty();
+    const std::size_t count = rows.size();
+    const std::size_t columns = rows.front().size();
+    std::vector<std::string> texts(count * columns);
+    std::vector<SQLLEN> lengths(count * columns);
+    std::vector<std::size_t> widths(columns, 1);
+    for (std::size_t r = 0; r < count; ++r)
+      for (std::size_t c = 0; c < columns; ++c) {
+        const Value& v = c < rows[r].size() ? rows[r][c] : Value::Null();
+        std::string& text = texts[c * count + r];
+        text = v.IsText() ? v.text() : v.ToText();
+        lengths[c * count + r] = v.IsNull() ? SQL_NULL_DATA : static_cast<SQLLEN>(text.size());
+        widths[c] = std::max(widths[c], text.size() + 1);
+      }
+    std::vector<std::vector<char>> buffers(columns);
+    for (std::size_t c = 0; c < columns; ++c) {
+      buffers[c].assign(widths[c] * count, '\0');
+      for (std::size_t r = 0; r < count; ++r)
+        std::memcpy(buffers[c].data() + r * widths[c], texts[c * count + r].data(),
+                    texts[c * count + r].size());
+    }
+    // Column-wise arrays; a row's status is not needed: the rows land together or not at all.
+    SQLFreeStmt(stmt_.get(), SQL_RESET_PARAMS);
+    SQLSetStmtAttr(stmt_.get(), SQL_ATTR_PARAM_BIND_TYPE,
+                   reinterpret_cast<SQLPOINTER>(SQL_PARAM_BIND_BY_COLUMN), 0);
+    if (!Ok(SQLSetStmtAttr(stmt_.get(), SQL_ATTR_PARAMSET_SIZE,
+                           reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(count)), 0)))
+      return Failed("The driver takes no rows in arrays.");
+    for (std::size_t c = 0; c < columns; ++c)
+      if (!Ok(SQLBindParameter(stmt_.get(), static_cast<SQLUSMALLINT>(c + 1), SQL_PARAM_INPUT,
+                               SQL_C_CHAR, SQL_VARCHAR, widths[c], 0, buffers[c].data(),
+                               static_cast<SQLLEN>(widths[c]), lengths.data() + c * count)))
+        return Failed("The values could not be bound.");
+    const bool written = RunOnce("The rows were not written.");
+    SQLSetStmtAttr(stmt_.get(), SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
+    return written;
   }
 
   // The number of parameter markers, or -1 when the driver cannot tell.
@@ -548,6 +675,7 @@ class OdbcStatement final : public Statement {
 
   std::shared_ptr<Connection> connection_;  // declared before stmt_: outlives it
   Handle stmt_;
+  std::size_t arrayColumns_ = 0;  // see TakeColumnArrays
   std::map<int, Parameter> parameters_;
   int parameterCount_ = kUnknown;
   bool executed_ = false;
@@ -627,6 +755,50 @@ class OdbcBackend final : public Backend {
 
   std::string RowLocator() const override { return ""; }
   Value LastInsertLocator() override { return Value::Null(); }
+  std::unique_ptr<Statement> PrepareRowsInsert(const std::string& table,
+                                               const std::vector<std::string>& columns,
+                                               std::string& error) override {
+    return Guarded(error, std::unique_ptr<Statement>(), [&]() -> std::unique_ptr<Statement> {
+      const Dialect dialect = connection_->dialect_;
+      if (columns.empty() || (dialect != Dialect::PostgreSQL && dialect != Dialect::SqlServer))
+        return nullptr;
+      std::string names, marks, casts;
+      if (dialect == Dialect::PostgreSQL) {
+        // Each column's type without its length, so that a value too long
+        // for its column is refused by the column, as a row alone would be.
+        auto types = Prepare(
+            "SELECT attname, format_type(atttypid, NULL) FROM pg_attribute "
+            "WHERE attrelid = ?::regclass AND attnum > 0 AND NOT attisdropped",
+            error);
+        if (!types || !types->Bind(1, Value::Text(table))) return nullptr;
+        std::map<std::string, std::string> typeOf;
+        for (StepResult step; (step = types->Step()) == StepResult::Row;)
+          typeOf[types->Column(0).ToText()] = types->Column(1).ToText();
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+          const auto type = typeOf.find(columns[i]);
+          if (type == typeOf.end()) return nullptr;
+          // Set-returning functions side by side in the select list yield
+          // their n-th elements together, row by row, without a stored copy;
+          // each array is read with its column type's own input rules.
+          casts += (i ? ", " : "") + std::string("unnest(?::") + type->second + "[])";
+        }
+      }
+      for (const std::string& column : columns) {
+        names += (names.empty() ? "" : ", ") + QuotedName(column, dialect);
+        if (dialect == Dialect::SqlServer) marks += marks.empty() ? "?" : ", ?";
+      }
+      // PostgreSQL reads the rows from one array of each column's values;
+      // SQL Server takes parameter arrays.
+      const std::string sql =
+          dialect == Dialect::PostgreSQL
+              ? "INSERT INTO " + table + " (" + names + ") SELECT " + casts
+              : "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")";
+      auto statement = std::make_unique<OdbcStatement>(connection_);
+      if (!statement->Prepare(sql, error)) return nullptr;
+      if (dialect == Dialect::PostgreSQL) statement->TakeColumnArrays(columns.size());
+      return statement;
+    });
+  }
 
   bool InTransaction() override { return connection_->inTransaction_ && !connection_->lost_; }
   std::string FatalCondition() const override { return connection_->fatal_; }
