@@ -119,15 +119,20 @@ struct Scene {
     return TailPath(extractor) + "/" + TailPath(from) + (fs::is_directory(from) ? "\\/" : "/") +
            world.Program(output) + "\\/" + type + "/" + world.Program(database) + flags;
   }
+  // The ingestor's arguments: the tail, or the option form for a server.
+  Rows Args() const {
+    if (odbc.empty()) return {Tail()};
+    world.MakeFolder(output);
+    // clang-format off
+    return {"--type", type, "--extractor", extractor, "--source", world.Native(source),
+            "--output", world.Native(output), "--odbc", odbc,
+            flags.ends_with("True") ? "--no-compare" : "--quiet"};
+    // clang-format on
+  }
   RunResult Go() const {
     Rows args = runAs;
     args.push_back(INGESTOR_BINARY);
-    if (odbc.empty()) args.push_back(Tail());
-    world.MakeFolder(output);
-    if (!odbc.empty())
-      args.insert(args.end(), {"--type", type, "--extractor", extractor, "--source",
-                               world.Native(source), "--output", world.Native(output), "--odbc",
-                               odbc, flags.ends_with("True") ? "--no-compare" : "--quiet"});
+    for (const std::string& arg : Args()) args.push_back(arg);
     return Run(args[0], {args.begin() + 1, args.end()}, env);
   }
   // Every log of the output folder, concatenated (not the rejects kept beside them).
@@ -186,19 +191,21 @@ struct Scene {
   }
 };
 
-// Points `s` at a new, empty database `name` on the test server that
-// tests/db/with-databases.sh runs, for this process and the runs it starts;
-// false when there is none.
+// Points `s` at a new database `name` on the test server that
+// tests/db/with-databases.sh runs, for this process and the runs it starts,
+// with the templates' tables laid down as an office would; false when there
+// is no server.
 inline bool OnServer(Scene& s, const std::string& name) {
   const char* config = std::getenv("INGESTOR_TEST_ODBCSYSINI");
   if (config == nullptr) return false;
   ::setenv("ODBCSYSINI", config, 1);  // read once per process: before any ODBC call
   s.env.push_back("ODBCSYSINI=" + std::string(config));
-  const std::string unique = name + "_" + std::to_string(::getpid());
+  static int made = 0;  // databases this process made
+  const std::string unique = name + "_" + std::to_string(::getpid()) + "_" + std::to_string(++made);
   s.odbc = "DRIVER={SQL Server};Server=127.0.0.1;Database=ingestor_test;";
-  s.Query("DROP DATABASE IF EXISTS " + unique);
   s.Query("CREATE DATABASE " + unique);
   s.odbc = "DRIVER={SQL Server};Server=127.0.0.1;Database=" + unique + ";";
+  EXPECT_EQ(Run(INGESTOR_SAMPLE_HOST, {"--tables", s.odbc}, s.env).status, 0);
   return true;
 }
 
