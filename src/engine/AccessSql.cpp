@@ -219,7 +219,7 @@ std::string DoubleQuoted(std::string_view name) {
 // case, so a name that must be quoted is quoted in its folded form; creation
 // and use then agree whichever way a statement spells it.
 std::string DialectName(std::string_view name, db::Dialect dialect) {
-  // The server that invented the brackets takes them as they are.
+  // SQL Server reads bracketed names as they are.
   if (dialect == db::Dialect::SqlServer) return Bracket(name);
   if (dialect == db::Dialect::PostgreSQL) {
     return IsPlainPostgresName(name) ? std::string(name) : DoubleQuoted(Lower(name));

@@ -200,7 +200,7 @@ bool CSImportEngine::Import() {
                                                 ? ctx_.env.Lookup(outputDatabase_, reason)
                                                 : platform::Presence::Present;
         if (!serverConnection_.empty()) {
-          // Its tables are made by the importers, as in a new database file.
+          // Nothing to look at here: the server is reached by the connection below.
         } else if (presence == platform::Presence::Missing) {
           log("Database '" + databaseName + "' DID NOT exist. Attempting to extract template...");
           if (std::string why; !CopyOverTemplate(why)) {
