@@ -6,7 +6,8 @@
 #                (embedded database, no window) and a short run of every fuzz target
 #   make demo    build and run the program on sample data
 #   make package build the Debian package (build/$(PRESET)/ingestor_VERSION_ARCH.deb)
-#   make bench   one table of every importer's speed and memory
+#   make bench   one table of every importer's speed and memory, then comparables
+#                into a private PostgreSQL server beside psql's \copy
 #   make fuzz    run every fuzz target for FUZZ_SECONDS (default 60) each
 #   make mutation  apply MUTANTS (default 40) seeded random faults (SEED, default 1)
 #                to src/ one at a time and count those the suites catch
@@ -88,6 +89,7 @@ package: build
 
 bench: build
 	bench/run-all.sh $(BUILD_DIR)
+	tests/db/with-databases.sh bench/server_import.sh $(BUILD_DIR)
 
 screenshots: build
 	tools/screenshots.sh $(BUILD_DIR)

@@ -57,12 +57,18 @@ void WriteFile(const fs::path& path, const std::string& bytes) {
 
 // An empty file is an empty embedded database; each statement then lays down
 // one table through the program's own connection layer.
-void MakeDatabase(const fs::path& file, const std::vector<std::string>& statements) {
-  WriteFile(file, "");
+// With a connection string instead of a file, the tables go to that database.
+void MakeDatabase(const fs::path& file, const std::vector<std::string>& statements,
+                  const std::string& connection = "") {
+  if (connection.empty()) WriteFile(file, "");
   platform::PosixEnv env;
   DbConnection db(env);
-  db.SetConnectionString("DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" + file.string() + ";");
-  if (!db.Open()) throw std::runtime_error("cannot open " + file.string());
+  db.SetConnectionString(connection.empty()
+                             ? "DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" + file.string() + ";"
+                             : connection);
+  if (!db.Open())
+    throw std::runtime_error("cannot open " + file.string() +
+                             (db.Errors().empty() ? "" : ": " + db.Errors().front()));
   for (const std::string& sql : statements)
     if (!db.Execute(sql))
       throw std::runtime_error(file.string() + ": " +
@@ -132,15 +138,18 @@ std::vector<std::string> ZazOzursTable() {
           forTable(layouts::comparables::kWcidIndexScript)};
 }
 
-void WriteTemplates(const fs::path& dataDir) {
-  MakeDatabase(dataDir / ResourceString(305), {templatedb::FileIndexCreateSql()});
-  MakeDatabase(dataDir / ResourceString(306), {LendersTable()});
+// `connection`: the templates' tables all go to that database instead.
+void WriteTemplates(const fs::path& dataDir, const std::string& connection = "") {
+  MakeDatabase(dataDir / ResourceString(305), {templatedb::FileIndexCreateSql()}, connection);
+  MakeDatabase(dataDir / ResourceString(306), {LendersTable()}, connection);
   MakeDatabase(
       dataDir / ResourceString(307),
       {NeighborhoodsTable(),
-       CreateTable("Neighborhoods2", {{"ID", "COUNTER"}, {"NeighborhoodName", "TEXT(255)"}})});
-  MakeDatabase(dataDir / ResourceString(301), {});  // the importer creates its tables
-  MakeDatabase(dataDir / ResourceString(308), ZazOzursTable());
+       CreateTable("Neighborhoods2", {{"ID", "COUNTER"}, {"NeighborhoodName", "TEXT(255)"}})},
+      connection);
+  // The responses importer creates its tables.
+  if (connection.empty()) MakeDatabase(dataDir / ResourceString(301), {});
+  MakeDatabase(dataDir / ResourceString(308), ZazOzursTable(), connection);
 }
 
 // --- data files -----------------------------------------------------------
@@ -490,11 +499,23 @@ constexpr char kUsage[] =
     "Usage: make-sample-host FOLDER\n"
     "Writes a sample host installation into FOLDER (created when missing): Zev.ini,\n"
     "the template databases in FOLDER/Data, the conversion INI files and one data\n"
-    "file of every data type in FOLDER/data, ready for the sample extractor.\n";
+    "file of every data type in FOLDER/data, ready for the sample extractor.\n"
+    "       make-sample-host --tables CONNECTION\n"
+    "Creates the template databases' tables in the server database that the ODBC\n"
+    "connection string CONNECTION names.\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 3 && std::string(argv[1]) == "--tables") {
+    try {
+      WriteTemplates({}, argv[2]);
+      return 0;
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "make-sample-host: %s\n", e.what());
+      return 1;
+    }
+  }
   if (const auto status = AnswerOption(argc, argv, "make-sample-host", kUsage)) return *status;
   if (argc != 2) {
     std::fputs(kUsage, stderr);

@@ -219,6 +219,8 @@ std::string DoubleQuoted(std::string_view name) {
 // case, so a name that must be quoted is quoted in its folded form; creation
 // and use then agree whichever way a statement spells it.
 std::string DialectName(std::string_view name, db::Dialect dialect) {
+  // SQL Server reads bracketed names as they are.
+  if (dialect == db::Dialect::SqlServer) return Bracket(name);
   if (dialect == db::Dialect::PostgreSQL) {
     return IsPlainPostgresName(name) ? std::string(name) : DoubleQuoted(Lower(name));
   }
@@ -229,6 +231,7 @@ std::string DialectName(std::string_view name, db::Dialect dialect) {
 // name goes in front so the same index name on two tables does not collide.
 std::string IndexName(std::string_view table, std::string_view index, db::Dialect dialect) {
   std::string name = std::string(table) + "_" + std::string(index);
+  if (dialect == db::Dialect::SqlServer) return Bracket(name);
   if (dialect == db::Dialect::PostgreSQL) {
     name = Lower(name);
     return IsPlainPostgresName(name) ? name : DoubleQuoted(name);
@@ -250,13 +253,16 @@ std::size_t MatchingClose(const Tokens& tokens, std::size_t open) {
 void RewriteType(Tokens& tokens, std::size_t at, db::Dialect dialect) {
   if (at == kNone || tokens[at].kind != Kind::Word) return;
   const bool pg = dialect == db::Dialect::PostgreSQL;
+  const bool ms = dialect == db::Dialect::SqlServer;
   const std::string_view type = tokens[at].text;
   const std::size_t after = Next(tokens, at + 1);
   auto is = [&](std::string_view word) { return EqualsNoCase(type, word); };
 
   if (is("COUNTER") || is("AUTOINCREMENT")) {
     // Only an auto-numbered primary key makes either engine fill the ID.
-    Replace(tokens[at], pg ? "SERIAL PRIMARY KEY" : "INTEGER PRIMARY KEY AUTOINCREMENT");
+    Replace(tokens[at], pg   ? "SERIAL PRIMARY KEY"
+                        : ms ? "INT IDENTITY(1,1) PRIMARY KEY"
+                             : "INTEGER PRIMARY KEY AUTOINCREMENT");
     if (IsPunct(tokens, after, '(')) {
       // The host's (seed, step) has no counterpart; numbering starts at 1.
       const std::size_t close = MatchingClose(tokens, after);
@@ -269,25 +275,28 @@ void RewriteType(Tokens& tokens, std::size_t at, db::Dialect dialect) {
       for (std::size_t i = at + 1; i <= close; ++i) Replace(tokens[i], "");
     }
   } else if (is("SHORT") || is("BYTE")) {
-    Replace(tokens[at], pg ? "SMALLINT" : "INTEGER");
+    // SQL Server's TINYINT has no negative numbers; a BYTE column gets SMALLINT too.
+    Replace(tokens[at], pg || ms ? "SMALLINT" : "INTEGER");
   } else if (is("LONG") || is("INT") || is("INTEGER")) {
     Replace(tokens[at], "INTEGER");
   } else if (is("BIT")) {
     // SQLite keeps the name: the record set reads it to know a truth value.
     Replace(tokens[at], pg ? "SMALLINT" : "BIT");
   } else if (is("TEXT")) {
-    Replace(tokens[at], IsPunct(tokens, after, '(') ? "VARCHAR" : "VARCHAR(255)");
+    // Unicode columns on SQL Server: its VARCHAR holds one code page only.
+    const char* text = ms ? "NVARCHAR" : "VARCHAR";
+    Replace(tokens[at], IsPunct(tokens, after, '(') ? text : std::string(text) + "(255)");
   } else if (is("MEMO")) {
-    Replace(tokens[at], "TEXT");
+    Replace(tokens[at], ms ? "NVARCHAR(MAX)" : "TEXT");
   } else if (is("SINGLE")) {
     Replace(tokens[at], "REAL");
   } else if (is("DOUBLE")) {
     if (IsKeyword(tokens, after, "PRECISION")) return;
-    Replace(tokens[at], pg ? "DOUBLE PRECISION" : "REAL");
+    Replace(tokens[at], pg ? "DOUBLE PRECISION" : ms ? "FLOAT" : "REAL");
   } else if (is("DATE")) {
     Replace(tokens[at], "DATE");
   } else if (is("DATETIME")) {
-    Replace(tokens[at], pg ? "TIMESTAMP" : "DATE");
+    Replace(tokens[at], pg ? "TIMESTAMP" : ms ? "DATETIME2" : "DATE");
   }
 }
 

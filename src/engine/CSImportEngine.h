@@ -55,6 +55,11 @@ class CSImportEngine final : public ImportSession {
   const std::string& OutputDatabase() const { return outputDatabase_; }
   void SetOutputFolder(const std::string& value) { outputFolder_ = value; }
   const std::string& OutputFolder() const override { return outputFolder_; }
+  // A database on a server, named by an ODBC connection string that is used
+  // as it stands; "" (the default) imports into the file OutputDatabase.
+  // There is then no template to copy and no database file to back up.
+  void SetServerConnection(const std::string& value) { serverConnection_ = value; }
+  const std::string& ServerConnection() const { return serverConnection_; }
   void SetExtractor(const std::string& value) { extractor_ = value; }
   const std::string& Extractor() const { return extractor_; }
   // Owned by the caller; must outlive the engine or be reset to nullptr.
@@ -183,7 +188,9 @@ class CSImportEngine final : public ImportSession {
   bool databaseFailureLogged_ = false;  // DatabaseFailed's line was written
 
   // Builds the connection string (Access form on OutputDatabase when `server`
-  // is empty, SQL Server form otherwise; user and password scrambled when
+  // is empty, SQL Server form otherwise, and `server` itself, unchanged and
+  // without user or password, when it is a whole connection string: it holds
+  // a '='; user and password scrambled when
   // `scramble` is set and they are not empty), replaces the engine connection
   // with a new one (releasing the current record set, which reads through the
   // old one) and opens it. Logs each of the driver's messages as "Info: ...".
@@ -258,6 +265,7 @@ class CSImportEngine final : public ImportSession {
   std::vector<std::string> sourceFiles_;  // empty means unsized
   std::vector<std::string> outputFiles_;
   std::string outputDatabase_;
+  std::string serverConnection_;
   std::string outputFolder_;
   std::string source_;
   std::string extractor_;

@@ -69,9 +69,11 @@ bool CSImportEngine::OpenConnection(const std::string& server, const std::string
                                     bool scramble) {
   return Trapped(kConnectSource, false, [&] {
     std::string text;
+    const bool whole = server.find('=') != std::string::npos;
     if (!server.empty()) {
       WriteToLog("Attempting to connect to database using SQL", kConnectSource, -1);
-      text = "DRIVER={SQL Server};Server=" + server + ";Database=" + database + ";";
+      text =
+          whole ? server : "DRIVER={SQL Server};Server=" + server + ";Database=" + database + ";";
     } else {
       WriteToLog("Attempting to connect to database using MS Access", kConnectSource, -1);
       // A path with ';' or braces is braced, so it cannot end the pair early.
@@ -80,7 +82,10 @@ bool CSImportEngine::OpenConnection(const std::string& server, const std::string
           ";DefaultDir=" +
           db::ConnectionValue(modFileIO::GetFolderFromFullpath(outputDatabase_, false)) + ";";
     }
-    text += "UID=" + Credential(user, scramble) + ";PWD=" + Credential(password, scramble) + ";";
+    // A whole connection string brings its credentials along, or leaves them
+    // to the driver (a DSN, a password file, the environment).
+    if (!whole)
+      text += "UID=" + Credential(user, scramble) + ";PWD=" + Credential(password, scramble) + ";";
 
     // The record set reads through the connection being replaced, so it goes
     // first; the old connection is then simply released.

@@ -86,6 +86,27 @@ bool DbConnection::Execute(const std::string& sql) {
   return false;
 }
 
+bool DbConnection::HoldTable(const std::string& table) {
+  if (!backend_ || !inTransaction_) return true;
+  const db::Dialect dialect = backend_->dialect();
+  if (dialect != db::Dialect::PostgreSQL && dialect != db::Dialect::SqlServer) return true;
+  // A lock on the name rather than on the table: it also covers a table that
+  // does not exist yet, so two imports never both try to create it. It is
+  // released by the server when the transaction ends, whichever way.
+  std::string name = "ingestor table ";
+  for (char c : table) name += c == '\'' ? std::string("''") : std::string(1, c);
+  const std::string sql =
+      dialect == db::Dialect::PostgreSQL
+          ? "SELECT pg_advisory_xact_lock(hashtext(lower('" + name + "')))"
+          : "EXEC sp_getapplock @Resource = N'" + name +
+                "', @LockMode = 'Exclusive', @LockOwner = 'Transaction', @LockTimeout = -1";
+  errors_.clear();
+  std::string error;
+  if (backend_->Execute(sql, error)) return true;
+  errors_.push_back(OneLine(std::move(error)));
+  return false;
+}
+
 bool DbConnection::BeginTransaction() {
   if (!backend_) return false;
   if (inTransaction_) return true;

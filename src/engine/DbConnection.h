@@ -47,6 +47,13 @@ class DbConnection {
   // Ends the open transaction leaving nothing of it; true when none is open.
   bool RollbackTransaction();
   bool InTransaction() const { return inTransaction_; }
+  // On a database server several imports may write at once. Inside a
+  // transaction there, waits until no other import's transaction holds
+  // `table` and then holds it until this transaction ends, so that what a
+  // file looks up stays true until its rows are committed. True at once
+  // outside a transaction or on a database file. False with the reason in
+  // Errors().
+  bool HoldTable(const std::string& table);
 
   // Called when a statement starts waiting for another program that holds
   // the database (once per transaction at most). How long it waits is

@@ -183,7 +183,9 @@ bool CSImportEngine::Import() {
               HeaderLine("Data type:", GetDataType(static_cast<std::int16_t>(Number(dataType_)))));
           ctx_.files.Write(logfile_, HeaderLine("Source:", source_));
           ctx_.files.Write(logfile_, HeaderLine("Output folder:", outputFolder_));
-          ctx_.files.Write(logfile_, HeaderLine("Database:", outputDatabase_));
+          ctx_.files.Write(logfile_,
+                           HeaderLine("Database:", serverConnection_.empty() ? outputDatabase_
+                                                                             : serverConnection_));
           ctx_.files.Write(logfile_, HeaderLine("Extractor:", extractor_) + kCrLf);
           ctx_.files.Write(logfile_, rule + kCrLf + kCrLf);
         }
@@ -194,8 +196,12 @@ bool CSImportEngine::Import() {
         // be read must never be replaced by the template, nor imported into.
         const std::string databaseName = modFileIO::GetFilenameFromPath(outputDatabase_);
         std::string reason;
-        const platform::Presence presence = ctx_.env.Lookup(outputDatabase_, reason);
-        if (presence == platform::Presence::Missing) {
+        const platform::Presence presence = serverConnection_.empty()
+                                                ? ctx_.env.Lookup(outputDatabase_, reason)
+                                                : platform::Presence::Present;
+        if (!serverConnection_.empty()) {
+          // Nothing to look at here: the server is reached by the connection below.
+        } else if (presence == platform::Presence::Missing) {
           log("Database '" + databaseName + "' DID NOT exist. Attempting to extract template...");
           if (std::string why; !CopyOverTemplate(why)) {
             FailRun("FAILED to create database '" + databaseName + "'" +
@@ -217,8 +223,15 @@ bool CSImportEngine::Import() {
 
         step = ImportStage::Connect;
         log("Beginning import...");
-        bool connected = OpenConnection("", "", "", "", true);
-        if (!connected) FailRun("Failed to connect to database, import aborted.");
+        bool connected = OpenConnection(serverConnection_, "", "", "", true);
+        if (!connected) {
+          // A server's refusal is named on the terminal too: it is most often
+          // the thing to fix (an address, a password file, a server down).
+          const std::vector<std::string> none;
+          const std::vector<std::string>& why = connection_ ? connection_->Errors() : none;
+          FailRun("Failed to connect to database, import aborted." +
+                  (serverConnection_.empty() || why.empty() ? "" : " " + why.front()));
+        }
 
         bool extract = connected;
         bool finalMessage = connected;

@@ -270,6 +270,9 @@ bool Recordset::Open(const std::string& source, bool writable) {
     return Fail("Only SELECT * FROM one table can be opened: " + source);
   table_ = *table;
   tail_ = std::string(s);
+  // Held before the first row is read: another import's rows are then either
+  // all visible here or none of them.
+  if (writable && !connection_.HoldTable(table_)) return Fail(connection_.Errors().front());
   locator_ = backend->RowLocator();
   byLocator_ = !locator_.empty();
   writable_ = writable;

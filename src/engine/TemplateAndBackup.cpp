@@ -96,6 +96,11 @@ bool CSImportEngine::BackupSourceFiles() {
       WriteToLog("Backing up source FILE...", kBackupSource, -1);
       if (!backUp(source_)) return false;
     }
+    if (!serverConnection_.empty()) {
+      WriteToLog("The database is on a server: back it up with the server's own tools.",
+                 kBackupSource, -1);
+      return true;
+    }
     WriteToLog("Backing up source database...", kBackupSource, -1);
     if (!ctx_.env.CopyDatabase(outputDatabase_,
                                folder + modFileIO::GetFilenameFromPath(outputDatabase_), reason)) {

@@ -84,6 +84,7 @@ std::int32_t ImportFileIndex(ImportSession& session) {
     ForEachOutputFile(
         session, session.OutputFiles(), Attempt::Plain, [&](const std::string& entry) {
           const std::string path = session.OutputFolder() + entry;
+          FileTransaction transaction(session.Connection());
           if (OpenTableForFile(session, kSource, entry, TableQuery(table, res::kFileIndexOrder),
                                table) == 0 ||
               !SourceFileFound(session, kSource, path))
@@ -95,6 +96,7 @@ std::int32_t ImportFileIndex(ImportSession& session) {
               session, kSource, entry, path,
               {.framing = kFraming,
                .countFirst = true,
+               .begun = &transaction,
                .opened =
                    [&](std::int64_t total) {
                      window.Show("Importing data from file: " +

@@ -68,6 +68,9 @@ std::int32_t ImportLenderInformation(ImportSession& session) {
     std::int64_t written = 0;
     ForEachOutputFile(
         session, session.OutputFiles(), Attempt::Plain, [&](const std::string& entry) {
+          // Begun before the table is read, so that what the file looks up is
+          // what its rows are committed against (see DbConnection::HoldTable).
+          FileTransaction transaction(session.Connection());
           const int opened = OpenTableForFile(session, kSource, entry, query, table);
           const std::string path = session.OutputFolder() + entry;
           if (opened == 0 || !SourceFileFound(session, kSource, path)) return;
@@ -80,6 +83,7 @@ std::int32_t ImportLenderInformation(ImportSession& session) {
               ImportFileRows(
                   session, kSource, entry, path,
                   {.framing = kFraming,
+                   .begun = &transaction,
                    .land =
                        [&](const Record& record, FileReport& report, const FileTransaction&) {
                          const std::string id = support::Windows1252ToUtf8(

@@ -143,6 +143,8 @@ std::int32_t ImportNeighborhoodInformation(ImportSession& session) {
                     "code>.<extension>); the file was skipped.");
             return;
           }
+          // Begun before the table is read (see DbConnection::HoldTable).
+          FileTransaction fileTransaction(session.Connection());
           if (OpenTableForFile(session, kSource, entry, query, table) == 0) return;
           const std::string path = session.OutputFolder() + entry;
           if (!SourceFileFound(session, kSource, path)) return;
@@ -165,6 +167,7 @@ std::int32_t ImportNeighborhoodInformation(ImportSession& session) {
               ImportFileRows(
                   session, kSource, entry, path,
                   {.framing = kFraming,
+                   .begun = &fileTransaction,
                    .land =
                        [&](const Record& record, FileReport& report,
                            const FileTransaction& transaction) {

@@ -8,6 +8,7 @@
 
 #include "importers/Importers.h"
 #include "platform/Paths.h"
+#include "platform/db/Connect.h"
 #include "support/ErrorReport.h"
 #include "support/ResourceStrings.h"
 #include "support/modFileIO.h"
@@ -25,12 +26,19 @@ struct KnownOption {
 };
 
 constexpr std::array kOptions{
-    KnownOption{"--type", true},        KnownOption{"--extractor", true},
-    KnownOption{"--source", true},      KnownOption{"--output", true},
-    KnownOption{"--database", true},    KnownOption{"--keep-extracted", false},
-    KnownOption{"--no-compare", false}, KnownOption{"--terminate-records", false},
-    KnownOption{"--on-conflict", true}, KnownOption{"--summary", true},
-    KnownOption{"--quiet", false},      KnownOption{"--help", false},
+    KnownOption{"--type", true},
+    KnownOption{"--extractor", true},
+    KnownOption{"--source", true},
+    KnownOption{"--output", true},
+    KnownOption{"--database", true},
+    KnownOption{"--odbc", true},
+    KnownOption{"--keep-extracted", false},
+    KnownOption{"--no-compare", false},
+    KnownOption{"--terminate-records", false},
+    KnownOption{"--on-conflict", true},
+    KnownOption{"--summary", true},
+    KnownOption{"--quiet", false},
+    KnownOption{"--help", false},
     KnownOption{"--version", false},
 };
 
@@ -125,7 +133,9 @@ std::string CheckPaths(const platform::Context& ctx,
     return "the output " + Quoted(given.at("--output")) + " is not a folder";
   s.outputFolder = *output + "\\";
 
-  if (auto it = given.find("--database"); it != given.end()) {
+  if (auto it = given.find("--odbc"); it != given.end()) {
+    s.odbc = it->second;
+  } else if (auto it = given.find("--database"); it != given.end()) {
     auto database = ProgramPath(ctx, it->second, refusal);
     if (!database) return refusal;
     info = ctx.env.Stat(*database);
@@ -135,6 +145,19 @@ std::string CheckPaths(const platform::Context& ctx,
     s.database = ctx.env.CurrentFolder() + "\\" +
                  ResourceString(res::kDatabaseFileBase + Number(s.dataType));
   }
+  return "";
+}
+
+// Why a server connection string cannot be taken from the command line, or
+// "". A password in it would be readable by every user of the machine in the
+// process list, so it must come from the DSN, the password file or the
+// environment instead.
+std::string ServerConnectionRefusal(const std::string& connection) {
+  for (const auto& [key, value] : db::ParseConnectionString(connection))
+    if (key == "PWD" || key == "PASSWORD")
+      return "the connection string holds a password (" + key +
+             "=), which every user of this machine could read in the process list; keep it in "
+             "the DSN, in the password file (~/.pgpass or PGPASSFILE) or in PGPASSWORD instead";
   return "";
 }
 
@@ -162,6 +185,7 @@ std::string Report(const platform::Context& ctx, Summary summary, const ImportSe
                                                                      : "not completed";
   const std::string type(kTypeNames.at(static_cast<std::size_t>(Number(s.dataType))));
   const std::string log = outcome.logPath.empty() ? "" : Native(ctx, outcome.logPath);
+  const std::string database = s.odbc.empty() ? Native(ctx, s.database) : s.odbc;
   char seconds[32];
   std::snprintf(seconds, sizeof seconds, "%.3f", outcome.seconds);
   if (summary == Summary::Json) {
@@ -173,7 +197,7 @@ std::string Report(const platform::Context& ctx, Summary summary, const ImportSe
                ",\"kept\":" + std::to_string(f.kept) +
                ",\"rejected\":" + std::to_string(f.rejected) + "}";
     return "{\"status\":" + std::to_string(status) + ",\"result\":" + JsonText(result) +
-           ",\"type\":" + JsonText(type) + ",\"database\":" + JsonText(Native(ctx, s.database)) +
+           ",\"type\":" + JsonText(type) + ",\"database\":" + JsonText(database) +
            ",\"log\":" + JsonText(log) +
            ",\"recordsRejected\":" + std::to_string(outcome.recordsRejected) +
            ",\"otherProblems\":" + std::to_string(outcome.runProblems) +
@@ -181,8 +205,7 @@ std::string Report(const platform::Context& ctx, Summary summary, const ImportSe
            ",\"files\":[" + files + "]}\n";
   }
   std::string text = "status: " + std::to_string(status) + "\nresult: " + result +
-                     "\ntype: " + type + "\ndatabase: " + Native(ctx, s.database) +
-                     "\nlog: " + log +
+                     "\ntype: " + type + "\ndatabase: " + database + "\nlog: " + log +
                      "\nrecords rejected: " + std::to_string(outcome.recordsRejected) +
                      "\nother problems: " + std::to_string(outcome.runProblems) + "\n";
   if (!outcome.failure.empty()) text += "failure: " + outcome.failure + "\n";
@@ -236,6 +259,13 @@ std::string ParseUntrapped(const platform::Context& ctx, const std::vector<std::
   s.noComparisons = given.count("--no-compare") != 0;
   s.terminateRecords = given.count("--terminate-records") != 0;
 
+  if (given.count("--odbc") != 0) {
+    if (given.count("--database") != 0)
+      return "'--database' and '--odbc' cannot be given together (the database is either a "
+             "file or on a server)";
+    if (std::string refusal = ServerConnectionRefusal(given.at("--odbc")); !refusal.empty())
+      return refusal;
+  }
   if (std::string refusal = CheckPaths(ctx, given, s); !refusal.empty()) return refusal;
 
   // What the log states about comparisons and conflicts.

@@ -3,7 +3,7 @@
 // the same unattended import as the tail (same log, backups, exit statuses).
 //
 //   ingestor --type TYPE --extractor PROGRAM --source PATH --output DIR
-//            [--database FILE] [--keep-extracted] [--no-compare]
+//            [--database FILE | --odbc CONNECTION] [--keep-extracted] [--no-compare]
 //            [--terminate-records] [--on-conflict ask|keep|overwrite]
 //            [--summary text|json] [--quiet]
 #pragma once

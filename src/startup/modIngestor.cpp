@@ -282,6 +282,7 @@ bool ImportWith(const platform::Context& ctx, SettingsOf settingsOf,
         engine->Configure(settings.dataType, settings.database, settings.outputFolder,
                           settings.source, settings.extractor, logfile, settings.leaveOutputFiles,
                           settings.noComparisons, settings.terminateRecords);
+        engine->SetServerConnection(settings.odbc);
         // Neighborhoods need the host's configuration file (its AppDir names the
         // conversion file); only the window used to set it, so no command-line
         // run could import them.
@@ -385,8 +386,8 @@ int Main(const platform::Context& ctx, const std::string& tail, MainWindowHost* 
 
 std::string UsageText() {
   return R"(Usage: ingestor --type TYPE --extractor PROGRAM --source PATH --output DIR
-                [--database FILE] [--keep-extracted] [--no-compare]
-                [--terminate-records] [--on-conflict ask|keep|overwrite]
+                [--database FILE | --odbc CONNECTION] [--keep-extracted]
+                [--no-compare] [--terminate-records] [--on-conflict ask|keep|overwrite]
                 [--summary text|json] [--quiet]
        ingestor 'EXTRACTOR/SOURCE/OUTPUT/TYPE[/DATABASE[/LEAVE[/NOCOMPARE[/TERMINATE]]]]'
        ingestor 'EXTRACTOR/HOST.INI/OUTPUT'      (main window)
@@ -405,6 +406,11 @@ The option form takes ordinary paths, relative to the current folder:
                        when missing
   --database FILE      target database (default: the data type's database
                        file in the current folder)
+  --odbc CONNECTION    target database on a server, as an ODBC connection
+                       string ('DSN=office' or 'Driver={PostgreSQL Unicode};
+                       Server=host;Database=office'); the password comes
+                       from the DSN, ~/.pgpass (PGPASSFILE) or PGPASSWORD,
+                       never from the command line (PWD= is refused)
   --keep-extracted     keep the extracted files after the import
   --no-compare         add rows without looking for existing ones (by default
                        a record that is already there is a conflict, so a

@@ -37,6 +37,9 @@ struct Arguments {
 // The import settings the pieces stand for, defaults filled in.
 struct ImportSettings {
   std::string extractor, source, outputFolder, database;
+  // An ODBC connection string naming a database on a server; "" when the
+  // database is the file `database`.
+  std::string odbc;
   DataType dataType = DataType::CommonResponses;
   bool leaveOutputFiles = false;
   bool noComparisons = true;

@@ -98,7 +98,8 @@ struct Scene {
   std::shared_ptr<void> held;  // a lock, a mount: released (by its deleter) before the folder goes
   std::string extractor = INGESTOR_SAMPLE_EXTRACTOR;
   std::string source = "host", output = "out", database = "Lenders.mdb", type = "5", flags;
-  Rows env, runAs;  // runAs: a command put in front of the ingestor
+  std::string odbc;  // a database on a server (see OnServer): runs take the option form
+  Rows env, runAs;   // runAs: a command put in front of the ingestor
 
   // A lender source folder and an empty lender database.
   void Lenders() {
@@ -118,9 +119,20 @@ struct Scene {
     return TailPath(extractor) + "/" + TailPath(from) + (fs::is_directory(from) ? "\\/" : "/") +
            world.Program(output) + "\\/" + type + "/" + world.Program(database) + flags;
   }
+  // The ingestor's arguments: the tail, or the option form for a server.
+  Rows Args() const {
+    if (odbc.empty()) return {Tail()};
+    world.MakeFolder(output);
+    // clang-format off
+    return {"--type", type, "--extractor", extractor, "--source", world.Native(source),
+            "--output", world.Native(output), "--odbc", odbc,
+            flags.ends_with("True") ? "--no-compare" : "--quiet"};
+    // clang-format on
+  }
   RunResult Go() const {
     Rows args = runAs;
-    args.insert(args.end(), {INGESTOR_BINARY, Tail()});
+    args.push_back(INGESTOR_BINARY);
+    for (const std::string& arg : Args()) args.push_back(arg);
     return Run(args[0], {args.begin() + 1, args.end()}, env);
   }
   // Every log of the output folder, concatenated (not the rejects kept beside them).
@@ -144,8 +156,10 @@ struct Scene {
   }
   std::unique_ptr<db::Backend> Open() {
     Rows errors;
-    return world.real.OpenDatabase("DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" +
-                                       db::ConnectionValue(world.Native(database)) + ";",
+    return world.real.OpenDatabase(odbc.empty()
+                                       ? "DRIVER={Microsoft Access Driver (*.mdb)};DBQ=" +
+                                             db::ConnectionValue(world.Native(database)) + ";"
+                                       : odbc,
                                    errors);
   }
   // The rows `sql` returns, each its columns joined with '|' ("<null>": NULL).
@@ -176,6 +190,24 @@ struct Scene {
     return world.Native(relative);
   }
 };
+
+// Points `s` at a new database `name` on the test server that
+// tests/db/with-databases.sh runs, for this process and the runs it starts,
+// with the templates' tables laid down as an office would; false when there
+// is no server.
+inline bool OnServer(Scene& s, const std::string& name) {
+  const char* config = std::getenv("INGESTOR_TEST_ODBCSYSINI");
+  if (config == nullptr) return false;
+  ::setenv("ODBCSYSINI", config, 1);  // read once per process: before any ODBC call
+  s.env.push_back("ODBCSYSINI=" + std::string(config));
+  static int made = 0;  // databases this process made
+  const std::string unique = name + "_" + std::to_string(::getpid()) + "_" + std::to_string(++made);
+  s.odbc = "DRIVER={SQL Server};Server=127.0.0.1;Database=ingestor_test;";
+  s.Query("CREATE DATABASE " + unique);
+  s.odbc = "DRIVER={SQL Server};Server=127.0.0.1;Database=" + unique + ";";
+  EXPECT_EQ(Run(INGESTOR_SAMPLE_HOST, {"--tables", s.odbc}, s.env).status, 0);
+  return true;
+}
 
 // The run's status, a text on its stderr, and texts its log holds in this
 // order ("!text": nowhere in the log, "*text": anywhere). One log line is one

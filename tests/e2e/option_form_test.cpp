@@ -80,6 +80,12 @@ TEST_F(OptionForm, RefusedLinesChangeNothing) {
       {Line(world.Native(), run + "--summary xml"), "unknown --summary value 'xml'"},
       {Line(world.Native(), run + "--database {root}/data"), "is a folder"},
       {Line(world.Native(), run + "--database {root}/a\\b.mdb"), "holds a '\\'"},
+      // A password on the command line is readable by every user in the process list.
+      {Line(world.Native(), run + "--odbc DSN=office;Pwd=secret"), "holds a password (PWD=)"},
+      {Line(world.Native(), run + "--odbc Driver={a;pwd=b};PASSWORD={c;d}"),
+       "holds a password (PASSWORD=)"},
+      {Line(world.Native(), run + "--odbc DSN=office --database L.mdb"),
+       "'--database' and '--odbc' cannot be given together"},
       // The tail's flags are checked before its folders are created.
       {{tail + "/maybe"}, "Expected True, False or a number for LEAVE, but found 'maybe'"},
       {{tail + "/0/no"}, "Expected True, False or a number for NOCOMPARE"},

@@ -13,7 +13,7 @@
 
 namespace db {
 
-enum class Dialect { SQLite, PostgreSQL, Access };
+enum class Dialect { SQLite, PostgreSQL, SqlServer, Access };
 
 // What a column holds, from its declared type.
 enum class ColumnKind { Integer, Real, Text, Date, Bit, Other };

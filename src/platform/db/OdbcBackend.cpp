@@ -19,6 +19,10 @@ namespace db {
 
 namespace {
 
+// Rows a server gets in one statement run: enough that the round trip is no
+// longer what a row costs, few enough to hold in memory.
+constexpr int kRowsPerRun = 2000;
+
 bool Ok(SQLRETURN rc) {
   return rc == SQL_SUCCESS || rc == SQL_SUCCESS_WITH_INFO;
 }
@@ -40,6 +44,10 @@ class Handle {
   }
   SQLHANDLE get() const { return handle_; }
   SQLSMALLINT type() const { return type_; }
+  void Free() {
+    if (handle_ != SQL_NULL_HANDLE) SQLFreeHandle(type_, handle_);
+    handle_ = SQL_NULL_HANDLE;
+  }
 
  private:
   SQLSMALLINT type_ = SQL_HANDLE_ENV;
@@ -101,6 +109,18 @@ std::string Upper(std::string s) {
   return s;
 }
 
+// A column name exactly as the engine reports it, quoted so that it stays one name.
+std::string QuotedName(const std::string& name, Dialect dialect) {
+  const char open = dialect == Dialect::SqlServer ? '[' : '"';
+  const char close = dialect == Dialect::SqlServer ? ']' : '"';
+  std::string quoted(1, open);
+  for (char c : name) {
+    if (c == close) quoted += close;
+    quoted += c;
+  }
+  return quoted + close;
+}
+
 ColumnKind KindOfSqlType(SQLSMALLINT type) {
   switch (type) {
     case SQL_TYPE_DATE:
@@ -154,6 +174,7 @@ class Connection {
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
   ~Connection() {
+    mark_.Free();  // before the connection it belongs to
     if (!connected_) return;
     // A transaction still open here was never committed: leave nothing of it.
     if (inTransaction_) {
@@ -183,11 +204,29 @@ class Connection {
       fatal_ = "the database is damaged";
     else if (state == "25006")
       fatal_ = "the database is read-only";
+    else if (state == "57P01" || state == "57P02" || state == "57P03")
+      fatal_ = "the database server shut down";
     else if (state == "HY008")
       fatal_ = "the database cancelled the operation";
     else if ((cls == "40" || state == "25P02") && inTransaction_)
       lost_ = true;
   }
+  // Runs `execute` (one statement run) so that a failure ends that statement
+  // only. PostgreSQL ends the whole open transaction at a failed statement,
+  // where the other engines end the statement alone: there, inside a
+  // transaction, the statement runs under a savepoint that a failure rolls
+  // back to. `execute` returns the ODBC result and notes its own failure.
+  template <typename Execute>
+  SQLRETURN StatementAlone(Execute&& execute) {
+    const bool guarded = dialect_ == Dialect::PostgreSQL && inTransaction_ && !lost_;
+    if (guarded && !Mark("SAVEPOINT ingestor_statement")) return SQL_ERROR;
+    const SQLRETURN rc = execute();
+    if (!guarded || !fatal_.empty()) return rc;
+    Mark(Ok(rc) || rc == SQL_NO_DATA ? "RELEASE SAVEPOINT ingestor_statement"
+                                     : "ROLLBACK TO SAVEPOINT ingestor_statement");
+    return rc;
+  }
+
   // Why no statement may run now, or "" when one may.
   std::string Refusal() const {
     if (!fatal_.empty()) return "The database cannot be used: " + fatal_ + ".";
@@ -197,12 +236,28 @@ class Connection {
 
   Handle env_;  // declared before dbc_: freed after it
   Handle dbc_;
+  Handle mark_;  // runs the savepoint statements
   bool connected_ = false;
   bool inTransaction_ = false;
   bool lost_ = false;  // the server rolled the open transaction back
   bool busy_ = false;  // the last failure was a lock wait that timed out
   std::string fatal_;
   Dialect dialect_ = Dialect::Access;
+
+ private:
+  bool Mark(const char* sql) {
+    if (mark_.get() == SQL_NULL_HANDLE && !mark_.Allocate(SQL_HANDLE_STMT, dbc_.get()))
+      return false;
+    const SQLRETURN rc =
+        SQLExecDirect(mark_.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql)), SQL_NTS);
+    if (!Ok(rc)) {
+      std::string state;
+      FirstDiagnostic(mark_, "", &state);
+      NoteFailure(state);
+    }
+    SQLFreeStmt(mark_.get(), SQL_CLOSE);
+    return Ok(rc);
+  }
 };
 
 class OdbcStatement final : public Statement {
@@ -279,6 +334,17 @@ class OdbcStatement final : public Statement {
   }
   std::string error() const override { return error_; }
 
+  bool RunRows(const std::vector<std::vector<Value>>& rows,
+               const std::vector<std::size_t>& positions) override {
+    return Guarded(error_, false, [&] {
+      return arrayColumns_ == 0 ? RunArrays(rows, positions) : RunAsColumnArrays(rows, positions);
+    });
+  }
+
+  // Makes RunRows hand the rows to the server as one array text for each of
+  // `columns` columns, the statement's parameters in column order.
+  void TakeColumnArrays(std::size_t columns) { arrayColumns_ = columns; }
+
  private:
   struct ColumnInfo {
     std::string name;
@@ -350,6 +416,115 @@ class OdbcStatement final : public Statement {
     return true;
   }
 
+  // The rows as one array text per column ('{"v1","v2",NULL}'), each bound
+  // as one parameter: the server reads every row of them in one statement
+  // run, each value by its column's own input rules (as it reads a file it
+  // copies in).
+  bool RunAsColumnArrays(const std::vector<std::vector<Value>>& rows,
+                         const std::vector<std::size_t>& positions) {
+    error_ = connection_->Refusal();
+    if (!error_.empty()) return false;
+    std::vector<std::string> arrays(arrayColumns_);
+    std::vector<SQLLEN> lengths(arrayColumns_);
+    std::string number;
+    for (std::size_t c = 0; c < arrayColumns_; ++c) {
+      std::string& a = arrays[c];
+      a.reserve(rows.size() * 12);
+      a = "{";
+      for (std::size_t r = 0; r < rows.size(); ++r) {
+        if (r) a += ',';
+        const std::size_t at = c < positions.size() ? positions[c] : rows[r].size();
+        const Value& v = at < rows[r].size() ? rows[r][at] : Value::Null();
+        if (v.IsNull()) {
+          a += "NULL";
+          continue;
+        }
+        a += '"';
+        const std::string_view text = v.IsText() ? v.text() : (number = v.ToText());
+        for (std::size_t from = 0;;) {
+          const std::size_t special = text.find_first_of("\"\\", from);
+          a.append(text.substr(from, special - from));
+          if (special == std::string_view::npos) break;
+          a += '\\';
+          a += text[special];
+          from = special + 1;
+        }
+        a += '"';
+      }
+      a += '}';
+      lengths[c] = static_cast<SQLLEN>(a.size());
+      if (!Ok(SQLBindParameter(stmt_.get(), static_cast<SQLUSMALLINT>(c + 1), SQL_PARAM_INPUT,
+                               SQL_C_CHAR, SQL_LONGVARCHAR, a.size(), 0, a.data(), lengths[c],
+                               &lengths[c])))
+        return Failed("The rows could not be bound.");
+    }
+    return RunOnce("The rows were not written.");
+  }
+
+  // Runs the statement as bound, alone (see StatementAlone), and closes it.
+  bool RunOnce(const char* fallback) {
+    std::string state;
+    const SQLRETURN rc = connection_->StatementAlone([&] {
+      const SQLRETURN result = SQLExecute(stmt_.get());
+      if (!Ok(result) && result != SQL_NO_DATA) {
+        error_ = FirstDiagnostic(stmt_, fallback, &state);
+        connection_->NoteFailure(state);
+      }
+      return result;
+    });
+    SQLFreeStmt(stmt_.get(), SQL_CLOSE);
+    SQLFreeStmt(stmt_.get(), SQL_RESET_PARAMS);
+    parameters_.clear();
+    if (Ok(rc) || rc == SQL_NO_DATA) return true;
+    if (error_.empty()) error_ = connection_->Refusal();
+    if (error_.empty()) error_ = fallback;
+    return false;
+  }
+
+  // Binds each parameter once to an array of the rows' values, every value as
+  // text (the server reads it as its column's type, as it reads a date), and
+  // runs the statement over the array.
+  bool RunArrays(const std::vector<std::vector<Value>>& rows,
+                 const std::vector<std::size_t>& positions) {
+    error_ = connection_->Refusal();
+    if (!error_.empty() || rows.empty()) return error_.empty();
+    const std::size_t count = rows.size();
+    const std::size_t columns = positions.size();
+    std::vector<std::string> texts(count * columns);
+    std::vector<SQLLEN> lengths(count * columns);
+    std::vector<std::size_t> widths(columns, 1);
+    for (std::size_t r = 0; r < count; ++r)
+      for (std::size_t c = 0; c < columns; ++c) {
+        const Value& v = positions[c] < rows[r].size() ? rows[r][positions[c]] : Value::Null();
+        std::string& text = texts[c * count + r];
+        text = v.IsText() ? v.text() : v.ToText();
+        lengths[c * count + r] = v.IsNull() ? SQL_NULL_DATA : static_cast<SQLLEN>(text.size());
+        widths[c] = std::max(widths[c], text.size() + 1);
+      }
+    std::vector<std::vector<char>> buffers(columns);
+    for (std::size_t c = 0; c < columns; ++c) {
+      buffers[c].assign(widths[c] * count, '\0');
+      for (std::size_t r = 0; r < count; ++r)
+        std::memcpy(buffers[c].data() + r * widths[c], texts[c * count + r].data(),
+                    texts[c * count + r].size());
+    }
+    // Column-wise arrays; a row's status is not needed: the rows land together or not at all.
+    SQLFreeStmt(stmt_.get(), SQL_RESET_PARAMS);
+    SQLSetStmtAttr(stmt_.get(), SQL_ATTR_PARAM_BIND_TYPE,
+                   reinterpret_cast<SQLPOINTER>(SQL_PARAM_BIND_BY_COLUMN), 0);
+    if (!Ok(SQLSetStmtAttr(stmt_.get(), SQL_ATTR_PARAMSET_SIZE,
+                           reinterpret_cast<SQLPOINTER>(static_cast<SQLULEN>(count)), 0)))
+      return Failed("The driver takes no rows in arrays.");
+    for (std::size_t c = 0; c < columns; ++c)
+      if (!Ok(SQLBindParameter(stmt_.get(), static_cast<SQLUSMALLINT>(c + 1), SQL_PARAM_INPUT,
+                               SQL_C_CHAR, SQL_VARCHAR, widths[c], 0, buffers[c].data(),
+                               static_cast<SQLLEN>(widths[c]), lengths.data() + c * count)))
+        return Failed("The values could not be bound.");
+    const bool written = RunOnce("The rows were not written.");
+    SQLSetStmtAttr(stmt_.get(), SQL_ATTR_PARAMSET_SIZE, reinterpret_cast<SQLPOINTER>(1), 0);
+    return written;
+  }
+
   // The number of parameter markers, or -1 when the driver cannot tell.
   int ParameterCount() {
     if (parameterCount_ == kUnknown) {
@@ -364,11 +539,18 @@ class OdbcStatement final : public Statement {
     if (!executed_) {
       error_ = connection_->Refusal();
       if (!error_.empty()) return StepResult::Error;
-      SQLRETURN rc = SQLExecute(stmt_.get());
+      std::string state;
+      const SQLRETURN rc = connection_->StatementAlone([&] {
+        const SQLRETURN result = SQLExecute(stmt_.get());
+        if (!Ok(result) && result != SQL_NO_DATA) {
+          error_ = FirstDiagnostic(stmt_, "The statement failed.", &state);
+          connection_->NoteFailure(state);
+        }
+        return result;
+      });
       if (!Ok(rc) && rc != SQL_NO_DATA) {
-        std::string state;
-        error_ = FirstDiagnostic(stmt_, "The statement failed.", &state);
-        connection_->NoteFailure(state);
+        if (error_.empty()) error_ = connection_->Refusal();
+        if (error_.empty()) error_ = "The statement could not be started.";
         // Leave the statement closed so that it can run again after new bindings.
         SQLFreeStmt(stmt_.get(), SQL_CLOSE);
         return StepResult::Error;
@@ -502,6 +684,7 @@ class OdbcStatement final : public Statement {
 
   std::shared_ptr<Connection> connection_;  // declared before stmt_: outlives it
   Handle stmt_;
+  std::size_t arrayColumns_ = 0;  // see TakeColumnArrays
   std::map<int, Parameter> parameters_;
   int parameterCount_ = kUnknown;
   bool executed_ = false;
@@ -540,14 +723,21 @@ class OdbcBackend final : public Backend {
         error = FirstDiagnostic(connection_->dbc_, "Could not allocate a statement.");
         return false;
       }
-      SQLRETURN rc =
-          SQLExecDirect(stmt.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())),
-                        static_cast<SQLINTEGER>(sql.size()));
+      const SQLRETURN rc = connection_->StatementAlone([&] {
+        const SQLRETURN result =
+            SQLExecDirect(stmt.get(), reinterpret_cast<SQLCHAR*>(const_cast<char*>(sql.c_str())),
+                          static_cast<SQLINTEGER>(sql.size()));
+        if (!Ok(result) && result != SQL_NO_DATA) {
+          std::string state;
+          error = FirstDiagnostic(stmt, "The statement failed.", &state);
+          connection_->NoteFailure(state);
+        }
+        return result;
+      });
       // SQL_NO_DATA: an UPDATE or DELETE that matched no row, which is no failure.
       if (Ok(rc) || rc == SQL_NO_DATA) return true;
-      std::string state;
-      error = FirstDiagnostic(stmt, "The statement failed.", &state);
-      connection_->NoteFailure(state);
+      if (error.empty()) error = connection_->Refusal();
+      if (error.empty()) error = "The statement could not be started.";
       return false;
     });
   }
@@ -574,11 +764,55 @@ class OdbcBackend final : public Backend {
 
   std::string RowLocator() const override { return ""; }
   Value LastInsertLocator() override { return Value::Null(); }
-  // A refused statement may end a server's whole transaction: rows go one by one.
-  int RowsPerInsert(int) const override { return 1; }
-  std::unique_ptr<Statement> PrepareRowsInsert(const std::string&, const std::vector<std::string>&,
-                                               std::string&) override {
-    return nullptr;
+  // Servers take many rows in one statement run (one round trip); other
+  // engines through ODBC take them one by one.
+  int RowsPerInsert(int) const override {
+    const Dialect dialect = connection_->dialect_;
+    return dialect == Dialect::PostgreSQL || dialect == Dialect::SqlServer ? kRowsPerRun : 1;
+  }
+  std::unique_ptr<Statement> PrepareRowsInsert(const std::string& table,
+                                               const std::vector<std::string>& columns,
+                                               std::string& error) override {
+    return Guarded(error, std::unique_ptr<Statement>(), [&]() -> std::unique_ptr<Statement> {
+      const Dialect dialect = connection_->dialect_;
+      if (columns.empty() || (dialect != Dialect::PostgreSQL && dialect != Dialect::SqlServer))
+        return nullptr;
+      std::string names, marks, casts;
+      if (dialect == Dialect::PostgreSQL) {
+        // Each column's type without its length, so that a value too long
+        // for its column is refused by the column, as a row alone would be.
+        auto types = Prepare(
+            "SELECT attname, format_type(atttypid, NULL) FROM pg_attribute "
+            "WHERE attrelid = ?::regclass AND attnum > 0 AND NOT attisdropped",
+            error);
+        if (!types || !types->Bind(1, Value::Text(table))) return nullptr;
+        std::map<std::string, std::string> typeOf;
+        for (StepResult step; (step = types->Step()) == StepResult::Row;)
+          typeOf[types->Column(0).ToText()] = types->Column(1).ToText();
+        for (std::size_t i = 0; i < columns.size(); ++i) {
+          const auto type = typeOf.find(columns[i]);
+          if (type == typeOf.end()) return nullptr;
+          // Set-returning functions side by side in the select list yield
+          // their n-th elements together, row by row, without a stored copy;
+          // each array is read with its column type's own input rules.
+          casts += (i ? ", " : "") + std::string("unnest(?::") + type->second + "[])";
+        }
+      }
+      for (const std::string& column : columns) {
+        names += (names.empty() ? "" : ", ") + QuotedName(column, dialect);
+        if (dialect == Dialect::SqlServer) marks += marks.empty() ? "?" : ", ?";
+      }
+      // PostgreSQL reads the rows from one array of each column's values;
+      // SQL Server takes parameter arrays.
+      const std::string sql =
+          dialect == Dialect::PostgreSQL
+              ? "INSERT INTO " + table + " (" + names + ") SELECT " + casts
+              : "INSERT INTO " + table + " (" + names + ") VALUES (" + marks + ")";
+      auto statement = std::make_unique<OdbcStatement>(connection_);
+      if (!statement->Prepare(sql, error)) return nullptr;
+      if (dialect == Dialect::PostgreSQL) statement->TakeColumnArrays(columns.size());
+      return statement;
+    });
   }
 
   bool InTransaction() override { return connection_->inTransaction_ && !connection_->lost_; }
@@ -630,6 +864,7 @@ Dialect DialectOfDbms(const std::string& name) {
   const std::string upper = Upper(name);
   if (upper.rfind("SQLITE", 0) == 0) return Dialect::SQLite;
   if (upper.rfind("POSTGRESQL", 0) == 0) return Dialect::PostgreSQL;
+  if (upper.find("SQL SERVER") != std::string::npos) return Dialect::SqlServer;
   return Dialect::Access;
 }
 

@@ -144,6 +144,12 @@ TEST(AccessSqlTest, TranslatesEachStatementForEachDialect) {
       EXPECT_EQ(Translate(c.sql, Dialect::PostgreSQL), c.pg == "=" ? c.sql : c.pg) << c.sql;
     }
   }
+  // SQL Server keeps the brackets, numbers keys itself and holds any text.
+  EXPECT_EQ(Translate("CREATE TABLE [My T] ([Key] COUNTER(1, 1), B BYTE, H TEXT(9), I TEXT, "
+                      "J MEMO, L DOUBLE, O DATETIME, G BIT)",
+                      Dialect::SqlServer),
+            "CREATE TABLE [My T] ([Key] INT IDENTITY(1,1) PRIMARY KEY, B SMALLINT, H NVARCHAR(9), "
+            "I NVARCHAR(255), J NVARCHAR(MAX), L FLOAT, O DATETIME2, G BIT)");
 }
 
 }  // namespace
