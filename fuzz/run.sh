@@ -4,8 +4,9 @@
 #   fuzz/run.sh [--build] [--merge] SECONDS_PER_TARGET [TARGET...]
 #
 #   --build   configure and build the "fuzz" preset first (clang, libFuzzer)
-#   --merge   afterwards, merge the inputs that found new coverage into the
-#             committed corpus fuzz/corpus/<target>/ (never done otherwise)
+#   --merge   afterwards, merge the inputs that reach code edges the committed
+#             corpus fuzz/corpus/<target>/ does not into it (never done
+#             otherwise); hit counts are not weighed, so it stays small
 #   TARGET    target names (responses, lenders, ...); all targets when none
 #
 # Each target runs over a scratch copy of its corpus and its regression
@@ -33,7 +34,7 @@ all_targets=(responses file_index lenders neighborhoods comparables ini_file reg
   command_line like_pattern access_sql version_info)
 
 usage() {
-  sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//' >&2
+  sed -n '2,26p' "$0" | sed 's/^# \{0,1\}//' >&2
   exit 2
 }
 
@@ -128,7 +129,7 @@ for t in "${targets[@]}"; do
   # are tens of KB each, so its committed corpus stays the seeds.
   if [[ $merge -eq 1 && $result == ok && $t != version_info ]]; then
     mkdir -p "$here/corpus/$t"
-    (cd "$work" && "$binary" -merge=1 -rss_limit_mb=512 -timeout=10 "$here/corpus/$t" \
+    (cd "$work" && "$binary" -merge=1 -use_counters=0 -rss_limit_mb=512 -timeout=10 "$here/corpus/$t" \
       "$work/corpus" >"$work/merge.log" 2>&1) ||
       echo "fuzz/run.sh: merging into fuzz/corpus/$t failed" >&2
   fi
