@@ -126,7 +126,7 @@ for t in "${targets[@]}"; do
   rows+=("$(printf "$row_format" "$t" "$runs" "$speed" "${cov:-0}" "$corpus" "$result")")
 
   # The version reader's seeds are whole executables: inputs grown from them
-  # are tens of KB each, so its committed corpus stays the seeds.
+  # are tens of KB each, so only small ones are added to its corpus, by hand.
   if [[ $merge -eq 1 && $result == ok && $t != version_info ]]; then
     mkdir -p "$here/corpus/$t"
     (cd "$work" && "$binary" -merge=1 -use_counters=0 -rss_limit_mb=512 -timeout=10 "$here/corpus/$t" \
