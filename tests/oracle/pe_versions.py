@@ -66,9 +66,12 @@ def package_files(package):
 
 def expected(path):
     """The eight values pefile reads, after the rules; None for no version."""
-    pe = pefile.PE(path, fast_load=True)
-    pe.parse_data_directories(
-        directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
+    try:
+        pe = pefile.PE(path, fast_load=True)
+        pe.parse_data_directories(
+            directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
+    except pefile.PEFormatError:
+        return None  # not a PE image (a damaged input of the fuzz corpus)
     translation, tables = None, {}
     for info in getattr(pe, "FileInfo", None) or []:
         for block in info:
