@@ -8,7 +8,8 @@
 #   make package build the Debian package (build/$(PRESET)/ingestor_VERSION_ARCH.deb)
 #   make bench   one table of every importer's speed and memory, then comparables
 #                into a private PostgreSQL server beside psql's \copy
-#   make fuzz    run every fuzz target for FUZZ_SECONDS (default 60) each
+#   make fuzz    run every fuzz target for FUZZ_SECONDS (default 60) each; one table
+#                of executions, executions a second, coverage and corpus size
 #   make mutation  apply MUTANTS (default 40) seeded random faults (SEED, default 1)
 #                to src/ one at a time and count those the suites catch
 #   make screenshots  pictures of the windows under a virtual X server
@@ -17,12 +18,15 @@
 PRESET      ?= default
 BUILD_DIR   := build/$(PRESET)
 JOBS        ?= $(shell nproc)
-# Debian packages the build and the tests need.
+# Debian packages the build and the tests need (the last line: executables
+# with version resources and an independent reader of them, for the version
+# reader's oracle test; about 8 MB installed).
 PACKAGES    := cmake ninja-build g++ pkg-config libgtest-dev googletest clang-format \
                libsqlite3-dev unixodbc-dev libsqliteodbc odbc-postgresql postgresql \
                libbenchmark-dev qt6-base-dev xvfb xauth fonts-dejavu-core \
                clang libclang-rt-14-dev sqlite3 time \
-               dpkg-dev scdoc desktop-file-utils man-db bash-completion
+               dpkg-dev scdoc desktop-file-utils man-db bash-completion \
+               python3-pefile libmono-corlib4.5-dll libmono-system-numerics4.0-cil win32-loader
 
 FUZZ_SECONDS ?= 60
 MUTANTS      ?= 40

@@ -1,12 +1,18 @@
 // One engine, one embedded database and one output folder for the whole
-// process. The database is laid down once from a schema; every input then
-// starts from those same bytes, so inputs do not see each other's rows.
+// process. The database is laid down once from a schema (tables without
+// rows) and then held in memory on one connection that outlives the engine's
+// connections, so its schema is parsed once. Every input starts from an
+// empty copy of those tables: its rows are deleted afterwards, and an input
+// that changed the schema or broke the connection gets a fresh copy of the
+// original bytes. So inputs do not see each other's rows and none waits for
+// the disk.
 // Every question is answered from a short script, then No (OK for a
 // plain message), so nothing ever waits.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -16,6 +22,7 @@
 #include "doubles/TestWorld.h"
 #include "engine/CSImportEngine.h"
 #include "importers/Importers.h"
+#include "platform/db/Backend.h"
 
 namespace fuzzing {
 
@@ -65,12 +72,24 @@ class ImporterHarness {
   // the fuzzer's leak check has nothing to chase between inputs.
   void Finish();
 
+  // Sets the process's temporary folder to /dev/shm when there is one, so that
+  // the output files every input writes stay in memory; before `world`,
+  // which makes its folder there.
+  struct InMemoryTemp {
+    InMemoryTemp();
+  } inMemoryTemp_;
   testing_doubles::TestWorld world;
   testing_doubles::RecordingOutput output{platform::OutputObject::Kind::List};
   CSImportEngine engine{world.ctx, importers::Table()};
 
  private:
+  // Undoes the last input (see above); `afresh` always reloads the bytes.
+  bool Restore(bool afresh);
+
   std::string database_;  // the bytes every input starts from
+  std::unique_ptr<db::Backend> live_;
+  std::vector<std::string> tables_;  // every table, sqlite_sequence included
+  std::string schemaVersion_;
   std::vector<std::string> written_;
 };
 

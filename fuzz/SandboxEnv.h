@@ -8,6 +8,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/Env.h"
@@ -26,6 +27,12 @@ class SandboxEnv final : public platform::Env {
   // Forgets the folders created so far.
   void Reset() { createdFolders_.clear(); }
   const std::set<std::string>& CreatedFolders() const { return createdFolders_; }
+  // Serves `bytes` (copied) as the contents of the file `path`, for reading
+  // only; the path must be spelled as the reader spells it.
+  void SetFileInMemory(std::string path, std::string_view bytes) {
+    memoryPath_ = std::move(path);
+    memoryBytes_.assign(bytes);
+  }
   // Replaces the real executable check (nullptr restores it).
   void SetExecutableCheck(std::function<bool(const std::string&)> check) {
     executable_ = std::move(check);
@@ -106,6 +113,7 @@ class SandboxEnv final : public platform::Env {
   std::string programFolder_;
   std::set<std::string> createdFolders_;
   std::function<bool(const std::string&)> executable_;
+  std::string memoryPath_, memoryBytes_;
 };
 
 // Maps every drive prefix ("C:" ... "Z:") to `nativeRoot` for the whole

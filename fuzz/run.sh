@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
-# Runs the fuzz targets for a while each and prints one line per target.
+# Runs the fuzz targets for a while each and prints one table of them.
 #
 #   fuzz/run.sh [--build] [--merge] SECONDS_PER_TARGET [TARGET...]
 #
 #   --build   configure and build the "fuzz" preset first (clang, libFuzzer)
-#   --merge   afterwards, merge the inputs that found new coverage into the
-#             committed corpus fuzz/corpus/<target>/ (never done otherwise)
+#   --merge   afterwards, merge the inputs that reach code edges the committed
+#             corpus fuzz/corpus/<target>/ does not into it (never done
+#             otherwise); hit counts are not weighed, so it stays small
 #   TARGET    target names (responses, lenders, ...); all targets when none
 #
 # Each target runs over a scratch copy of its corpus and its regression
@@ -13,9 +14,10 @@
 # importers leak-check once at the end instead of after every input). A
 # failing input is kept under <build dir>/fuzz/findings/<target>/.
 #
-# Summary lines, one per target:
-#   fuzz <target>: runs=<n> exec/s=<n> new_units=<n> corpus=<n> result=ok
-#   fuzz <target>: runs=<n> exec/s=<n> new_units=<n> corpus=<n> result=crash <input file>
+# The table has one row per target: the executions, executions a second,
+# libFuzzer's coverage figure (cov:, the code edges reached), the inputs in
+# the corpus at the end, and "ok" or "FAILED"; each failure's kept input (or
+# log) is named below the table.
 # Exit status: 0 when every target ran clean, 1 when any target failed
 # (crash, sanitizer report, timeout, out of memory, leak), 2 on a usage or
 # build error.
@@ -29,10 +31,10 @@ root=$(cd "$here/.." && pwd)
 build_dir=${FUZZ_BUILD_DIR:-$root/build/fuzz}
 jobs=${FUZZ_JOBS:-2}
 all_targets=(responses file_index lenders neighborhoods comparables ini_file reg_store
-  command_line like_pattern access_sql)
+  command_line like_pattern access_sql version_info)
 
 usage() {
-  sed -n '2,24p' "$0" | sed 's/^# \{0,1\}//' >&2
+  sed -n '2,26p' "$0" | sed 's/^# \{0,1\}//' >&2
   exit 2
 }
 
@@ -74,6 +76,8 @@ stat() {
 }
 
 failed=0
+rows=()
+failures=()
 for t in "${targets[@]}"; do
   binary=$build_dir/fuzz/fuzz_$t
   if [[ ! -x $binary ]]; then
@@ -100,7 +104,7 @@ for t in "${targets[@]}"; do
 
   runs=$(stat "$log" number_of_executed_units '^#')
   speed=$(stat "$log" average_exec_per_sec 'exec/s:')
-  units=$(stat "$log" new_units_added 'NEW_UNITS_ADDED')
+  cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | grep -o '[0-9]*$')
   corpus=$(find "$work/corpus" -type f | wc -l)
   artifact=$(find "$work/artifacts" -type f | head -1)
   if [[ $status -eq 0 && -z $artifact ]]; then
@@ -112,18 +116,26 @@ for t in "${targets[@]}"; do
     cp "$log" "$keep/last.log"
     if [[ -n $artifact ]]; then
       cp "$artifact" "$keep/"
-      result="crash $keep/$(basename "$artifact")"
+      failures+=("$t: $keep/$(basename "$artifact")")
     else
-      result="crash (exit $status, no input kept; see $keep/last.log)"
+      failures+=("$t: exit $status, no input kept; see $keep/last.log")
     fi
+    result=FAILED
   fi
-  echo "fuzz $t: runs=$runs exec/s=$speed new_units=$units corpus=$corpus result=$result"
+  row_format='%-14s %10s %8s %6s %7s  %s'
+  rows+=("$(printf "$row_format" "$t" "$runs" "$speed" "${cov:-0}" "$corpus" "$result")")
 
-  if [[ $merge -eq 1 && $result == ok ]]; then
+  # The version reader's seeds are whole executables: inputs grown from them
+  # are tens of KB each, so only small ones are added to its corpus, by hand.
+  if [[ $merge -eq 1 && $result == ok && $t != version_info ]]; then
     mkdir -p "$here/corpus/$t"
-    (cd "$work" && "$binary" -merge=1 -rss_limit_mb=512 -timeout=10 "$here/corpus/$t" \
+    (cd "$work" && "$binary" -merge=1 -use_counters=0 -rss_limit_mb=512 -timeout=10 "$here/corpus/$t" \
       "$work/corpus" >"$work/merge.log" 2>&1) ||
       echo "fuzz/run.sh: merging into fuzz/corpus/$t failed" >&2
   fi
 done
+
+printf '%-14s %10s %8s %6s %7s  %s\n' target executions exec/s cov corpus result
+printf '%s\n' "${rows[@]}"
+for f in "${failures[@]}"; do echo "failed: $f"; done
 exit $failed

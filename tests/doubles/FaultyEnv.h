@@ -52,6 +52,9 @@ class FaultyEnv final : public platform::Env {
   }
   void SetProgramFolder(std::string folder) { programFolder_ = std::move(folder); }
   void SetCurrentFolder(std::string folder) { currentFolder_ = std::move(folder); }
+  // Opens every database with `opener` instead of the connection string.
+  using Opener = std::function<std::unique_ptr<db::Backend>(std::vector<std::string>&)>;
+  void SetDatabaseOpener(Opener opener) { opener_ = std::move(opener); }
 
   // Not faulted: no test needs them to fail.
   std::optional<platform::FileInfo> Stat(const std::string& p) override { return real_.Stat(p); }
@@ -131,7 +134,7 @@ class FaultyEnv final : public platform::Env {
       errors.push_back("injected: OpenDatabase");
       return nullptr;
     }
-    auto backend = real_.OpenDatabase(cs, errors);
+    auto backend = opener_ ? opener_(errors) : real_.OpenDatabase(cs, errors);
     if (backend == nullptr) return nullptr;
     return std::make_unique<FaultyBackend>(std::move(backend), *this);
   }
@@ -279,6 +282,7 @@ class FaultyEnv final : public platform::Env {
   std::optional<double> monotonic_;
   std::optional<std::string> programFolder_;
   std::optional<std::string> currentFolder_;
+  Opener opener_;
 };
 
 }  // namespace testing_doubles

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstring>
 #include <functional>
 #include <map>
 
@@ -395,6 +396,27 @@ std::unique_ptr<Backend> OpenSqlite(const std::string& nativePath,
   // The default rollback journal is kept on purpose: between transactions the
   // database file alone is complete, so a plain copy of it is a good backup.
   return backend;
+}
+
+std::unique_ptr<Backend> OpenSqliteImage(std::string_view image, std::vector<std::string>& errors) {
+  sqlite3* db = nullptr;
+  int rc = sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+  // SQLite owns the copy (freed on close) and may grow it as rows are added.
+  auto* bytes =
+      rc == SQLITE_OK ? static_cast<unsigned char*>(sqlite3_malloc64(image.size() + 1)) : nullptr;
+  if (bytes != nullptr) {
+    std::memcpy(bytes, image.data(), image.size());
+    rc = sqlite3_deserialize(db, "main", bytes, static_cast<sqlite3_int64>(image.size()),
+                             static_cast<sqlite3_int64>(image.size() + 1),
+                             SQLITE_DESERIALIZE_FREEONCLOSE | SQLITE_DESERIALIZE_RESIZEABLE);
+  }
+  if (rc != SQLITE_OK || bytes == nullptr) {
+    errors.push_back(db && rc != SQLITE_OK ? sqlite3_errmsg(db) : "out of memory");
+    sqlite3_close_v2(db);
+    return nullptr;
+  }
+  sqlite3_extended_result_codes(db, 1);
+  return std::make_unique<SqliteBackend>(db);
 }
 
 }  // namespace db
