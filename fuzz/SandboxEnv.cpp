@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "doubles/MemoryFile.h"
+
 namespace fuzzing {
 
 std::string SandboxEnv::FolderKey(const std::string& path) {
@@ -57,29 +59,10 @@ std::optional<std::string> SandboxEnv::ReadWholeFile(const std::string& path, st
   return real_.ReadWholeFile(path, reason);
 }
 
-namespace {
-
-class MemoryFile final : public platform::ReadableFile {
- public:
-  explicit MemoryFile(std::string_view bytes) : bytes_(bytes) {}
-  std::uint64_t Size() const override { return bytes_.size(); }
-  std::int64_t ReadAt(std::uint64_t offset, char* buffer, std::size_t n, std::string&) override {
-    if (offset >= bytes_.size()) return 0;
-    n = std::min<std::size_t>(n, bytes_.size() - offset);
-    std::memcpy(buffer, bytes_.data() + offset, n);
-    return static_cast<std::int64_t>(n);
-  }
-
- private:
-  std::string_view bytes_;
-};
-
-}  // namespace
-
 std::unique_ptr<platform::ReadableFile> SandboxEnv::OpenForReading(const std::string& path,
                                                                    std::string& reason) {
   if (!memoryPath_.empty() && path == memoryPath_)
-    return std::make_unique<MemoryFile>(memoryBytes_);
+    return std::make_unique<testing_doubles::MemoryFile>(memoryBytes_);
   return real_.OpenForReading(path, reason);
 }
 

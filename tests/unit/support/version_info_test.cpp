@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "doubles/MemoryFile.h"
 #include "doubles/TestWorld.h"
 #include "support/ElfVersionBlock.h"
 #include "support/PeVersionResource.h"
@@ -17,21 +18,7 @@ using namespace std::string_literals;
 
 namespace {
 
-// A file held in memory, for cutting images at every length cheaply.
-class MemoryFile final : public platform::ReadableFile {
- public:
-  explicit MemoryFile(std::string bytes) : bytes_(std::move(bytes)) {}
-  std::uint64_t Size() const override { return bytes_.size(); }
-  std::int64_t ReadAt(std::uint64_t offset, char* buffer, std::size_t n, std::string&) override {
-    if (offset >= bytes_.size()) return 0;
-    n = std::min<std::size_t>(n, bytes_.size() - offset);
-    std::memcpy(buffer, bytes_.data() + offset, n);
-    return static_cast<std::int64_t>(n);
-  }
-
- private:
-  std::string bytes_;
-};
+using testing_doubles::MemoryFile;
 
 void Put(std::string& s, std::size_t at, std::uint32_t v, int width) {
   if (s.size() < at + width) s.resize(at + width);
@@ -171,7 +158,7 @@ TEST_F(VersionInfoTest, ReportsTheStringsOfAnImageOrNone) {
     EXPECT_EQ(entry, modVersion::kNoVersionInformation) << "case " << i;
   }
   for (std::size_t n = 0; n < good.size(); ++n) {
-    MemoryFile cut(good.substr(0, n));
+    MemoryFile cut(std::string_view(good).substr(0, n));
     EXPECT_FALSE(support::PeVersionResource::Read(cut).has_value()) << "cut at " << n;
   }
   // A missing file or a read error is no version data.
