@@ -112,7 +112,7 @@ if [ -f /usr/share/bash-completion/bash_completion ]; then
   done <<'CASES'
 ingestor --type|responses private-responses global-responses private-global-responses file-index lenders neighborhoods comparables
 ingestor --on-conflict|ask keep overwrite
-ingestor --type lenders --quiet|--extractor --source --output --database --keep-extracted --no-compare --terminate-records --on-conflict --summary
+ingestor --type lenders --quiet|--extractor --source --output --database --odbc --keep-extracted --no-compare --terminate-records --on-conflict --summary
 CASES
   got=$(complete_line ingestor --type le)
   [ "$got" = lenders ] || fail "completing '--type le': '$got'"
