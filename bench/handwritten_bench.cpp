@@ -187,8 +187,10 @@ namespace supp = layouts::supplement;
 void Comparables(Database& db, const std::filesystem::path& dir) {
   const std::string table = ResourceString(res::kComparablesTable);
   const auto start = std::chrono::steady_clock::now();
-  for (const std::string& script : {comps::CreateTableScript(), ResourceString(res::kCreateIdIndex),
-                                    std::string(comps::kWcidIndexScript)})
+  // The table and index the import makes (its unique index on ID is the
+  // INTEGER PRIMARY KEY itself on SQLite, so there is none).
+  for (const std::string& script :
+       {comps::CreateTableScript(), std::string(comps::kWcidIndexScript)})
     db.Run(Script(script, table));
   const double created = Seconds(start);
   std::vector<std::string> names;
@@ -316,8 +318,8 @@ double Responses(Database& db, const std::string& path) {
         insert.Step();
       },
       [&] {
+        // As the import makes it: no unique index duplicating the INTEGER PRIMARY KEY.
         db.Run(Script(ResourceString(res::kCreateResponsesTable), table));
-        db.Run(Script(ResourceString(res::kCreateIdIndex), table));
         made = std::make_unique<Statement>(db, InsertSql(table, names));
       });
 }

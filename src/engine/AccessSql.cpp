@@ -459,6 +459,31 @@ std::string Bracket(std::string_view name) {
   return "[" + EscapeBracketed(name) + "]";
 }
 
+std::optional<IndexedColumn> UniqueIndexOfOneColumn(std::string_view sql) {
+  try {
+    const Tokens tokens = Tokenize(sql);
+    std::size_t i = Next(tokens, 0);
+    for (const char* word : {"CREATE", "UNIQUE", "INDEX"}) {
+      if (!IsKeyword(tokens, i, word)) return std::nullopt;
+      i = Next(tokens, i + 1);
+    }
+    if (!IsName(tokens, i) || !IsKeyword(tokens, Next(tokens, i + 1), "ON")) return std::nullopt;
+    const std::size_t table = Next(tokens, Next(tokens, i + 1) + 1);
+    const std::size_t open = IsName(tokens, table) ? Next(tokens, table + 1) : kNone;
+    const std::size_t column = IsPunct(tokens, open, '(') ? Next(tokens, open + 1) : kNone;
+    if (!IsName(tokens, column)) return std::nullopt;
+    std::size_t close = Next(tokens, column + 1);
+    if (IsKeyword(tokens, close, "ASC")) close = Next(tokens, close + 1);
+    if (!IsPunct(tokens, close, ')')) return std::nullopt;
+    const std::size_t end = Next(tokens, close + 1);
+    if (end != kNone && !(IsPunct(tokens, end, ';') && Next(tokens, end + 1) == kNone))
+      return std::nullopt;
+    return IndexedColumn{NameOf(tokens[table]), NameOf(tokens[column])};
+  } catch (...) {
+    return std::nullopt;  // out of memory: the statement runs as written
+  }
+}
+
 std::string Translate(std::string_view sql, db::Dialect dialect) {
   try {
     if (dialect == db::Dialect::Access) return std::string(sql);

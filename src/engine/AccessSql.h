@@ -4,6 +4,7 @@
 // SINGLE, DATE, and index names that are per table.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,6 +27,14 @@ namespace accesssql {
 //              sort as in SQLite.
 //  Access:     unchanged.
 std::string Translate(std::string_view sql, db::Dialect dialect);
+
+// The table and the column of "CREATE UNIQUE INDEX name ON table (column)",
+// an index of one column (ASC allowed), names without brackets; nullopt for
+// any other statement.
+struct IndexedColumn {
+  std::string table, column;
+};
+std::optional<IndexedColumn> UniqueIndexOfOneColumn(std::string_view sql);
 
 // A name as the host's SQL writes it whatever it holds: in brackets, a ']'
 // of the name doubled. Translate turns it into the engine's quoted form.

@@ -1,6 +1,8 @@
 #include "engine/DbConnection.h"
 
 #include <cstdlib>
+#include <memory>
+#include <optional>
 
 #include "engine/AccessSql.h"
 
@@ -34,6 +36,25 @@ double BusySeconds(platform::Env& env) {
   if (end == text->c_str() || *end != '\0' || !(seconds >= 0) || seconds > 1e9)
     return kDefaultBusySeconds;
   return seconds;
+}
+
+// On SQLite a table's INTEGER PRIMARY KEY is the row's own key, unique
+// already; a unique index on that column alone is a second copy of it that
+// every insert pays for and no look-up uses. The column must be the whole
+// key: an index on one column of a key of several is kept.
+bool DuplicatesRowKey(db::Backend& backend, const accesssql::IndexedColumn& index) {
+  std::string error;
+  std::unique_ptr<db::Statement> query = backend.Prepare(
+      "SELECT SUM(pk > 0) = 1 AND SUM(pk = 1 AND name = ?2 COLLATE NOCASE AND "
+      "upper(type) = 'INTEGER') = 1 FROM pragma_table_info(?1)",
+      error);
+  const db::Value table = db::Value::Text(index.table);
+  const db::Value column = db::Value::Text(index.column);
+  if (!query || !query->Bind(1, table) || !query->Bind(2, column) ||
+      query->Step() != db::StepResult::Row)
+    return false;  // the index is made, as asked
+  const db::Value answer = query->Column(0);
+  return answer.IsInteger() && answer.integer() == 1;
 }
 
 }  // namespace
@@ -79,6 +100,10 @@ bool DbConnection::Execute(const std::string& sql) {
   if (!backend_) {
     errors_.push_back("The connection is not open.");
     return false;
+  }
+  if (backend_->dialect() == db::Dialect::SQLite) {
+    const std::optional<accesssql::IndexedColumn> index = accesssql::UniqueIndexOfOneColumn(sql);
+    if (index && DuplicatesRowKey(*backend_, *index)) return true;
   }
   std::string error;
   if (backend_->Execute(Translate(sql), error)) return true;

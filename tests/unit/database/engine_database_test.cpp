@@ -102,6 +102,7 @@ TEST_F(EngineDatabaseTest,
        "CREATE TABLE [x(a INT);DROP TABLE Resp;CREATE TABLE pwned] (A SHORT)"},
       {"a]b", "CREATE TABLE %s (A SHORT)", "CREATE TABLE [a]]b] (A SHORT)"},
       {"a]b", "CREATE UNIQUE INDEX ID ON [%s] (A)", "CREATE UNIQUE INDEX ID ON [a]]b] (A)"},
+      {"Resp", ResourceString(502), "CREATE UNIQUE INDEX ID ON [Resp] (ID)"},
       {"T", "CREATE TABLE %s (A SHORT); DROP TABLE Resp",
        "CREATE TABLE [T] (A SHORT); DROP TABLE Resp",
        false},  // two statements: not even the first runs
@@ -124,7 +125,13 @@ TEST_F(EngineDatabaseTest,
   EXPECT_EQ(session.CurrentRecordset()->Field("Data").ToText(), "%S");
   for (const char* table : {"[a]]b]", "[x(a INT);DROP TABLE Resp;CREATE TABLE pwned]"})
     EXPECT_EQ(session.OpenRecordset("SELECT * FROM " + std::string(table), false), 1) << table;
-  EXPECT_TRUE(TakeLog().empty());
+  // Resp's ID is its INTEGER PRIMARY KEY: a unique index of it alone would be
+  // that key again, so none was made; the one of a]b's plain column was.
+  EXPECT_EQ(session.OpenRecordset("SELECT * FROM sqlite_master WHERE type = 'index'", false), -1);
+  EXPECT_EQ(session.CurrentRecordset()->Field("name").ToText(), "a]b_ID");
+  session.CurrentRecordset()->MoveNext();
+  EXPECT_TRUE(session.CurrentRecordset()->Eof());
+  EXPECT_EQ(TakeLog(), Lines{});
   // A failed set stays current, with the driver's reason logged.
   EXPECT_EQ(session.OpenRecordset("SELECT * FROM [T]", true), 0);
   Lines log = TakeLog();
