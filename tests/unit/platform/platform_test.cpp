@@ -44,6 +44,10 @@ TEST_F(PosixEnvTest, CopyFileNeverDamagesTheDestination) {
   world.Write("a.txt", "source");
   world.Write("b.txt", "existing");
   world.MakeFolder("folder");
+  // Copied a piece of some megabytes at a time: two whole pieces and a tail.
+  std::string big((16 << 20) + 3, '\0');
+  for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7 + i / 8191);
+  world.Write("big.bin", big);
   // Each failure says why, in the system's words.
   struct Case {
     const char *from, *to;
@@ -57,7 +61,7 @@ TEST_F(PosixEnvTest, CopyFileNeverDamagesTheDestination) {
            {"missing.txt", "out.txt", false, false, "No such file or directory"},
            {"folder", "out.txt", false, false, "Is a directory"},
            {"a.txt", "folder", false, false, "Is a directory"},  // a folder is not replaced
-           {"a.txt", "b.txt", false, true}}) {
+           {"a.txt", "b.txt", false, true}, {"big.bin", "big.copy", true, true}}) {
     // clang-format on
     std::string reason;
     EXPECT_EQ(env.CopyFile(P(c.from), P(c.to), c.failIfExists, reason), c.copied) << c.to;
@@ -65,7 +69,9 @@ TEST_F(PosixEnvTest, CopyFileNeverDamagesTheDestination) {
   }
   EXPECT_EQ(world.Read("a.txt"), "source");
   EXPECT_EQ(world.Read("b.txt"), "source");
-  EXPECT_EQ(NamesIn(world.Native()), (std::set<std::string>{"a.txt", "b.txt", "folder"}));
+  EXPECT_TRUE(world.Read("big.copy") == big);
+  EXPECT_EQ(NamesIn(world.Native()),
+            (std::set<std::string>{"a.txt", "b.txt", "big.bin", "big.copy", "folder"}));
   EXPECT_TRUE(NamesIn(world.Native("folder")).empty());
 }
 
