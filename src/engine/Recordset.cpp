@@ -98,20 +98,6 @@ bool TakeNumber(std::string_view& s, int maxDigits, int& out) {
 // (YYYY-MM-DD), optionally followed by a time; ISO text when it names a
 // calendar day, nullopt otherwise.
 std::optional<std::string> IsoDate(std::string_view text) {
-  // MM-DD-YYYY exactly, the form every imported date has, is read directly.
-  auto digit = [&](std::size_t i) { return text[i] >= '0' && text[i] <= '9'; };
-  if (text.size() == 10 && (text[2] == '-' || text[2] == '/') && text[5] == text[2] && digit(0) &&
-      digit(1) && digit(3) && digit(4) && digit(6) && digit(7) && digit(8) && digit(9)) {
-    auto number = [&](std::size_t at, std::size_t n) {
-      int v = 0;
-      for (std::size_t i = at; i < at + n; ++i) v = v * 10 + (text[i] - '0');
-      return v;
-    };
-    if (!IsCalendarDate(number(6, 4), number(0, 2), number(3, 2))) return std::nullopt;
-    std::string iso(text.substr(6, 4));
-    iso.append(1, '-').append(text.substr(0, 2)).append(1, '-').append(text.substr(3, 2));
-    return iso;
-  }
   std::string_view s = SkipSpaces(text);
   int a, b, c;
   std::string_view rest = s;
@@ -156,6 +142,31 @@ std::optional<std::string> IsoDate(std::string_view text) {
   date += '-';
   support::AppendPadded(date, static_cast<unsigned>(d), 2);
   return date + time;
+}
+
+// Rewrites a date's text as "YYYY-MM-DD[ hh:mm:ss]"; false, the text
+// unchanged, when it is no calendar date.
+bool ToIsoDate(std::string& text) {
+  // MM-DD-YYYY exactly, the form every imported date has, is reordered where
+  // it stands: the same ten characters, so nothing is allocated.
+  auto digit = [&](std::size_t i) { return text[i] >= '0' && text[i] <= '9'; };
+  if (text.size() == 10 && (text[2] == '-' || text[2] == '/') && text[5] == text[2] && digit(0) &&
+      digit(1) && digit(3) && digit(4) && digit(6) && digit(7) && digit(8) && digit(9)) {
+    auto number = [&](std::size_t at, std::size_t n) {
+      int v = 0;
+      for (std::size_t i = at; i < at + n; ++i) v = v * 10 + (text[i] - '0');
+      return v;
+    };
+    if (!IsCalendarDate(number(6, 4), number(0, 2), number(3, 2))) return false;
+    const char iso[] = {text[6], text[7], text[8], text[9], '-',
+                        text[0], text[1], '-',     text[3], text[4]};
+    text.assign(iso, sizeof iso);
+    return true;
+  }
+  std::optional<std::string> iso = IsoDate(text);
+  if (!iso) return false;
+  text = std::move(*iso);
+  return true;
 }
 
 // One "Col = literal" term of a filter condition.
@@ -493,9 +504,7 @@ bool Recordset::Coerce(int position, db::Value& value) const {
     }
     case db::ColumnKind::Date: {
       if (!value.IsText()) return mismatch("a date");
-      auto iso = IsoDate(value.text());
-      if (!iso) return mismatch("a calendar date");
-      value = db::Value::Text(std::move(*iso));
+      if (!ToIsoDate(value.text())) return mismatch("a calendar date");
       return true;
     }
     case db::ColumnKind::Text:

@@ -33,6 +33,9 @@ class Value {
   std::int64_t integer() const { return std::get<std::int64_t>(v_); }
   double real() const { return std::get<double>(v_); }
   const std::string& text() const { return std::get<std::string>(v_); }
+  // A text value's characters, for building it in place (no copy of a
+  // finished string, which for short texts would copy the characters).
+  std::string& text() { return std::get<std::string>(v_); }
 
   // The value as text: "" for NULL, decimal for numbers (reals in the
   // shortest form that reads back the same).
