@@ -255,6 +255,7 @@ void Recordset::Close() {
   held_.clear();
   spare_.clear();
   heldInsert_.reset();
+  heldPerStatement_ = 0;
   allRowsLoaded_ = false;
   addedUnlisted_ = false;
   position_ = 0;
@@ -554,16 +555,24 @@ db::Statement* Recordset::PrepareInsert() {
 }
 
 std::size_t Recordset::RowsPerStatement() const {
-  const db::Backend* backend = connection_.backend();
-  const int columns = static_cast<int>(std::count(heldColumns_.begin(), heldColumns_.end(), 1));
-  return backend == nullptr ? 1 : static_cast<std::size_t>(backend->RowsPerInsert(columns));
+  // Asked after every held row: known once for the held columns.
+  if (heldPerStatement_ == 0) {
+    const db::Backend* backend = connection_.backend();
+    const int columns = static_cast<int>(std::count(heldColumns_.begin(), heldColumns_.end(), 1));
+    heldPerStatement_ =
+        backend == nullptr ? 1 : static_cast<std::size_t>(backend->RowsPerInsert(columns));
+  }
+  return heldPerStatement_;
 }
 
 bool Recordset::Hold() {
   if (!holdNewRows_ || editMode_ != kEditAdd || !indexes_.empty() || !locatorIndexes_.empty())
     return false;
   if (held_.empty()) {
-    if (touched_ != heldColumns_) heldInsert_.reset();
+    if (touched_ != heldColumns_) {
+      heldInsert_.reset();
+      heldPerStatement_ = 0;
+    }
     heldColumns_ = touched_;
   } else if (touched_ != heldColumns_) {
     return false;

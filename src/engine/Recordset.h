@@ -221,6 +221,7 @@ class Recordset {
   std::vector<char> heldColumns_;              // the columns every held row writes
   std::vector<std::size_t> heldPositions_;     // the same, as positions
   std::unique_ptr<db::Statement> heldInsert_;  // writes a full run of them
+  mutable std::size_t heldPerStatement_ = 0;   // RowsPerStatement(); 0 until asked
   std::vector<std::vector<db::Value>> spare_;  // storage of rows written, for new ones
   mutable std::string error_;
 };

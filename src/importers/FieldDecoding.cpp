@@ -44,6 +44,12 @@ float SingleValue(std::string_view field) {
 }
 
 std::string DateText(std::string_view field) {
+  std::string text;
+  AppendDateText(field, text);
+  return text;
+}
+
+void AppendDateText(std::string_view field, std::string& text) {
   namespace d = layouts::datefield;
   auto byte = [&](int offset) {
     return static_cast<unsigned>(
@@ -51,31 +57,29 @@ std::string DateText(std::string_view field) {
   };
   const unsigned day = byte(d::kDayOffset);
   const unsigned month = byte(d::kMonthOffset);
-  if (day == 0 || month == 0) return {};
+  if (day == 0 || month == 0) return;
   const unsigned year = byte(d::kYearOffset) | (byte(d::kYearOffset + 1) << 8);
   // "MM-DD-YYYY", each part at least that wide; written by hand because this
   // runs for every date of every record.
   if (month < 100 && day < 100 && year < 10000) {
-    const char text[] = {static_cast<char>('0' + month / 10),
-                         static_cast<char>('0' + month % 10),
-                         '-',
-                         static_cast<char>('0' + day / 10),
-                         static_cast<char>('0' + day % 10),
-                         '-',
-                         static_cast<char>('0' + year / 1000),
-                         static_cast<char>('0' + year / 100 % 10),
-                         static_cast<char>('0' + year / 10 % 10),
-                         static_cast<char>('0' + year % 10)};
-    return std::string(text, sizeof text);
+    const char digits[] = {static_cast<char>('0' + month / 10),
+                           static_cast<char>('0' + month % 10),
+                           '-',
+                           static_cast<char>('0' + day / 10),
+                           static_cast<char>('0' + day % 10),
+                           '-',
+                           static_cast<char>('0' + year / 1000),
+                           static_cast<char>('0' + year / 100 % 10),
+                           static_cast<char>('0' + year / 10 % 10),
+                           static_cast<char>('0' + year % 10)};
+    text.append(digits, sizeof digits);
+    return;
   }
-  std::string text;
-  text.reserve(12);
   support::AppendPadded(text, month, 2);
   text += '-';
   support::AppendPadded(text, day, 2);
   text += '-';
   support::AppendPadded(text, year, 4);
-  return text;
 }
 
 }  // namespace importers

@@ -30,5 +30,7 @@ float SingleValue(std::string_view field);
 // The packed date as "MM-DD-YYYY" (wider numbers in full), or "" when the
 // day or the month is 0. No calendar check: the database decides.
 std::string DateText(std::string_view field);
+// DateText appended to `text`.
+void AppendDateText(std::string_view field, std::string& text);
 
 }  // namespace importers

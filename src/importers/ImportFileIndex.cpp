@@ -63,7 +63,7 @@ const importers::Framing kFraming{
 // An empty date text is blank, which the record set stores as NULL; a text
 // naming no calendar day is refused by it and reported against the record.
 db::Value DateField(std::string_view head, layouts::Field field) {
-  return db::Value::Text(importers::DateText(importers::Slice(head, field)));
+  return importers::DateValue(importers::Slice(head, field));
 }
 
 }  // namespace

@@ -65,7 +65,7 @@ db::Value MainValue(std::string_view head, layouts::Field field) {
       return db::Value::Real(importers::SingleValue(bytes));
     case layouts::FieldKind::Date:
       // An empty date is blank text, which the record set stores as NULL.
-      return db::Value::Text(importers::DateText(bytes));
+      return importers::DateValue(bytes);
     case layouts::FieldKind::Text:
       break;
   }

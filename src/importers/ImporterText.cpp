@@ -1,5 +1,6 @@
 #include "importers/ImporterText.h"
 
+#include "importers/FieldDecoding.h"
 #include "support/Windows1252.h"
 
 namespace importers {
@@ -33,6 +34,12 @@ db::Value TextValue(std::string_view bytes) {
   // Converted straight into the value: every text field of every record passes here.
   db::Value value = db::Value::Text({});
   support::AppendWindows1252AsUtf8(bytes, value.text());
+  return value;
+}
+
+db::Value DateValue(std::string_view field) {
+  db::Value value = db::Value::Text({});
+  AppendDateText(field, value.text());
   return value;
 }
 

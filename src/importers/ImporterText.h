@@ -20,5 +20,7 @@ std::string DoubleApostrophes(std::string_view text);
 
 // Record text (Windows-1252 bytes) as a database text value (UTF-8).
 db::Value TextValue(std::string_view bytes);
+// A packed date field as its DateText: blank text (stored as NULL) when no date.
+db::Value DateValue(std::string_view field);
 
 }  // namespace importers
