@@ -424,6 +424,7 @@ int Recordset::FieldIndex(std::string_view name) const {
 
 db::Value Recordset::Field(int position) const {
   if (position < 0 || position >= FieldCount()) return db::Value::Null();
+  if (editMode_ == kEditAdd && !touched_[position]) return db::Value::Null();
   if (editMode_ != kEditNone) return pending_[position];
   Row* row = Current();
   if (row == nullptr) return db::Value::Null();
@@ -521,7 +522,10 @@ bool Recordset::AddNew() {
   if (!open_) return Fail("The record set is not open.");
   if (!writable_) return Fail("The record set is read-only.");
   if (editMode_ != kEditNone && !Update()) return false;
-  pending_.assign(columns_.size(), db::Value::Null());
+  // A row re-used from held rows already written (Hold) keeps its values'
+  // storage: a column this row does not set reads as NULL (Field,
+  // InsertPending) and is never bound, so an old value is never seen.
+  if (pending_.size() != columns_.size()) pending_.assign(columns_.size(), db::Value::Null());
   touched_.assign(columns_.size(), false);
   editMode_ = kEditAdd;
   return true;
@@ -590,8 +594,11 @@ bool Recordset::Hold() {
   if (!spare_.empty()) {
     pending_ = std::move(spare_.back());
     spare_.pop_back();
+  } else {
+    pending_.clear();
   }
-  CancelUpdate();
+  editMode_ = kEditNone;
+  touched_.clear();
   return true;
 }
 
@@ -669,6 +676,8 @@ bool Recordset::InsertPending() {
   row->locator = connection_.backend()->LastInsertLocator();
   // Untouched columns hold whatever the engine chose (an auto-number, a default).
   row->complete = parameter == static_cast<int>(columns_.size());
+  for (std::size_t c = 0; c < columns_.size(); ++c)
+    if (!touched_[c]) pending_[c] = db::Value::Null();
   row->values.swap(pending_);
   if (!row->complete) row->written = touched_;
   // Rows are listed only when something already looks them up (a filter's key

@@ -211,6 +211,28 @@ TEST_P(RecordsetSuite, ValuesAreStoredExactlyAndBadOnesRefused) {
       << dates.error();
   ASSERT_TRUE(dates.AddNew() && dates.SetField("Sold", Value::Text("12-31-1999")) && dates.Update())
       << dates.error();
+  // Rows written many to a statement lend their storage to the rows after
+  // them: a column a later row leaves unset is NULL, never an earlier value.
+  dates.HoldNewRows(true);
+  auto hold = [&] {
+    ASSERT_TRUE(dates.AddNew() && dates.SetField("Sold", Value::Text("01-02-2003")) &&
+                dates.SetField("Price", Value::Integer(1)) && dates.Hold())
+        << dates.error();
+  };
+  do hold();
+  while (dates.HeldRows() < dates.RowsPerStatement());
+  Strings outcomes;
+  dates.WriteHeld(outcomes);
+  EXPECT_EQ(outcomes, Strings(dates.RowsPerStatement()));
+  hold();  // the row after it is a written one's storage
+  ASSERT_TRUE(dates.AddNew() && dates.SetField("Price", Value::Integer(7)));
+  EXPECT_TRUE(dates.Field("Sold").IsNull());
+  ASSERT_TRUE(dates.Update()) << dates.error();
+  dates.WriteHeld(outcomes);
+  std::unique_ptr<db::Statement> added =
+      Prepare("SELECT COUNT(*), SUM(Price) FROM " + table + "2 WHERE Sold IS NULL");
+  ASSERT_TRUE(added && added->Step() == StepResult::Row);
+  EXPECT_EQ(added->Column(0).ToText() + " " + added->Column(1).ToText(), "2 125007");
   Recordset check(*connection);
   ASSERT_TRUE(check.Open("SELECT * FROM [" + table + "2] ORDER BY ID", false));
   EXPECT_TRUE(check.Field("Sold").IsNull());
