@@ -463,7 +463,25 @@ bool Recordset::SetField(int position, db::Value&& value) {
 }
 
 bool Recordset::Coerce(int position, db::Value& value) const {
-  if (value.IsNull()) return true;
+  // Nearly every value already has its column's kind: settled here, without
+  // the conversions' set-up, since this runs for every field of every record.
+  switch (kinds_[position]) {
+    case db::ColumnKind::Text:
+      if (value.IsText()) return true;
+      break;
+    case db::ColumnKind::Integer:
+      if (value.IsInteger()) return true;
+      break;
+    case db::ColumnKind::Real:
+      if (value.IsReal()) return true;
+      break;
+    default:
+      break;
+  }
+  return value.IsNull() || Convert(position, value);
+}
+
+bool Recordset::Convert(int position, db::Value& value) const {
   const std::string& column = columns_[position];
   auto mismatch = [&](const char* what) {
     return Fail("Data type mismatch: '" + value.ToText() + "' is not " + what + " (column '" +

@@ -175,6 +175,7 @@ class Recordset {
   std::string RowCondition(const Row& row, std::vector<db::Value>& bindings) const;
   // Converts `value` in place to what the column holds; false (with error()) when it cannot.
   bool Coerce(int position, db::Value& value) const;
+  bool Convert(int position, db::Value& value) const;  // Coerce's conversions
 
   DbConnection& connection_;
   bool open_ = false;
