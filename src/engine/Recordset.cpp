@@ -543,7 +543,8 @@ bool Recordset::AddNew() {
   // A row re-used from held rows already written (Hold) keeps its values'
   // storage: a column this row does not set reads as NULL (Field,
   // InsertPending) and is never bound, so an old value is never seen.
-  if (pending_.size() != columns_.size()) pending_.assign(columns_.size(), db::Value::Null());
+  pendingReused_ = pending_.size() == columns_.size();
+  if (!pendingReused_) pending_.assign(columns_.size(), db::Value::Null());
   touched_.assign(columns_.size(), false);
   editMode_ = kEditAdd;
   return true;
@@ -651,6 +652,7 @@ void Recordset::WriteHeld(std::vector<std::string>& outcomes) {
     pending_ = std::move(held_[r]);
     touched_ = heldColumns_;
     editMode_ = kEditAdd;
+    pendingReused_ = true;  // it may be a re-used one (AddNew)
     if (!Update()) outcomes[r] = error_;
   }
   if (written)
@@ -694,7 +696,7 @@ bool Recordset::InsertPending() {
   row->locator = connection_.backend()->LastInsertLocator();
   // Untouched columns hold whatever the engine chose (an auto-number, a default).
   row->complete = parameter == static_cast<int>(columns_.size());
-  for (std::size_t c = 0; c < columns_.size(); ++c)
+  for (std::size_t c = 0; pendingReused_ && c < columns_.size(); ++c)
     if (!touched_[c]) pending_[c] = db::Value::Null();
   row->values.swap(pending_);
   if (!row->complete) row->written = touched_;

@@ -223,6 +223,7 @@ class Recordset {
   std::vector<std::size_t> heldPositions_;     // the same, as positions
   std::unique_ptr<db::Statement> heldInsert_;  // writes a full run of them
   mutable std::size_t heldPerStatement_ = 0;   // RowsPerStatement(); 0 until asked
+  bool pendingReused_ = false;                 // AddNew kept a written held row's values (Hold)
   std::vector<std::vector<db::Value>> spare_;  // storage of rows written, for new ones
   mutable std::string error_;
 };
