@@ -65,8 +65,8 @@ std::size_t WcidSet::Locate(std::string_view wcid) const {
   const std::size_t mask = slots_.size() - 1;
   for (std::size_t i = Home(wcid);; i = (i + 1) & mask) {
     const Slot& s = slots_[i];
-    if (!(s.flags & kUsed)) return i;
-    if (SameIgnoringCase1252(std::string_view(s.text, s.length), wcid)) return i;
+    if (!(s.meta & kUsed)) return i;
+    if (SameIgnoringCase1252(s.view(), wcid)) return i;
   }
 }
 
@@ -77,7 +77,7 @@ void WcidSet::Rehash(std::size_t slots) {
   shift_ = 64;
   for (std::size_t n = slots; n > 1; n >>= 1) --shift_;
   for (const Slot& s : old)
-    if (s.flags & kUsed) slots_[Locate(std::string_view(s.text, s.length))] = s;
+    if (s.meta & kUsed) slots_[Locate(s.view())] = s;
 }
 
 void WcidSet::Reserve(std::size_t identifiers) {
@@ -91,27 +91,27 @@ void WcidSet::Add(std::string_view wcid, bool saved) {
   wcid = wcid.substr(0, kMaxLength);
   Reserve(count_ + 1);
   Slot& s = slots_[Locate(wcid)];
-  if (!(s.flags & kUsed)) {
+  if (!(s.meta & kUsed)) {
     std::copy(wcid.begin(), wcid.end(), s.text);  // an empty view may hold no pointer
-    s.length = static_cast<std::uint8_t>(wcid.size());
-    s.flags = kUsed;
+    s.meta = kUsed;
+    s.SetLength(wcid.size());
     ++count_;
-  } else if (std::string_view(s.text, s.length) != wcid) {
+  } else if (s.view() != wcid) {
     std::vector<std::string>& more = more_[Folded(wcid)];
     if (std::find(more.begin(), more.end(), wcid) == more.end()) {
       more.emplace_back(wcid);
-      s.flags |= kMoreSpellings;
+      s.meta |= kMoreSpellings;
     }
   }
   // Saved only once the file's commit is known (SettleFile).
-  if (saved && !(s.flags & kSaved)) s.flags |= kPendingSave;
+  if (saved && !(s.meta & kSaved)) s.meta |= kPendingSave;
 }
 
 void WcidSet::SettleFile(bool committed) {
   for (Slot& s : slots_) {
-    if (!(s.flags & kPendingSave)) continue;
-    s.flags &= static_cast<std::uint8_t>(~kPendingSave);
-    if (committed) s.flags |= kSaved;
+    if (!(s.meta & kPendingSave)) continue;
+    s.meta &= static_cast<std::uint8_t>(~kPendingSave);
+    if (committed) s.meta |= kSaved;
   }
 }
 
@@ -122,11 +122,11 @@ void WcidSet::Find(std::string_view wcid, Match& match) const {
   if (slots_.empty()) return;
   wcid = wcid.substr(0, kMaxLength);
   const Slot& s = slots_[Locate(wcid)];
-  if (!(s.flags & kUsed)) return;
+  if (!(s.meta & kUsed)) return;
   match.found = true;
-  match.saved = (s.flags & kSaved) != 0;
-  match.spellings.emplace_back(s.text, s.length);
-  if (s.flags & kMoreSpellings) {
+  match.saved = (s.meta & kSaved) != 0;
+  match.spellings.emplace_back(s.view());
+  if (s.meta & kMoreSpellings) {
     auto it = more_.find(Folded(wcid));
     if (it != more_.end())
       match.spellings.insert(match.spellings.end(), it->second.begin(), it->second.end());
@@ -139,12 +139,12 @@ void WcidSet::Respell(std::string_view wcid, std::string_view spelling) {
   spelling = spelling.substr(0, kMaxLength);
   Slot& s = slots_[Locate(wcid)];
   // Only a spelling of the same identifier keeps the slot where it is.
-  if (!(s.flags & kUsed) || !SameIgnoringCase1252(wcid, spelling)) return;
+  if (!(s.meta & kUsed) || !SameIgnoringCase1252(wcid, spelling)) return;
   std::copy(spelling.begin(), spelling.end(), s.text);
-  s.length = static_cast<std::uint8_t>(spelling.size());
-  if (s.flags & kMoreSpellings) {
+  s.SetLength(spelling.size());
+  if (s.meta & kMoreSpellings) {
     more_.erase(Folded(wcid));
-    s.flags &= static_cast<std::uint8_t>(~kMoreSpellings);
+    s.meta &= static_cast<std::uint8_t>(~kMoreSpellings);
   }
 }
 

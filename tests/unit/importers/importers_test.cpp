@@ -757,6 +757,10 @@ TEST(WcidSet, GrowsSettlesByFileAndFoldsLettersOnly) {
                 state("zz"),
             "foundfoundsavednonenonefound");
   EXPECT_EQ(set.size(), 5003u);
+  // The longest identifier keeps its length beside its flags; longer text is cut.
+  set.Add("ABCDEFGHIJKLmn", true);
+  set.SettleFile(true);
+  EXPECT_EQ(state("abcdefghijkl") + m.spellings.at(0), "savedABCDEFGHIJKL");
 }
 
 TEST(LenderContact, SplitsAConfigurationValueIntoAddressAndNote) {
