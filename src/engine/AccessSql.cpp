@@ -85,6 +85,9 @@ std::size_t QuotedLength(std::string_view sql, std::size_t start, char quote) {
 
 Tokens Tokenize(std::string_view sql) {
   Tokens tokens;
+  // A statement of names, commas and spaces has a token every three or four
+  // characters: one allocation instead of a dozen moves of every token.
+  tokens.reserve(sql.size() / 3 + 1);
   std::size_t i = 0;
   while (i < sql.size()) {
     const unsigned char c = static_cast<unsigned char>(sql[i]);
@@ -431,8 +434,9 @@ void MarkOrderBy(Tokens& tokens) {
   }
 }
 
-std::string Join(const Tokens& tokens) {
+std::string Join(const Tokens& tokens, std::size_t sizeHint) {
   std::string r;
+  r.reserve(sizeHint);
   for (const Token& token : tokens) {
     if (token.replaced) {
       r += token.out;
@@ -491,7 +495,7 @@ std::string Translate(std::string_view sql, db::Dialect dialect) {
     RewriteDefinitions(tokens, dialect);
     RewriteNames(tokens, dialect);
     if (dialect == db::Dialect::PostgreSQL) MarkOrderBy(tokens);
-    return Join(tokens);
+    return Join(tokens, sql.size() + sql.size() / 8);  // quotes for brackets, a NULLS or two
   } catch (...) {
     // Only memory can run out here; an empty statement then fails visibly
     // at the database instead of an exception leaving the engine.
