@@ -1,6 +1,8 @@
 #include "engine/AccessSql.h"
 
 #include <cstddef>
+#include <mutex>
+#include <unordered_map>
 #include <vector>
 
 namespace accesssql {
@@ -501,6 +503,27 @@ std::string Translate(std::string_view sql, db::Dialect dialect) {
     // at the database instead of an exception leaving the engine.
     return {};
   }
+}
+
+std::string TranslateRemembered(const std::string& sql, db::Dialect dialect) {
+  constexpr std::size_t kMostKept = 256;
+  static std::mutex mutex;
+  static std::unordered_map<std::string, std::string> kept[4];  // by dialect
+  auto& byText = kept[static_cast<std::size_t>(dialect) % 4];
+  {
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (auto it = byText.find(sql); it != byText.end()) return it->second;
+  }
+  std::string translated = Translate(sql, dialect);
+  if (translated.empty() && !sql.empty()) return translated;  // out of memory: not kept
+  try {
+    const std::lock_guard<std::mutex> lock(mutex);
+    if (byText.size() >= kMostKept) byText.clear();
+    byText.emplace(sql, translated);
+  } catch (...) {
+    // Not kept; the translation stands.
+  }
+  return translated;
 }
 
 }  // namespace accesssql

@@ -27,6 +27,11 @@ namespace accesssql {
 //              sort as in SQLite.
 //  Access:     unchanged.
 std::string Translate(std::string_view sql, db::Dialect dialect);
+// Translate, with the latest translations (a bounded number) kept for the
+// whole process: an import translates the same few statements again and
+// again (each record set of each file prepares the same SELECT, INSERT and
+// UPDATE; values are bound, never part of the text). Safe from any thread.
+std::string TranslateRemembered(const std::string& sql, db::Dialect dialect);
 
 // The table and the column of "CREATE UNIQUE INDEX name ON table (column)",
 // an index of one column (ASC allowed), names without brackets; nullopt for

@@ -1,12 +1,15 @@
 #include "engine/DbConnection.h"
 
+#include <cctype>
 #include <cstdlib>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 #include "engine/AccessSql.h"
 
 std::string OneLine(std::string message) {
+  if (message.find_first_of("\r\n") == std::string::npos) return message;
   std::string out;
   out.reserve(message.size());
   bool inBreak = false;
@@ -25,6 +28,18 @@ std::string OneLine(std::string message) {
 namespace {
 
 constexpr double kDefaultBusySeconds = 600;
+
+// Whether the word UNIQUE, in any case, is anywhere in `sql`.
+bool ContainsUnique(std::string_view sql) {
+  constexpr std::string_view kWord = "UNIQUE";
+  for (std::size_t at = 0; at + kWord.size() <= sql.size(); ++at) {
+    std::size_t i = 0;
+    while (i < kWord.size() && std::toupper(static_cast<unsigned char>(sql[at + i])) == kWord[i])
+      ++i;
+    if (i == kWord.size()) return true;
+  }
+  return false;
+}
 
 // INGESTOR_BUSY_TIMEOUT as a number of seconds (0 or more); the default when
 // it is unset or not such a number.
@@ -92,7 +107,7 @@ void DbConnection::Close() {
 }
 
 std::string DbConnection::Translate(const std::string& sql) const {
-  return backend_ ? accesssql::Translate(sql, backend_->dialect()) : sql;
+  return backend_ ? accesssql::TranslateRemembered(sql, backend_->dialect()) : sql;
 }
 
 bool DbConnection::Execute(const std::string& sql) {
@@ -102,7 +117,10 @@ bool DbConnection::Execute(const std::string& sql) {
     return false;
   }
   if (backend_->dialect() == db::Dialect::SQLite) {
-    const std::optional<accesssql::IndexedColumn> index = accesssql::UniqueIndexOfOneColumn(sql);
+    // Most statements are not index definitions: a word search settles that
+    // before the statement is tokenized.
+    const std::optional<accesssql::IndexedColumn> index =
+        ContainsUnique(sql) ? accesssql::UniqueIndexOfOneColumn(sql) : std::nullopt;
     if (index && DuplicatesRowKey(*backend_, *index)) return true;
   }
   std::string error;

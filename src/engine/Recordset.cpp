@@ -25,6 +25,30 @@ bool StartsWithWord(std::string_view text, std::string_view word) {
          !(std::isalnum(static_cast<unsigned char>(text[word.size()])) || text[word.size()] == '_');
 }
 
+// Column names compare as the engine compares them: ASCII letters without
+// regard to case, every other byte as it is.
+unsigned char LowerAscii(char c) {
+  const auto u = static_cast<unsigned char>(c);
+  return u >= 'A' && u <= 'Z' ? static_cast<unsigned char>(u + ('a' - 'A')) : u;
+}
+
+// FNV-1a over the lower-cased bytes.
+std::size_t NameHash(std::string_view name) {
+  std::size_t h = 14695981039346656037ULL;
+  for (char c : name) {
+    h ^= LowerAscii(c);
+    h *= 1099511628211ULL;
+  }
+  return h;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i)
+    if (LowerAscii(a[i]) != LowerAscii(b[i])) return false;
+  return true;
+}
+
 std::string_view SkipSpaces(std::string_view s) {
   while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
   return s;
@@ -240,10 +264,11 @@ void Recordset::Close() {
   open_ = false;
   insertByColumns_.clear();
   lastInsert_ = nullptr;
+  lastUpdate_ = nullptr;
   statements_.clear();
   columns_.clear();
   kinds_.clear();
-  positionByName_.clear();
+  positionSlots_.clear();
   rows_.clear();
   indexes_.clear();
   locatorIndexes_.clear();
@@ -295,7 +320,15 @@ bool Recordset::Open(const std::string& source, bool writable) {
   for (int c = first; c < select->ColumnCount(); ++c) {
     columns_.push_back(select->ColumnName(c));
     kinds_.push_back(select->ColumnType(c));
-    positionByName_.emplace(Lower(columns_.back()), c - first);
+  }
+  std::size_t slots = 8;
+  while (slots < 2 * columns_.size()) slots *= 2;
+  positionSlots_.assign(slots, 0);
+  for (std::size_t c = 0; c < columns_.size(); ++c) {
+    std::size_t at = NameHash(columns_[c]) & (slots - 1);
+    for (; positionSlots_[at] != 0; at = (at + 1) & (slots - 1))
+      if (SameName(columns_[positionSlots_[at] - 1], columns_[c])) break;
+    if (positionSlots_[at] == 0) positionSlots_[at] = static_cast<int>(c) + 1;
   }
   auto row = std::make_shared<Row>();
   switch (select->Step()) {
@@ -418,8 +451,11 @@ std::string Recordset::FieldName(int position) const {
 }
 
 int Recordset::FieldIndex(std::string_view name) const {
-  auto it = positionByName_.find(Lower(name));
-  return it == positionByName_.end() ? -1 : it->second;
+  if (positionSlots_.empty()) return -1;
+  const std::size_t mask = positionSlots_.size() - 1;
+  for (std::size_t at = NameHash(name) & mask; positionSlots_[at] != 0; at = (at + 1) & mask)
+    if (SameName(columns_[positionSlots_[at] - 1], name)) return positionSlots_[at] - 1;
+  return -1;
 }
 
 db::Value Recordset::Field(int position) const {
@@ -460,6 +496,17 @@ bool Recordset::SetField(int position, db::Value&& value) {
   pending_[position] = std::move(value);
   touched_[position] = true;
   return true;
+}
+
+std::string* Recordset::TextFieldToFill(int position) {
+  if (!open_ || !writable_ || editMode_ == kEditNone || position < 0 || position >= FieldCount() ||
+      kinds_[position] != db::ColumnKind::Text)
+    return nullptr;
+  db::Value& value = pending_[position];
+  if (!value.IsText()) value = db::Value::Text({});
+  value.text().clear();
+  touched_[position] = true;
+  return &value.text();
 }
 
 bool Recordset::Coerce(int position, db::Value& value) const {
@@ -552,7 +599,8 @@ bool Recordset::AddNew() {
 
 void Recordset::CancelUpdate() {
   editMode_ = kEditNone;
-  pending_.clear();
+  // The values keep their storage for the next AddNew, which reads its
+  // untouched columns as NULL (see there).
   touched_.clear();
 }
 
@@ -771,32 +819,44 @@ bool Recordset::Reread(Row& row, bool& found) const {
 bool Recordset::UpdateCurrent() {
   Row* row = Current();
   if (row == nullptr) return Fail("Either BOF or EOF is true: there is no current row.");
-  std::string set;
-  std::vector<db::Value> bindings;
-  for (std::size_t c = 0; c < columns_.size(); ++c) {
-    if (!touched_[c]) continue;
-    set += set.empty() ? "" : ", ";
-    set += Bracketed(columns_[c]) + " = ?";
-    bindings.push_back(pending_[c]);
-  }
-  if (bindings.empty()) return true;
-  std::string where = RowCondition(*row, bindings);
-  db::Statement* update = Prepared("UPDATE " + Bracketed(table_) + " SET " + set + where);
-  if (update == nullptr) return false;
-  for (std::size_t i = 0; i < bindings.size(); ++i) {
-    if (!update->Bind(static_cast<int>(i) + 1, bindings[i])) {
-      update->Reset();
-      return Fail(update->error());
+  if (std::find(touched_.begin(), touched_.end(), true) == touched_.end()) return true;
+  std::vector<db::Value> naming;
+  const std::string where = RowCondition(*row, naming);
+  // An import updates the same columns row after row, each named the same
+  // way: the statement of the last update is used again without building its text.
+  if (lastUpdate_ == nullptr || touched_ != lastUpdateColumns_ || where != lastUpdateWhere_) {
+    std::string set;
+    for (std::size_t c = 0; c < columns_.size(); ++c) {
+      if (!touched_[c]) continue;
+      set += set.empty() ? "" : ", ";
+      set += Bracketed(columns_[c]) + " = ?";
     }
+    lastUpdate_ = Prepared("UPDATE " + Bracketed(table_) + " SET " + set + where);
+    if (lastUpdate_ == nullptr) return false;
+    lastUpdateColumns_ = touched_;
+    lastUpdateWhere_ = where;
   }
+  db::Statement* update = lastUpdate_;
+  int parameter = 0;
+  auto bind = [&](const db::Value& value) {
+    if (update->Bind(++parameter, value)) return true;
+    update->Reset();
+    return Fail(update->error());
+  };
+  for (std::size_t c = 0; c < columns_.size(); ++c)
+    if (touched_[c] && !bind(pending_[c])) return false;
+  for (const db::Value& value : naming)
+    if (!bind(value)) return false;
   db::StepResult r = update->Step();
   update->Reset();
   if (r == db::StepResult::Error) return Fail(update->error());
 
-  // Keep the key maps current: the row may have moved to another key.
+  // Keep the key maps current: the row may have moved to another key. The
+  // old values change places with the edit's, which keep their storage for
+  // the next edit (CancelUpdate).
   RowPtr shared = current_ ? current_ : View()[position_];
-  std::vector<db::Value> before = std::move(row->values);
-  row->values = pending_;
+  row->values.swap(pending_);
+  const std::vector<db::Value>& before = pending_;
   if (shared && allRowsLoaded_) RekeyRow(shared, before);
   IndexByLocator(*row, &before);
   // Filtered rows were read on their own, not from the listing: it now holds

@@ -78,6 +78,12 @@ class Recordset {
     return SetField(position, db::Value(value));
   }
   bool SetField(std::string_view name, db::Value value);
+  // The text of a text column of the row being added or edited, emptied,
+  // for the caller to write in place: it keeps the storage of the field's
+  // earlier text, so a long import fills its rows without allocating. The
+  // field counts as set. Null when SetField must be used instead: no row is
+  // being added or edited, or the column does not hold text.
+  std::string* TextFieldToFill(int position);
 
   // Starts a new row (all fields NULL); EditMode becomes kEditAdd.
   bool AddNew();
@@ -185,7 +191,12 @@ class Recordset {
   std::string locator_;  // the engine's row locator expression, or ""
   std::vector<std::string> columns_;
   std::vector<db::ColumnKind> kinds_;
-  std::map<std::string, int> positionByName_;  // lower-cased name -> position
+  // Positions by name, ignoring ASCII case: an open-addressed table of
+  // position + 1 (0 is a free slot), a power of two at least twice the
+  // columns. Built once at Open without copying a name, so a wide table opens
+  // and looks a name up without allocating. The first of two names that
+  // differ only in case wins.
+  std::vector<int> positionSlots_;
 
   // Rows read so far in record-set order: the first row after Open, every row
   // once LoadAllRows ran. Rows added later are appended while every row is
@@ -217,6 +228,9 @@ class Recordset {
   std::map<std::vector<char>, db::Statement*> insertByColumns_;
   std::vector<char> lastInsertColumns_;  // an import writes the same columns row after row
   db::Statement* lastInsert_ = nullptr;
+  db::Statement* lastUpdate_ = nullptr;  // with the columns it sets and its WHERE text
+  std::vector<char> lastUpdateColumns_;
+  std::string lastUpdateWhere_;
   bool holdNewRows_ = false;
   std::vector<std::vector<db::Value>> held_;   // their values, by position
   std::vector<char> heldColumns_;              // the columns every held row writes

@@ -152,9 +152,14 @@ std::int64_t ImportMainFile(PassState& pass, const std::string& name, const std:
 
              pass.step = ZazStage::WriteMainRow;
              importers::RowWrite row(*rs);
-             for (const comps::Placed& p : comps::kFields)
-               if (p.position != comps::kNotStored)
+             for (const comps::Placed& p : comps::kFields) {
+               if (p.position == comps::kNotStored) continue;
+               if (p.field.kind == layouts::FieldKind::Text)
+                 row.SetText(p.position,
+                             importers::CleanView(importers::Slice(record.head, p.field)));
+               else
                  row.Set(p.position, MainValue(record.head, p.field));
+             }
              row.Set(comps::kUnfedColumn, db::Value::Text(""));
              pass.step = ZazStage::SaveMainRow;
              const bool saved = row.Finish(importers::Landing::NewRow, report, record, wcid);

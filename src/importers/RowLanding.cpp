@@ -1,6 +1,8 @@
 #include "importers/RowLanding.h"
 
 #include "engine/ImportSession.h"
+#include "importers/ImporterText.h"
+#include "support/Windows1252.h"
 
 namespace importers {
 
@@ -25,13 +27,21 @@ void RowWrite::Note(std::string_view what) {
 }
 
 void RowWrite::Set(int position, db::Value&& value) {
-  if (!rs_.SetField(position, std::move(value)))
+  // Only the first refusal is reported: later ones build no message.
+  if (!rs_.SetField(position, std::move(value)) && problem_.empty())
     Note("column " + std::to_string(position) + " refused its value");
 }
 
 void RowWrite::Set(std::string_view name, db::Value value) {
-  if (!rs_.SetField(name, std::move(value)))
+  if (!rs_.SetField(name, std::move(value)) && problem_.empty())
     Note("column '" + std::string(name) + "' refused its value");
+}
+
+void RowWrite::SetText(int position, std::string_view bytes) {
+  if (std::string* text = rs_.TextFieldToFill(position))
+    support::AppendWindows1252AsUtf8(bytes, *text);
+  else
+    Set(position, TextValue(bytes));
 }
 
 namespace {

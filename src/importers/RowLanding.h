@@ -62,6 +62,9 @@ class RowWrite {
   explicit RowWrite(Recordset& rs) : rs_(rs) {}
   void Set(int position, db::Value&& value);
   void Set(std::string_view name, db::Value value);
+  // Sets a text field from the host's 8-bit text, as Set(TextValue(bytes))
+  // does, written straight into the row where the column holds text.
+  void SetText(int position, std::string_view bytes);
   // Saves the row (unless kept or refused) and counts how the record landed.
   // True when a row was saved. A new row the record set holds back is saved
   // and counted later (WriteHeldRows): false for now. `tag` reaches the

@@ -203,20 +203,23 @@ std::string EscapeControls(std::string_view text) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::string out;
   out.reserve(text.size());
-  for (char ch : text) {
-    const auto c = static_cast<unsigned char>(ch);
-    if (!IsControl(c)) {
-      out += ch;
-    } else if (c == '\r') {
+  // Plain runs are copied whole; most lines have no control at all.
+  std::size_t run = 0;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (!IsControl(c)) continue;
+    out.append(text, run, i - run);
+    run = i + 1;
+    if (c == '\r') {
       out += "\\r";
     } else if (c == '\n') {
       out += "\\n";
     } else {
-      out += "\\x";
-      out += kHex[c >> 4];
-      out += kHex[c & 0xF];
+      const char escape[] = {'\\', 'x', kHex[c >> 4], kHex[c & 0xF]};
+      out.append(escape, sizeof escape);
     }
   }
+  out.append(text, run, text.size() - run);
   return out;
 }
 

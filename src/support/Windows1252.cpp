@@ -8,11 +8,14 @@ namespace support {
 
 namespace {
 
-// The UTF-8 form of one byte: up to three bytes (the euro sign is the longest).
+// The UTF-8 form of one byte: up to three bytes (the euro sign is the
+// longest), then their count; four bytes in all, copied whole (see
+// AppendWindows1252AsUtf8).
 struct Utf8Form {
-  std::uint8_t length = 0;
   char bytes[3] = {};
+  std::uint8_t length = 0;
 };
+static_assert(sizeof(Utf8Form) == 4);
 
 // Characters of bytes 0x80-0x9F; everything else is the Latin-1 code point of
 // the same value. The five undefined bytes stay the C1 control of that value.
@@ -126,19 +129,30 @@ void AppendWindows1252AsUtf8(std::string_view bytes, std::string& out) {
     out.append(bytes);
     return;
   }
+  const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+  const auto* end = in + bytes.size();
   std::size_t length = 0;
-  for (char c : bytes) length += kTable[static_cast<unsigned char>(c)].length;
-  std::size_t at = out.size();
-  out.resize(at + length);
+  const auto* b = in;
+  for (; end - b >= 4; b += 4)
+    length += kTable[b[0]].length + kTable[b[1]].length + kTable[b[2]].length + kTable[b[3]].length;
+  for (; b < end; ++b) length += kTable[*b].length;
+  // Each byte's whole table entry is copied and the output moves on by its
+  // length: no branch per byte. The last copy reaches 3 bytes past the text.
+  const std::size_t at = out.size();
+  out.resize(at + length + 3);
   char* p = out.data() + at;
-  for (char c : bytes) {
-    if (static_cast<unsigned char>(c) < 0x80) {
-      *p++ = c;
-      continue;
-    }
-    const Utf8Form& f = kTable[static_cast<unsigned char>(c)];
-    for (std::uint8_t k = 0; k < f.length; ++k) *p++ = f.bytes[k];
+  auto put = [&p](unsigned char b) {
+    std::memcpy(p, &kTable[b], sizeof(Utf8Form));
+    p += kTable[b].length;
+  };
+  for (; end - in >= 4; in += 4) {
+    put(in[0]);
+    put(in[1]);
+    put(in[2]);
+    put(in[3]);
   }
+  for (; in < end; ++in) put(*in);
+  out.resize(at + length);
 }
 
 bool IsValidUtf8(std::string_view bytes) {

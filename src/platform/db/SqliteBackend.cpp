@@ -8,28 +8,45 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <string_view>
 
 namespace db {
 
 namespace {
 
-ColumnKind KindOfDeclaredType(const char* declared) {
-  if (declared == nullptr) return ColumnKind::Other;
-  std::string t;
-  for (const char* p = declared; *p != '\0'; ++p)
-    t += static_cast<char>(std::toupper(static_cast<unsigned char>(*p)));
-  if (t.find("INT") != std::string::npos) return ColumnKind::Integer;
+ColumnKind KindOfTypeText(const char* declared) {
+  // Declared types are short: upper-cased on the stack, a longer one on the heap.
+  char small[32];
+  std::string large;
+  const std::size_t length = std::strlen(declared);
+  char* upper = small;
+  if (length > sizeof small) {
+    large.resize(length);
+    upper = large.data();
+  }
+  for (std::size_t i = 0; i < length; ++i)
+    upper[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(declared[i])));
+  const std::string_view t(upper, length);
+  auto has = [&t](std::string_view part) { return t.find(part) != std::string_view::npos; };
+  if (has("INT")) return ColumnKind::Integer;
   if (t == "BIT" || t == "BOOLEAN" || t == "YESNO") return ColumnKind::Bit;
-  if (t.find("DATE") != std::string::npos || t.find("TIME") != std::string::npos)
-    return ColumnKind::Date;
-  if (t.find("CHAR") != std::string::npos || t.find("CLOB") != std::string::npos ||
-      t.find("TEXT") != std::string::npos)
-    return ColumnKind::Text;
-  if (t.find("REAL") != std::string::npos || t.find("FLOA") != std::string::npos ||
-      t.find("DOUB") != std::string::npos || t.find("NUM") != std::string::npos ||
-      t.find("DEC") != std::string::npos)
+  if (has("DATE") || has("TIME")) return ColumnKind::Date;
+  if (has("CHAR") || has("CLOB") || has("TEXT")) return ColumnKind::Text;
+  if (has("REAL") || has("FLOA") || has("DOUB") || has("NUM") || has("DEC"))
     return ColumnKind::Real;
   return ColumnKind::Other;
+}
+
+ColumnKind KindOfDeclaredType(const char* declared) {
+  if (declared == nullptr) return ColumnKind::Other;
+  // The columns of a wide table mostly share a few types: the last one asked
+  // about is remembered.
+  thread_local std::string lastDeclared;
+  thread_local ColumnKind lastKind = ColumnKind::Other;
+  if (lastDeclared == declared) return lastKind;
+  lastKind = KindOfTypeText(declared);
+  lastDeclared = declared;
+  return lastKind;
 }
 
 // What the connection's failures say about the database as a whole, shared

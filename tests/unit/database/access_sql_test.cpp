@@ -143,6 +143,16 @@ TEST(AccessSqlTest, TranslatesEachStatementForEachDialect) {
     if (!c.pg.empty()) {
       EXPECT_EQ(Translate(c.sql, Dialect::PostgreSQL), c.pg == "=" ? c.sql : c.pg) << c.sql;
     }
+    // The kept translations are each dialect's own, asked in any order, and
+    // stay right once more statements were asked than are kept.
+    for (int round = 0; round < 2; ++round)
+      for (Dialect d : {Dialect::PostgreSQL, Dialect::SQLite, Dialect::Access, Dialect::SqlServer})
+        EXPECT_EQ(accesssql::TranslateRemembered(c.sql, d), Translate(c.sql, d)) << c.sql;
+  }
+  for (int i = 0; i < 600; ++i) {
+    const std::string sql = "SELECT [c" + std::to_string(i % 300) + "] FROM T";
+    EXPECT_EQ(accesssql::TranslateRemembered(sql, Dialect::SQLite),
+              Translate(sql, Dialect::SQLite));
   }
   // SQL Server keeps the brackets, numbers keys itself and holds any text.
   EXPECT_EQ(Translate("CREATE TABLE [My T] ([Key] COUNTER(1, 1), B BYTE, H TEXT(9), I TEXT, "
