@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <utility>
 
 #include "engine/DbConnection.h"
@@ -41,14 +42,138 @@ std::optional<std::vector<std::string>> FirstColumn(db::Backend& backend, const 
   return values;
 }
 
+}  // namespace
+
+// The statements inputs prepared, kept for later inputs that prepare the same
+// text: preparing (parsing the SQL, naming a wide table's columns) is most of
+// what opening a record set costs, and every input opens the same ones. A
+// statement is handed out only while the schema is the one it was prepared
+// for: a changed schema version drops them all, as does a fresh connection.
+class StatementPool : public std::enable_shared_from_this<StatementPool> {
+ public:
+  explicit StatementPool(db::Backend& real) : real_(real) {}
+  ~StatementPool() { Drop(); }
+
+  std::unique_ptr<db::Statement> Prepare(const std::string& sql, std::string& error);
+  std::unique_ptr<db::Statement> PrepareRowsInsert(const std::string& table,
+                                                   const std::vector<std::string>& columns,
+                                                   std::string& error);
+  // Takes a statement back; dropped unless the schema is still its own.
+  void Return(std::string key, std::unique_ptr<db::Statement> statement, std::int64_t version) {
+    if (version == version_) idle_.emplace(std::move(key), std::move(statement));
+  }
+  void Drop() {
+    idle_.clear();
+    versionQuery_.reset();
+    version_ = -1;
+  }
+
+ private:
+  // Drops the kept statements when the schema changed since they were kept;
+  // the schema version now.
+  std::int64_t Check() {
+    std::string error;
+    if (!versionQuery_) versionQuery_ = real_.Prepare("PRAGMA schema_version", error);
+    std::int64_t now = -2;  // unknown: matches nothing kept
+    if (versionQuery_ && versionQuery_->Step() == db::StepResult::Row)
+      now = versionQuery_->Column(0).ToNumber().value_or(-2);
+    if (versionQuery_) versionQuery_->Reset();
+    if (now != version_) {
+      idle_.clear();
+      version_ = now;
+    }
+    return now;
+  }
+  std::unique_ptr<db::Statement> Take(const std::string& key) {
+    auto it = idle_.find(key);
+    if (it == idle_.end()) return nullptr;
+    std::unique_ptr<db::Statement> statement = std::move(it->second);
+    idle_.erase(it);
+    return statement;
+  }
+
+  db::Backend& real_;
+  std::unordered_multimap<std::string, std::unique_ptr<db::Statement>> idle_;
+  std::unique_ptr<db::Statement> versionQuery_;
+  std::int64_t version_ = -1;
+};
+
+namespace {
+
+// A kept statement while the engine uses it. Given back, it is reset and its
+// parameters bound to NULL again, as a fresh one's are.
+class PooledStatement final : public db::Statement {
+ public:
+  PooledStatement(std::weak_ptr<StatementPool> pool, std::string key,
+                  std::unique_ptr<db::Statement> real, std::int64_t version)
+      : pool_(std::move(pool)), key_(std::move(key)), real_(std::move(real)), version_(version) {}
+  ~PooledStatement() override {
+    const std::shared_ptr<StatementPool> pool = pool_.lock();
+    if (!pool) return;  // the connection was replaced meanwhile
+    real_->Reset();
+    for (int p = 1; p <= mostBound_; ++p) real_->Bind(p, db::Value::Null());
+    pool->Return(std::move(key_), std::move(real_), version_);
+  }
+  bool Bind(int position, const db::Value& value) override {
+    mostBound_ = std::max(mostBound_, position);
+    return real_->Bind(position, value);
+  }
+  db::StepResult Step() override { return real_->Step(); }
+  bool Reset() override { return real_->Reset(); }
+  int ColumnCount() override { return real_->ColumnCount(); }
+  std::string ColumnName(int column) override { return real_->ColumnName(column); }
+  db::ColumnKind ColumnType(int column) override { return real_->ColumnType(column); }
+  db::Value Column(int column) override { return real_->Column(column); }
+  std::string error() const override { return real_->error(); }
+  bool RunRows(const std::vector<std::vector<db::Value>>& rows,
+               const std::vector<std::size_t>& positions) override {
+    return real_->RunRows(rows, positions);
+  }
+
+ private:
+  std::weak_ptr<StatementPool> pool_;
+  std::string key_;
+  std::unique_ptr<db::Statement> real_;
+  std::int64_t version_;
+  int mostBound_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<db::Statement> StatementPool::Prepare(const std::string& sql, std::string& error) {
+  const std::int64_t version = Check();
+  std::string key = "P" + sql;
+  std::unique_ptr<db::Statement> statement = Take(key);
+  if (!statement) statement = real_.Prepare(sql, error);
+  if (!statement) return nullptr;
+  return std::make_unique<PooledStatement>(weak_from_this(), std::move(key), std::move(statement),
+                                           version);
+}
+
+std::unique_ptr<db::Statement> StatementPool::PrepareRowsInsert(
+    const std::string& table, const std::vector<std::string>& columns, std::string& error) {
+  const std::int64_t version = Check();
+  std::string key = "R" + table;
+  for (const std::string& column : columns) key += '\0' + column;
+  std::unique_ptr<db::Statement> statement = Take(key);
+  if (!statement) statement = real_.PrepareRowsInsert(table, columns, error);
+  if (!statement) return nullptr;
+  return std::make_unique<PooledStatement>(weak_from_this(), std::move(key), std::move(statement),
+                                           version);
+}
+
+namespace {
+
 // What the engine gets when it connects: a view of the harness's connection.
-// Closing it leaves the connection (and its parsed schema) for the next input.
+// Closing it leaves the connection (and its parsed schema, and the statements
+// prepared on it) for the next input.
 class SharedBackend final : public db::Backend {
  public:
-  explicit SharedBackend(db::Backend& real) : real_(real) {}
+  SharedBackend(db::Backend& real, StatementPool& pool) : real_(real), pool_(pool) {}
+  // The statements outlive this view: the pool keeps them.
   db::Dialect dialect() const override { return real_.dialect(); }
   std::unique_ptr<db::Statement> Prepare(const std::string& sql, std::string& error) override {
-    return real_.Prepare(sql, error);
+    return pool_.Prepare(sql, error);
   }
   bool Execute(const std::string& sql, std::string& error) override {
     return real_.Execute(sql, error);
@@ -62,7 +187,7 @@ class SharedBackend final : public db::Backend {
   std::unique_ptr<db::Statement> PrepareRowsInsert(const std::string& table,
                                                    const std::vector<std::string>& columns,
                                                    std::string& error) override {
-    return real_.PrepareRowsInsert(table, columns, error);
+    return pool_.PrepareRowsInsert(table, columns, error);
   }
   bool InTransaction() override { return real_.InTransaction(); }
   std::string FatalCondition() const override { return real_.FatalCondition(); }
@@ -72,6 +197,7 @@ class SharedBackend final : public db::Backend {
 
  private:
   db::Backend& real_;
+  StatementPool& pool_;
 };
 
 // SQLite is not instrumented, yet under the sanitizer's allocator its many
@@ -115,7 +241,9 @@ ImporterHarness::InMemoryTemp::InMemoryTemp() {
                                                  SqliteSize,     SqliteRoundup, SqliteInit,
                                                  SqliteShutdown, nullptr};
     sqlite3_shutdown();
-    return sqlite3_config(SQLITE_CONFIG_MALLOC, &kMethods) == SQLITE_OK;
+    // Without the memory statistics nothing locks a mutex around every allocation.
+    return sqlite3_config(SQLITE_CONFIG_MALLOC, &kMethods) == SQLITE_OK &&
+           sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
   }();
   (void)configured;
 }
@@ -144,8 +272,9 @@ ImporterHarness::ImporterHarness(std::int32_t dataType, const std::vector<std::s
     // Emptying the tables is how an input's rows are undone.
     if (!rows || rows->size() != 1 || rows->front() != "0") SetupFailed(table + " is not empty");
   }
-  world.env.SetDatabaseOpener(
-      [this](std::vector<std::string>&) { return std::make_unique<SharedBackend>(*live_); });
+  world.env.SetDatabaseOpener([this](std::vector<std::string>&) {
+    return std::make_unique<SharedBackend>(*live_, *pool_);
+  });
 }
 
 bool ImporterHarness::Restore(bool afresh) {
@@ -158,9 +287,11 @@ bool ImporterHarness::Restore(bool afresh) {
     if (emptied) return true;
   }
   // The input changed the schema or broke the connection: start from the bytes.
+  pool_.reset();  // its statements belong to the old connection
   live_.reset();
   std::vector<std::string> errors;
   live_ = db::OpenSqliteImage(database_, errors);
+  if (live_) pool_ = std::make_shared<StatementPool>(*live_);
   return live_ != nullptr;
 }
 

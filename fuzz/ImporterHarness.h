@@ -26,6 +26,8 @@
 
 namespace fuzzing {
 
+class StatementPool;
+
 // Reads an input from the front: flag bytes, lengths, then the rest. Past the
 // end every read gives zero.
 class InputReader {
@@ -88,7 +90,8 @@ class ImporterHarness {
 
   std::string database_;  // the bytes every input starts from
   std::unique_ptr<db::Backend> live_;
-  std::vector<std::string> tables_;  // every table, sqlite_sequence included
+  std::shared_ptr<StatementPool> pool_;  // after live_: its statements go first
+  std::vector<std::string> tables_;      // every table, sqlite_sequence included
   std::string schemaVersion_;
   std::vector<std::string> written_;
 };
