@@ -1,12 +1,11 @@
 #include "engine/DbConnection.h"
 
-#include <cctype>
 #include <cstdlib>
 #include <memory>
 #include <optional>
-#include <string_view>
 
 #include "engine/AccessSql.h"
+#include "support/Conversions.h"
 
 std::string OneLine(std::string message) {
   if (message.find_first_of("\r\n") == std::string::npos) return message;
@@ -28,18 +27,6 @@ std::string OneLine(std::string message) {
 namespace {
 
 constexpr double kDefaultBusySeconds = 600;
-
-// Whether the word UNIQUE, in any case, is anywhere in `sql`.
-bool ContainsUnique(std::string_view sql) {
-  constexpr std::string_view kWord = "UNIQUE";
-  for (std::size_t at = 0; at + kWord.size() <= sql.size(); ++at) {
-    std::size_t i = 0;
-    while (i < kWord.size() && std::toupper(static_cast<unsigned char>(sql[at + i])) == kWord[i])
-      ++i;
-    if (i == kWord.size()) return true;
-  }
-  return false;
-}
 
 // INGESTOR_BUSY_TIMEOUT as a number of seconds (0 or more); the default when
 // it is unset or not such a number.
@@ -120,7 +107,8 @@ bool DbConnection::Execute(const std::string& sql) {
     // Most statements are not index definitions: a word search settles that
     // before the statement is tokenized.
     const std::optional<accesssql::IndexedColumn> index =
-        ContainsUnique(sql) ? accesssql::UniqueIndexOfOneColumn(sql) : std::nullopt;
+        support::ContainsIgnoringCase(sql, "UNIQUE") ? accesssql::UniqueIndexOfOneColumn(sql)
+                                                     : std::nullopt;
     if (index && DuplicatesRowKey(*backend_, *index)) return true;
   }
   std::string error;

@@ -16,7 +16,10 @@ std::string LowerAscii(std::string_view text) {
 }
 
 bool ContainsIgnoringCase(std::string_view haystack, std::string_view needle) {
-  return LowerAscii(haystack).find(LowerAscii(needle)) != std::string::npos;
+  // Compared in place: it runs on every statement the engine executes.
+  auto lower = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
+  return std::search(haystack.begin(), haystack.end(), needle.begin(), needle.end(),
+                     [&](char a, char b) { return lower(a) == lower(b); }) != haystack.end();
 }
 
 bool EndsWith(std::string_view text, std::string_view tail) {
