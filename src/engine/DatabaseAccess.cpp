@@ -1,6 +1,7 @@
 // The engine's thin layer over its database: the connection string, the one
 // connection, the one current record set and single statements. Every
 // outcome goes to the log; nothing is raised and no box is shown.
+#include <algorithm>
 #include <string>
 
 #include "engine/AccessSql.h"
@@ -41,8 +42,14 @@ std::string ReplaceEveryPlaceholder(const std::string& script, const std::string
   }
   const std::string name = accesssql::Bracket(table);
   std::string out;
+  out.reserve(script.size());
   bool inLiteral = false;
   for (std::size_t i = 0; i < script.size(); ++i) {
+    // Text without a quote or a '%' is copied as one run.
+    const std::size_t run = std::min(script.find_first_of("'%", i), script.size());
+    out.append(script, i, run - i);
+    i = run;
+    if (i == script.size()) break;
     if (script[i] == '\'') inLiteral = !inLiteral;  // a doubled '' toggles twice
     if (script.compare(i, 2, "%s") != 0) {
       out += script[i];

@@ -274,6 +274,7 @@ void Recordset::Close() {
   locatorIndexes_.clear();
   byLocator_ = false;
   filtered_.reset();
+  spareRows_.clear();
   current_.reset();
   pending_.clear();
   touched_.clear();
@@ -317,7 +318,10 @@ bool Recordset::Open(const std::string& source, bool writable) {
   db::Statement* select = Prepared("SELECT * FROM " + Bracketed(table_) + " " + tail_);
   if (select == nullptr) return false;
   const int first = locator_.empty() ? 0 : 1;
-  for (int c = first; c < select->ColumnCount(); ++c) {
+  const int count = select->ColumnCount();
+  columns_.reserve(static_cast<std::size_t>(std::max(count - first, 0)));
+  kinds_.reserve(columns_.capacity());
+  for (int c = first; c < count; ++c) {
     columns_.push_back(select->ColumnName(c));
     kinds_.push_back(select->ColumnType(c));
   }
@@ -963,9 +967,26 @@ bool Recordset::SetFilter(const std::string& condition) {
 }
 
 void Recordset::ClearFilter() {
-  filtered_.reset();
+  ReleaseFiltered();
   current_.reset();
   position_ = 0;
+}
+
+void Recordset::ReleaseFiltered() {
+  // A filter selects one row or a few: a handful kept is enough.
+  constexpr std::size_t kMostSpareRows = 4;
+  if (filtered_)
+    for (RowPtr& row : *filtered_)
+      if (row.use_count() == 1 && spareRows_.size() < kMostSpareRows)
+        spareRows_.push_back(std::move(row));
+  filtered_.reset();
+}
+
+Recordset::RowPtr Recordset::SpareRow() {
+  if (spareRows_.empty()) return std::make_shared<Row>();
+  RowPtr row = std::move(spareRows_.back());
+  spareRows_.pop_back();
+  return row;
 }
 
 Recordset::LocatorIndex* Recordset::LocatorIndexFor(const std::vector<int>& columns) {
@@ -1031,17 +1052,20 @@ bool Recordset::FilterByLocator(const LocatorIndex& index, const std::vector<int
   const Key key = KeyOf(columns, probe);
   candidates_.clear();
   index.locators.Find(hash_(key), candidates_);
+  ReleaseFiltered();
   std::vector<RowPtr> matches;
   for (KeyHashIndex::Locator locator : candidates_) {
-    auto row = std::make_shared<Row>();
+    RowPtr row = SpareRow();
     row->locator = db::Value::Integer(locator);
     bool found = false;
     if (!Reread(*row, found)) return false;
     // Gone (rolled back), another key of the same hash, or listed twice.
-    if (!found || KeyOf(columns, row->values) != key) continue;
-    if (std::any_of(matches.begin(), matches.end(),
-                    [&](const RowPtr& m) { return m->locator == row->locator; }))
+    if (!found || KeyOf(columns, row->values) != key ||
+        std::any_of(matches.begin(), matches.end(),
+                    [&](const RowPtr& m) { return m->locator == row->locator; })) {
+      spareRows_.push_back(std::move(row));
       continue;
+    }
     matches.push_back(std::move(row));
   }
   filtered_ = std::move(matches);

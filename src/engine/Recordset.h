@@ -165,6 +165,11 @@ class Recordset {
   void IndexRow(const RowPtr& row);
   // Moves `row` to its new key in every key map (`before`: its values until now).
   void RekeyRow(const RowPtr& row, const std::vector<db::Value>& before);
+  // Drops the rows the filter selected. Those nothing else holds (read by a
+  // filter through the locator index) are kept for the next filter to read
+  // into: reading a wide row afresh for every record allocates every column.
+  void ReleaseFiltered();
+  RowPtr SpareRow();
   // The filter of SetFilter where rows are indexed by locator.
   bool FilterByLocator(const LocatorIndex& index, const std::vector<int>& columns,
                        const std::vector<db::Value>& probe);
@@ -216,6 +221,7 @@ class Recordset {
   std::vector<KeyHashIndex::Locator> candidates_;  // re-used by every filter
 
   std::optional<std::vector<RowPtr>> filtered_;  // the rows a filter selected
+  std::vector<RowPtr> spareRows_;                // see ReleaseFiltered
   std::size_t position_ = 0;                     // index into the view
   RowPtr current_;                               // overrides the view after Update of a new row
 
