@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -164,6 +165,8 @@ std::unique_ptr<db::Statement> StatementPool::PrepareRowsInsert(
 
 namespace {
 
+constexpr int kRowsPerInsert = 3;
+
 // What the engine gets when it connects: a view of the harness's connection.
 // Closing it leaves the connection (and its parsed schema, and the statements
 // prepared on it) for the next input.
@@ -183,7 +186,12 @@ class SharedBackend final : public db::Backend {
   bool Rollback(std::string& error) override { return real_.Rollback(error); }
   std::string RowLocator() const override { return real_.RowLocator(); }
   db::Value LastInsertLocator() override { return real_.LastInsertLocator(); }
-  int RowsPerInsert(int columns) const override { return real_.RowsPerInsert(columns); }
+  // Rows written together fill a statement at a few rows instead of dozens,
+  // so an input of a few records already meets a full statement, the rows
+  // left after it, and the statement reused for the next run.
+  int RowsPerInsert(int columns) const override {
+    return std::min(real_.RowsPerInsert(columns), kRowsPerInsert);
+  }
   std::unique_ptr<db::Statement> PrepareRowsInsert(const std::string& table,
                                                    const std::vector<std::string>& columns,
                                                    std::string& error) override {
