@@ -275,6 +275,7 @@ void Recordset::Close() {
   byLocator_ = false;
   filtered_.reset();
   spareRows_.clear();
+  probe_.clear();
   current_.reset();
   pending_.clear();
   touched_.clear();
@@ -943,10 +944,13 @@ bool Recordset::SetFilter(const std::string& condition) {
   std::sort(wanted.begin(), wanted.end(),
             [](const auto& a, const auto& b) { return a.first < b.first; });
   std::vector<int> columns;
-  std::vector<db::Value> probe(columns_.size());
+  // Only the filter's columns of the probe are read (KeyOf): the others may
+  // hold an earlier filter's values.
+  std::vector<db::Value>& probe = probe_;
+  probe.resize(columns_.size());
   for (auto& [position, value] : wanted) {
     columns.push_back(position);
-    probe[position] = value;
+    probe[position] = std::move(value);
   }
   if (byLocator_) {
     if (LocatorIndex* index = LocatorIndexFor(columns))

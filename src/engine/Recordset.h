@@ -222,8 +222,9 @@ class Recordset {
 
   std::optional<std::vector<RowPtr>> filtered_;  // the rows a filter selected
   std::vector<RowPtr> spareRows_;                // see ReleaseFiltered
-  std::size_t position_ = 0;                     // index into the view
-  RowPtr current_;                               // overrides the view after Update of a new row
+  std::vector<db::Value> probe_;  // a filter's values by position, kept for the next filter
+  std::size_t position_ = 0;      // index into the view
+  RowPtr current_;                // overrides the view after Update of a new row
 
   int editMode_ = kEditNone;
   std::vector<db::Value> pending_;  // the row being added or edited
