@@ -10,7 +10,7 @@
 #   TARGET    target names (responses, lenders, ...); all targets when none
 #
 # Each target runs over a scratch copy of its corpus and its regression
-# inputs, with -max_total_time=SECONDS -rss_limit_mb=512 -timeout=10 (the
+# inputs, with -max_total_time=SECONDS -rss_limit_mb=1024 -timeout=10 (the
 # importers leak-check once at the end instead of after every input). A
 # failing input is kept under <build dir>/fuzz/findings/<target>/.
 #
@@ -97,7 +97,9 @@ for t in "${targets[@]}"; do
   case $t in
     responses | file_index | lenders | neighborhoods | comparables) extra=(-detect_leaks=0) ;;
   esac
-  (cd "$work" && "$binary" -max_total_time="$seconds" -rss_limit_mb=512 -timeout=10 \
+  # The sanitizer's quarantine alone holds up to 256 MB: a 15-minute importer
+  # run grows to 550-600 MB without anything being wrong.
+  (cd "$work" && "$binary" -max_total_time="$seconds" -rss_limit_mb=1024 -timeout=10 \
     "${extra[@]}" -print_final_stats=1 -artifact_prefix="$work/artifacts/" "$work/corpus" \
     >"$log" 2>&1)
   status=$?
@@ -129,7 +131,7 @@ for t in "${targets[@]}"; do
   # are tens of KB each, so only small ones are added to its corpus, by hand.
   if [[ $merge -eq 1 && $result == ok && $t != version_info ]]; then
     mkdir -p "$here/corpus/$t"
-    (cd "$work" && "$binary" -merge=1 -use_counters=0 -rss_limit_mb=512 -timeout=10 "$here/corpus/$t" \
+    (cd "$work" && "$binary" -merge=1 -use_counters=0 -rss_limit_mb=1024 -timeout=10 "$here/corpus/$t" \
       "$work/corpus" >"$work/merge.log" 2>&1) ||
       echo "fuzz/run.sh: merging into fuzz/corpus/$t failed" >&2
   fi
