@@ -19,6 +19,12 @@ once pefile's are put through the program's deliberate rules:
   * a value ends at its first NUL and keeps at most 127 characters;
   * a file whose product version is empty or only spaces states no version.
 
+A file in which pefile finds no version after giving up on its section table
+(too many warnings, such as a section past the end of the file) is not
+compared: pefile then misses the sections after the damaged one, while the
+program finds the resource directory through the section that holds it,
+whatever another section's header says.
+
 Exit status: 0 when every file agrees, 1 on a difference (each is printed),
 77 (the test is skipped) when pefile or a package is not installed.
 """
@@ -32,6 +38,7 @@ LABELS = ["Company Name:    ", "File Description:    ", "File Version:    ",
           "Internal Name:    ", "Legal Copyright:    ", "Original FileName:    ",
           "Product Name:    ", "Product Version:    "]
 NO_VERSION = "No version information available for this file."
+NOT_COMPARED = "pefile gave up on the section table"
 
 
 def skip(reason):
@@ -72,6 +79,7 @@ def expected(path):
             directories=[pefile.DIRECTORY_ENTRY["IMAGE_DIRECTORY_ENTRY_RESOURCE"]])
     except pefile.PEFormatError:
         return None  # not a PE image (a damaged input of the fuzz corpus)
+    gave_up = any(w.startswith("Too many warnings parsing section") for w in pe.get_warnings())
     translation, tables = None, {}
     for info in getattr(pe, "FileInfo", None) or []:
         for block in info:
@@ -82,10 +90,10 @@ def expected(path):
                         language, code_page = (int(x, 16) for x in pair.split()[:2])
                         translation = "%04x%04x" % (language, code_page)
             elif block.Key == b"StringFileInfo":
-                for table in block.StringTable:
+                for table in getattr(block, "StringTable", []):
                     tables.setdefault(table.LangID.decode().lower(), table.entries)
     if translation is None:
-        return None
+        return NOT_COMPARED if gave_up else None
     entries = {k.decode().lower(): v.decode("utf-8") for k, v in
                tables.get(translation, {}).items()}
     values = [entries.get(name.lower(), "").split("\0")[0][:127] for name in NAMES]
@@ -116,8 +124,13 @@ def main():
         print("no PE file in " + " ".join(packages))
         return 1
     differences = 0
+    not_compared = 0
     for path in files:
         want, got = expected(path), reported(tool, path)
+        if want == NOT_COMPARED:
+            # pefile's "no version" says nothing here; the program's agrees anyway.
+            not_compared += got is not None
+            continue
         if want is None or got is None:
             if want != got:
                 differences += 1
@@ -129,7 +142,8 @@ def main():
             if w != g:
                 differences += 1
                 print("%s: %s: pefile %r, the program %r" % (path, name, w, g))
-    print("%d files, %d differences" % (len(files), differences))
+    print("%d files, %d differences, %d not compared (%s)" % (
+        len(files), differences, not_compared, NOT_COMPARED))
     return 1 if differences else 0
 
 
