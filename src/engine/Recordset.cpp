@@ -977,13 +977,16 @@ void Recordset::ClearFilter() {
 }
 
 void Recordset::ReleaseFiltered() {
-  // A filter selects one row or a few: a handful kept is enough.
-  constexpr std::size_t kMostSpareRows = 4;
   if (filtered_)
     for (RowPtr& row : *filtered_)
-      if (row.use_count() == 1 && spareRows_.size() < kMostSpareRows)
-        spareRows_.push_back(std::move(row));
+      if (row.use_count() == 1) KeepSpare(std::move(row));
   filtered_.reset();
+}
+
+void Recordset::KeepSpare(RowPtr row) {
+  // A filter selects one row or a few: a handful kept is enough.
+  constexpr std::size_t kMostSpareRows = 4;
+  if (spareRows_.size() < kMostSpareRows) spareRows_.push_back(std::move(row));
 }
 
 Recordset::RowPtr Recordset::SpareRow() {
@@ -1067,7 +1070,7 @@ bool Recordset::FilterByLocator(const LocatorIndex& index, const std::vector<int
     if (!found || KeyOf(columns, row->values) != key ||
         std::any_of(matches.begin(), matches.end(),
                     [&](const RowPtr& m) { return m->locator == row->locator; })) {
-      spareRows_.push_back(std::move(row));
+      KeepSpare(std::move(row));
       continue;
     }
     matches.push_back(std::move(row));

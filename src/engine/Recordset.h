@@ -169,6 +169,7 @@ class Recordset {
   // filter through the locator index) are kept for the next filter to read
   // into: reading a wide row afresh for every record allocates every column.
   void ReleaseFiltered();
+  void KeepSpare(RowPtr row);
   RowPtr SpareRow();
   // The filter of SetFilter where rows are indexed by locator.
   bool FilterByLocator(const LocatorIndex& index, const std::vector<int>& columns,
